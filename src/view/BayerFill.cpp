@@ -1,0 +1,167 @@
+#include "view/BayerFill.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zorvane {
+
+namespace {
+
+// Neighbour index before and after i in a line of n, mirrored at the ends. A line of one has no
+// neighbour at all, so the pixel stands in for it.
+inline int Before(int i, int n) {
+    return i > 0 ? i - 1 : (n > 1 ? 1 : 0);
+}
+inline int After(int i, int n) {
+    return i < n - 1 ? i + 1 : (n > 1 ? i - 1 : i);
+}
+
+// In a mosaic row the non-green sites carry the row's own colour (red in a red row, blue in a
+// blue row); rowCh is that colour's channel, 2 - rowCh the colour of the rows above and below.
+inline void RggbPixel(const uint16_t* up, const uint16_t* cur, const uint16_t* dn, int c, int l,
+                      int r, bool nonGreen, int rowCh, uint16_t* o) {
+    if (nonGreen) {
+        o[rowCh] = cur[c];
+        o[1] = static_cast<uint16_t>((up[c] + dn[c] + cur[l] + cur[r]) >> 2);
+        o[2 - rowCh] = static_cast<uint16_t>((up[l] + dn[l] + up[r] + dn[r]) >> 2);
+    } else {
+        o[rowCh] = static_cast<uint16_t>((cur[l] + cur[r]) >> 1);
+        o[1] = cur[c];
+        o[2 - rowCh] = static_cast<uint16_t>((up[c] + dn[c]) >> 1);
+    }
+}
+
+// Columns 1 .. 2 × pairs of a row, two sites at a time so that the loop body has no branch and
+// the compiler can vectorise it. The pointers address column 1; index -1 is column 0.
+template <int RowCh, bool NonGreenFirst>
+void RggbInterior(const uint16_t* __restrict up, const uint16_t* __restrict cur,
+                  const uint16_t* __restrict dn, int pairs, uint16_t* __restrict o) {
+    constexpr int OtherCh = 2 - RowCh;
+    for (int i = 0; i < pairs; ++i) {
+        const int a = 2 * i;
+        const int n = NonGreenFirst ? a : a + 1;  // the non-green site of the pair
+        const int g = NonGreenFirst ? a + 1 : a;  // the green one
+        const unsigned cross = unsigned(up[n]) + dn[n] + cur[n - 1] + cur[n + 1];
+        const unsigned diag = unsigned(up[n - 1]) + up[n + 1] + dn[n - 1] + dn[n + 1];
+        uint16_t* on = o + 3 * n;
+        on[RowCh] = cur[n];
+        on[1] = static_cast<uint16_t>(cross >> 2);
+        on[OtherCh] = static_cast<uint16_t>(diag >> 2);
+        uint16_t* og = o + 3 * g;
+        og[RowCh] = static_cast<uint16_t>((unsigned(cur[g - 1]) + cur[g + 1]) >> 1);
+        og[1] = cur[g];
+        og[OtherCh] = static_cast<uint16_t>((unsigned(up[g]) + dn[g]) >> 1);
+    }
+}
+
+}  // namespace
+
+void FillRggb(const uint16_t* src, int width, int height, int offsetX, int offsetY, uint16_t* out) {
+    if (!src || !out || width <= 0 || height <= 0) return;
+    const size_t w = static_cast<size_t>(width);
+    const int pairs = (width - 2) / 2;  // interior columns 1 .. 2 × pairs
+    for (int r = 0; r < height; ++r) {
+        const uint16_t* up = src + static_cast<size_t>(Before(r, height)) * w;
+        const uint16_t* cur = src + static_cast<size_t>(r) * w;
+        const uint16_t* dn = src + static_cast<size_t>(After(r, height)) * w;
+        uint16_t* o = out + static_cast<size_t>(r) * w * 3;
+        const int py = (r + offsetY) & 1;
+        const int rowCh = py == 0 ? 2 : 0;
+        // A site is non-green where its column phase equals the row phase.
+        auto nonGreen = [&](int c) { return ((c + offsetX) & 1) == py; };
+
+        if (pairs > 0) {
+            const bool first = nonGreen(1);
+            if (rowCh == 2) {
+                first ? RggbInterior<2, true>(up + 1, cur + 1, dn + 1, pairs, o + 3)
+                      : RggbInterior<2, false>(up + 1, cur + 1, dn + 1, pairs, o + 3);
+            } else {
+                first ? RggbInterior<0, true>(up + 1, cur + 1, dn + 1, pairs, o + 3)
+                      : RggbInterior<0, false>(up + 1, cur + 1, dn + 1, pairs, o + 3);
+            }
+        }
+        // The edge columns and, for an even width, the last interior column the pairs missed.
+        auto edge = [&](int c) {
+            RggbPixel(up, cur, dn, c, Before(c, width), After(c, width), nonGreen(c), rowCh,
+                      o + 3 * static_cast<size_t>(c));
+        };
+        edge(0);
+        for (int c = std::max(1, 2 * pairs + 1); c < width; ++c) edge(c);
+    }
+}
+
+namespace {
+
+// Members of the four colour groups of the 2 × 4 pattern, by site k = column phase + 2 × row
+// phase: Ka = {0, 4}, Kb = {1, 5}, Kc = {2, 7}, Kd = {3, 6}.
+constexpr int kGroupOfSite[8] = {0, 1, 2, 3, 0, 1, 3, 2};
+
+// 1 / count for a group of count members, in single precision.
+constexpr float kWeight[10] = {0.0f, 1.0f,        0.5f,        0.33333334f, 0.25f,
+                               0.2f, 0.16666667f, 0.14285715f, 0.125f,      0.11111111f};
+
+inline uint16_t ClampChannel(float v) {
+    // Compare before converting: a huge product would not fit an int.
+    if (!(v > 0.0f)) return 0;
+    if (v >= 65535.0f) return 65535;
+    return static_cast<uint16_t>(static_cast<int32_t>(v));
+}
+
+}  // namespace
+
+void FillFourRow(const uint16_t* src, int width, int height, int offsetX, int offsetY,
+                 uint16_t* out) {
+    if (!src || !out || width <= 0 || height <= 0) return;
+    const size_t w = static_cast<size_t>(width);
+    for (int r = 0; r < height; ++r) {
+        const int r0 = std::max(0, r - 1);
+        const int r1 = std::min(height - 1, r + 1);
+        for (int c = 0; c < width; ++c) {
+            const int c0 = std::max(0, c - 1);
+            const int c1 = std::min(width - 1, c + 1);
+            int32_t sum[4] = {0, 0, 0, 0};
+            int count[4] = {0, 0, 0, 0};
+            for (int rr = r0; rr <= r1; ++rr) {
+                const uint16_t* row = src + static_cast<size_t>(rr) * w;
+                const int rowSite = 2 * ((rr + offsetY) & 3);
+                for (int cc = c0; cc <= c1; ++cc) {
+                    const int group = kGroupOfSite[((cc + offsetX) & 1) + rowSite];
+                    sum[group] += row[cc];
+                    ++count[group];
+                }
+            }
+            int32_t k[4];
+            for (int i = 0; i < 4; ++i) {
+                k[i] = static_cast<int32_t>(static_cast<float>(sum[i]) * kWeight[count[i]]);
+            }
+            const int32_t ka = k[0], kb = k[1], kc = k[2], kd = k[3];
+            // Halving and quartering are arithmetic shifts: negative differences round down.
+            const int32_t total = ka + kb + kc + kd;
+            int32_t x = ka - kd;
+            int32_t y = kb - kd;
+            const int32_t z = kc - (x + y);
+            x += z >> 1;
+            y += z >> 1;
+            y += (kc + kb - ka) >> 2;
+            const int32_t d2 = kd + ((ka + kb - kc) >> 2);
+            x += (ka + kc - kb) >> 2;
+            const int32_t n = x + y + d2 + (d2 >> 1);
+            float s = static_cast<float>(n);
+            if (s != 0.0f) s = static_cast<float>(total) / s;
+            uint16_t* o = out + (static_cast<size_t>(r) * w + c) * 3;
+            o[0] = ClampChannel(static_cast<float>(x) * s);
+            o[1] = ClampChannel(static_cast<float>(d2) * s);
+            o[2] = ClampChannel(static_cast<float>(y) * s);
+        }
+    }
+}
+
+void FillGrey(const uint16_t* src, int width, int height, uint16_t* out) {
+    if (!src || !out || width <= 0 || height <= 0) return;
+    const size_t n = static_cast<size_t>(width) * static_cast<size_t>(height);
+    for (size_t i = 0; i < n; ++i) {
+        out[3 * i] = out[3 * i + 1] = out[3 * i + 2] = src[i];
+    }
+}
+
+}  // namespace zorvane
