@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 
+#include "core/EventPoster.h"
 #include "core/TimerService.h"
 
 namespace zorvane::test {
@@ -13,7 +14,7 @@ namespace zorvane::test {
 // A GUI thread in virtual time: window timers that fire only when the test advances the clock,
 // and a queue of posted messages (which may be posted from any thread) delivered between timer
 // firings. Timer periods below 1 ms fire after 1 ms, as the shortest period a system gives.
-class VirtualEventLoop : public TimerService {
+class VirtualEventLoop : public TimerService, public EventPoster {
 public:
     using TimerHandler = std::function<void(int id)>;
 
@@ -38,6 +39,7 @@ public:
 
     // Thread-safe: queue a message for the loop.
     void Post(std::function<void()> message);
+    void PostToGuiThread(std::function<void()> message) override { Post(std::move(message)); }
     // Delivers every queued message (and the ones they queue) at the current time.
     int DrainPosted();
 

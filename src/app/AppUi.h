@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+namespace zorvane {
+
+// What the application core asks of the main window, in the program's own terms. The Qt main
+// window implements it; tests use a recording double.
+class AppUi {
+public:
+    virtual ~AppUi() = default;
+    // Repaint the image view (erase = clear the background first).
+    virtual void RepaintView(bool erase) = 0;
+    // Copy the exposure settings and file settings into the exposure dialog, when it exists.
+    virtual void RefreshExposureDialog() = 0;
+    // Show a new exposure time in the exposure dialog's exposure box ("%g"), when it exists.
+    virtual void ShowExposureInDialog(float seconds) = 0;
+    // The cooler's model changed; redraw the cooler dialog, when it exists.
+    virtual void RefreshCoolerDialog() = 0;
+    // Enable or disable the sequencer dialog's "Run" button, when that dialog exists.
+    virtual void EnableSequencerRun(bool enable) = 0;
+    // Rewrite the text of item `position` (0-based) of the "&Quick" menu; false when the menu
+    // bar has no "&Quick" among its first 20 items.
+    virtual bool SetQuickMenuItemText(int position, const std::string& text) = 0;
+    // Show the main window maximised (timer 3).
+    virtual void MaximiseWindow() = 0;
+    // End the process at once with this exit code (Abort in a connection failure).
+    [[noreturn]] virtual void ExitProcessNow(int code) = 0;
+};
+
+}  // namespace zorvane

@@ -1,0 +1,196 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/AppUi.h"
+#include "camera/CameraConnection.h"
+#include "camera/CameraLibrary.h"
+#include "camera/CoolerControl.h"
+#include "camera/ExposureCycle.h"
+#include "camera/ExposureSettings.h"
+#include "core/EventPoster.h"
+#include "core/Prompts.h"
+#include "core/TimerService.h"
+#include "view/ImageViewHost.h"
+
+namespace zorvane {
+
+class ImageView;
+
+// Where and whether a modeless dialog is: the core keeps these facts because the program's
+// rules depend on them (settings are written only for dialogs that exist, check marks follow
+// visibility, dialogs open at start-up when they were open at exit).
+struct DialogPlacement {
+    bool exists = false;
+    bool visible = false;
+    int left = -10000;  // -10000 = no stored position
+    int top = -10000;
+    bool wasOpen = false;  // "Show" at the last exit: reopen at start-up
+    bool HasPosition() const { return left != -10000; }
+};
+
+enum class AppDialog { Exposure, Cooler, Tracking, Sequencer, FilterWheel };
+
+// How a command looks in menus and on the toolbar.
+struct CommandUi {
+    bool enabled = true;
+    bool checked = false;
+    std::optional<std::string> text;  // replaces the menu text when set ("Dis&connect")
+};
+
+// Things the start-up needs that differ between the program and its tests.
+struct AppOptions {
+    std::vector<std::string> librarySearchDirs;  // empty = beside the executable first
+    std::string machineConfigPath;               // empty = the machine-wide default
+    std::string settingsPath;                    // empty = the user's configuration folder
+};
+
+// The toolkit-free core of the main window: it owns the camera connection, the exposure cycle,
+// the image view's state, the cooler and the rest of the program's state, and carries out the
+// main window's commands. The Qt main window shows it and routes user input to it.
+class CaptureApp : public ImageViewHost, private ExposureHost {
+public:
+    static constexpr const char* kTitle = "Zorvane Capture";
+    static constexpr const char* kVersionText = "Version 4.2.0.0";
+    static constexpr int kConnectAttempts = 4;
+
+    CaptureApp(TimerService& timers, EventPoster& poster, Prompts& prompts, AppUi& ui,
+               AppOptions options = {});
+    ~CaptureApp() override;
+    CaptureApp(const CaptureApp&) = delete;
+    CaptureApp& operator=(const CaptureApp&) = delete;
+
+    // ---- life cycle ----
+    // The main window's construction: black-level switch, camera choice, set-up dialog, the
+    // connection loop (Abort ends the process through AppUi::ExitProcessNow), defaults.
+    void Construct();
+    // Window creation after the view exists: camera query, state reset, settings load, the four
+    // forced camera settings.
+    void OnCreate();
+    // Dialogs to reopen at start-up, in order (the display dialog is the view's).
+    std::vector<AppDialog> DialogsToReopen() const;
+    // Closing the window: save every setting.
+    void OnClose();
+    // Destruction after the dialogs are gone: free the frame, disconnect, release the manager's
+    // locks, free the library.
+    void Shutdown();
+
+    // ---- commands ----
+    // Runs a main-window command handled by the core; false when the id is not one of them
+    // (dialog toggles are the window's, using the placements below).
+    bool ExecuteCommand(int id);
+    // Enable / check / text of any main-window command id.
+    CommandUi GetCommandUi(int id);
+    void OnTimer(int id);
+
+    void Snapshot() { cycle_.Snapshot(); }
+    void ToggleLoop() { cycle_.ToggleLoop(); }
+    void ToggleSubframeMode();
+    void ToggleRotate() { exposure_.rotate180 = !exposure_.rotate180; }
+    void ToggleLock();
+    void ToggleAutosave();
+    void ConnectOrDisconnect();
+    void QueryCamera();
+
+    // ---- status bar ----
+    std::string CameraStatePaneText();
+    bool CameraStatePaneActive();
+    std::string SavedPaneText() const;
+    std::string ZoomPaneText() const;
+    std::string ReadoutPaneText() const;
+    bool ReadoutPaneEnabled() const { return readoutX_ >= 0; }
+    // True once when USB errors are reported and no USB error dialog is open: the window then
+    // beeps and shows "USB Error!"; it reports the dialog closed with UsbErrorDialogClosed().
+    bool CheckUsbError();
+    void UsbErrorDialogClosed() { usbErrorDialogOpen_ = false; }
+
+    // ---- camera information and about box ----
+    std::string InfoModelText() const;         // "Model: %s"
+    std::string InfoManufacturerText() const;  // "Manufacturer: %s"
+    std::string InfoSerialText() const;        // "Serial: %s"
+    std::string InfoProtocolText() const;      // "Protocol ver %d.%02d"
+    const std::string& LibraryVersionText() const { return lib_.LibraryVersionText(); }
+    std::string FilterWheelVersionText() const { return {}; }
+
+    // ---- state the window reads ----
+    bool IsConnected();
+    bool SequenceRunning() const { return sequenceRunning_; }
+    bool SubframeMode() const { return subframeMode_; }
+    const std::string& LastSavedName() const { return lastSavedName_; }
+    DialogPlacement& Placement(AppDialog d) { return dialogs_[static_cast<int>(d)]; }
+    const DialogPlacement& Placement(AppDialog d) const { return dialogs_[static_cast<int>(d)]; }
+
+    CameraLibrary& Library() { return lib_; }
+    CameraConnection& Camera() { return camera_; }
+    ExposureSettings& Exposure() { return exposure_; }
+    ExposureCycle& Cycle() { return cycle_; }
+    ImageView& View() { return *view_; }
+    CoolerControl& Cooler() { return cooler_; }
+    bool BlackLevelSwitch() const { return blackLevelSwitch_; }
+
+    // ---- ImageViewHost ----
+    void AutoExposureAdjust(int low, int high) override { cycle_.AutoExposureAdjust(low, high); }
+    void SetSubframe(const Rect& sensorRect) override;
+    bool IsExposureLocked() const override { return exposure_.lockExposure; }
+    void OnPixelReadout(int x, int y, int value) override;
+    void OnStarPicked() override;
+    bool MeasureStar() override { return false; }
+    int MeasureRadius() const override { return measureRadius_; }
+    int CameraProtocol() const override { return camera_.properties.protocol; }
+
+private:
+    // ---- ExposureHost ----
+    void MakeExposureTimeText() override;
+    void SetFrame(const uint16_t* pixels, const FrameGeometry& g, bool turned,
+                  bool preview) override;
+    void OnNewFrameShown() override;
+    bool AutosaveEnabled() const override { return autosave_; }
+    void AutosaveImage() override;
+    bool IsAutoguideOn() const override { return false; }
+    void GuideStep() override {}
+    void EnableSequencerRun(bool enable) override;
+    void ShowAutoExposure(float seconds) override;
+    int RaiseThreadPriority() override;
+    void RestoreThreadPriority(int saved) override;
+    void KeepSystemAwake() override;
+
+    void ConnectAtStartUp();
+    void SetDefaults();
+    void ResetCreationState();
+    void DisconnectCamera();
+
+    TimerService& timers_;
+    EventPoster& poster_;
+    Prompts& prompts_;
+    AppUi& ui_;
+    AppOptions options_;
+
+    CameraLibrary lib_;
+    CameraConnection camera_;
+    int device_ = -1;
+    bool blackLevelSwitch_ = true;
+    ExposureSettings exposure_;
+    ExposureCycle cycle_;
+    std::unique_ptr<ImageView> view_;
+    CoolerControl cooler_;
+
+    std::array<DialogPlacement, 5> dialogs_{};
+    bool usbErrorDialogOpen_ = false;
+    bool subframeMode_ = false;
+    bool sequenceRunning_ = false;
+    int sequenceLine_ = -1;
+    bool autosave_ = false;
+    std::string lastSavedName_;
+    int readoutX_ = -1, readoutY_ = -1, readoutValue_ = -1;
+    int measureRadius_ = 8;
+    float guideTargetX_ = -10000.0f, guideTargetY_ = -10000.0f;
+    bool guideOutputCamera_ = true;
+    std::string startTimeText_;
+};
+
+}  // namespace zorvane

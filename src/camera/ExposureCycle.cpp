@@ -1,0 +1,296 @@
+#include "camera/ExposureCycle.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "core/TimerIds.h"
+
+namespace zorvane {
+
+namespace {
+// Long exposures: below this remaining time the camera's vertical registers are left alone.
+constexpr float kClearVRegsAbove = 15.0f;
+constexpr int kPollsPerWakeCheck = 512;
+constexpr unsigned kResumeAfterAbortMs = 500;
+}  // namespace
+
+ExposureCycle::ExposureCycle(CameraLibrary& lib, CameraConnection& camera,
+                             ExposureSettings& settings, TimerService& timers, EventPoster& poster,
+                             Prompts& prompts, ExposureHost& host)
+    : lib_(lib),
+      camera_(camera),
+      settings_(settings),
+      timers_(timers),
+      poster_(poster),
+      prompts_(prompts),
+      host_(host) {
+    postTarget_.post = &ExposureCycle::PostFromLibrary;
+    postTarget_.context = this;
+}
+
+ExposureCycle::~ExposureCycle() {
+    // The library must not post to a target that is going away.
+    if (camera_.handle) lib_.ZorvaneExposureReadyCallback(camera_.handle, nullptr, 0, 0, 0);
+    *alive_ = false;
+}
+
+void ExposureCycle::ResetState() {
+    exposing_ = false;
+    looping_ = false;
+    highSpeed_ = false;
+    stopRequested_ = false;
+    settingsChanged_ = false;
+    pollCount_ = 0;
+}
+
+void ExposureCycle::FreeFrame() { frame_.Free(); }
+
+// Runs on the library's thread: only queue the message for the GUI thread.
+void ExposureCycle::PostFromLibrary(void* context, uint32_t message, uintptr_t, intptr_t) {
+    auto* self = static_cast<ExposureCycle*>(context);
+    if (message != ZORVANE_MSG_FRAME_READY) return;
+    std::weak_ptr<bool> alive = self->alive_;
+    self->poster_.PostToGuiThread([self, alive] {
+        auto token = alive.lock();
+        if (token && *token) self->OnFrameReadyMessage();
+    });
+}
+
+void ExposureCycle::RequestFrameMessage(bool on) {
+    if (on)
+        lib_.ZorvaneExposureReadyCallback(camera_.handle, &postTarget_, ZORVANE_MSG_FRAME_READY, 0,
+                                          0);
+    else
+        lib_.ZorvaneExposureReadyCallback(camera_.handle, nullptr, 0, 0, 0);
+}
+
+void ExposureCycle::PrepareToExpose() {
+    ZorvaneHandle h = camera_.handle;
+    const CameraProperties& p = camera_.properties;
+    stopRequested_ = false;
+
+    // While the program turns frames, the camera's subframe is the mirror of the one the user
+    // sees.
+    if (!settings_.rotate180)
+        lib_.ZorvaneSubframePos(h, p.pixelsX - settings_.subX - settings_.subWidth,
+                                p.pixelsY - settings_.subY - settings_.subHeight);
+    else
+        lib_.ZorvaneSubframePos(h, settings_.subX, settings_.subY);
+    lib_.ZorvaneSubframeSize(h, settings_.subWidth, settings_.subHeight);
+
+    lib_.ZorvaneBin(h, settings_.binX, settings_.EffectiveBinY());
+    lib_.ZorvaneSetAmplifierSwitched(h, settings_.exposure > 2.5f && !settings_.preview);
+    lib_.ZorvanePrechargeMode(h, settings_.prechargeMode);
+    lib_.ZorvaneFIFO(h, settings_.fifo);
+    lib_.ZorvaneHighPriority(h, settings_.highPriority);
+
+    int32_t processing = lib_.ZorvaneGetProcessing(h) & ~2;
+    if (settings_.vbe) processing |= 2;
+    lib_.ZorvaneSetProcessing(h, processing);
+
+    lib_.ZorvaneTriggeredExposure(h, settings_.triggered);
+    lib_.ZorvaneSetPreview(h, settings_.preview);
+    lib_.ZorvaneSetSubSample(h, settings_.subSample);
+    RequestFrameMessage(highSpeed_);
+}
+
+void ExposureCycle::StartExposure() {
+    if (!looping_) PrepareToExpose();
+    exposing_ = true;
+    previewAtStart_ = settings_.preview;
+    lib_.ZorvaneStartExposure(camera_.handle, settings_.exposure);
+}
+
+void ExposureCycle::Snapshot() {
+    if (exposing_) {
+        if (!prompts_.IsShiftHeld()) {
+            exposing_ = false;
+            timers_.KillTimer(kTimerPoll);
+            lib_.ZorvaneAbortExposure(camera_.handle);
+            if (looping_) timers_.SetTimer(kTimerLoopNext, kResumeAfterAbortMs);
+        } else {
+            // Ends the exposure early; its frame is read out and arrives as usual.
+            lib_.ZorvaneStopExposure(camera_.handle);
+        }
+        host_.EnableSequencerRun(true);
+        return;
+    }
+    host_.EnableSequencerRun(false);
+    StartExposure();
+    if (!highSpeed_) timers_.SetTimer(kTimerPoll, 1);
+}
+
+void ExposureCycle::ToggleLoop() {
+    looping_ = !looping_;
+    host_.EnableSequencerRun(!looping_);
+    highSpeed_ = looping_ && settings_.preview && settings_.exposure < 0.1f;
+    if (looping_) {
+        stopRequested_ = false;
+        savedPriority_ = host_.RaiseThreadPriority();
+        PrepareToExpose();
+        timers_.SetTimer(kTimerLoopNext, 1);
+    } else {
+        stopRequested_ = true;
+        host_.RestoreThreadPriority(savedPriority_);
+        timers_.KillTimer(kTimerLoopNext);
+        timers_.KillTimer(kTimerPoll);
+        lib_.ZorvaneAbortExposure(camera_.handle);
+        RequestFrameMessage(false);
+        exposing_ = false;
+    }
+}
+
+bool ExposureCycle::OnTimer(int id) {
+    switch (id) {
+        case kTimerLoopNext:
+            timers_.KillTimer(kTimerLoopNext);
+            pollCount_ = 0;
+            Snapshot();
+            return true;
+        case kTimerPoll:
+            Poll();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void ExposureCycle::Poll() {
+    if (lib_.ZorvaneImageReady(camera_.handle)) {
+        timers_.KillTimer(kTimerPoll);
+        EndShot();
+        return;
+    }
+    ++pollCount_;
+    if (pollCount_ % kPollsPerWakeCheck == 0) {
+        host_.KeepSystemAwake();
+        if (lib_.ZorvaneExposureTimeRemaining(camera_.handle) > kClearVRegsAbove)
+            lib_.ZorvaneClearVRegs(camera_.handle);
+    }
+}
+
+void ExposureCycle::OnFrameReadyMessage() {
+    // A message can still be queued from before the loop was stopped or the request
+    // cancelled; only a frame we are waiting for is taken.
+    if (!exposing_) return;
+    EndShot();
+}
+
+bool ExposureCycle::DownloadFrame() {
+    ZorvaneHandle h = camera_.handle;
+    int32_t x = 0, y = 0, width = 0, height = 0, binX = 0, binY = 0;
+    lib_.ZorvaneGetImageData(h, &x, &y, &width, &height, &binX, &binY);
+    // Geometry is input from the library: refuse what cannot be a frame rather than copy it.
+    if (width <= 0 || height <= 0 || binX <= 0 || binY <= 0 || width > kMaxFrameSide ||
+        height > kMaxFrameSide)
+        return false;
+    const int64_t count = int64_t{width} * height;
+    if (count > kMaxFramePixels) return false;
+    if (!frame_.Reserve(static_cast<size_t>(count))) return false;
+
+    const uint16_t* source = lib_.ZorvaneImageBuffer(h);
+    if (!source) return false;
+
+    uint16_t* dest = frame_.Data();
+    if (!settings_.rotate180) {
+        // Reversing the whole array turns the frame by 180°; the origin moves to where the
+        // turned frame lies on the turned sensor.
+        std::reverse_copy(source, source + count, dest);
+        x = camera_.properties.pixelsX - x - width * binX;
+        y = camera_.properties.pixelsY - y - height * binY;
+    } else {
+        std::copy(source, source + count, dest);
+    }
+    geometry_ = FrameGeometry{x, y, width, height, binX, binY};
+    return true;
+}
+
+void ExposureCycle::EndShot() {
+    WaitCursor wait(prompts_);
+    exposing_ = false;
+    host_.MakeExposureTimeText();
+    frameIsPreview_ = previewAtStart_;
+    const bool autoguideOn = host_.IsAutoguideOn();
+    const int delayMs = static_cast<int>(settings_.delay * 1000.0f);
+    const bool quickRestart = looping_ && delayMs < 1 && !autoguideOn && !settingsChanged_;
+
+    if (stopRequested_) {
+        stopRequested_ = false;
+        return;
+    }
+    if (quickRestart) {
+        // The next exposure runs while this frame is fetched; the library keeps it meanwhile.
+        pollCount_ = 0;
+        Snapshot();
+    }
+
+    if (DownloadFrame()) {
+        const bool turned = !settings_.rotate180;
+        host_.SetFrame(frame_.Data(), geometry_, turned, frameIsPreview_);
+        frameTurned_ = turned;
+        host_.OnNewFrameShown();
+        if (host_.AutosaveEnabled()) host_.AutosaveImage();
+        if (autoguideOn) host_.GuideStep();
+    }
+
+    if (looping_ && !quickRestart) {
+        if (settingsChanged_) {
+            settingsChanged_ = false;
+            PrepareToExpose();
+        }
+        timers_.SetTimer(kTimerLoopNext, static_cast<unsigned>(std::max(delayMs, 0)));
+    }
+    host_.EnableSequencerRun(!looping_);
+}
+
+void ExposureCycle::AutoExposureAdjust(int low, int high) {
+    (void)low;
+    if (!settings_.autoExposure) return;
+    const float last = lib_.ZorvaneLastExposureDuration(camera_.handle);
+    if (!(last > 0.0f)) return;
+
+    constexpr double target = 40000.0;
+    double factor = 1.0;
+    if (high < 0.5 * target)
+        factor = 2.0;
+    else if (high < 0.9 * target)
+        factor = target / high;
+    else if (high > 1.1 * target)
+        factor = target / high;
+
+    double exposure = last * factor;
+    // Round down to a step that suits the length of the exposure.
+    const double scale = exposure >= 1.0 ? 10.0 : exposure >= 0.1 ? 100.0 : 1000.0;
+    exposure = static_cast<double>(static_cast<int64_t>(exposure * scale)) / scale;
+    settings_.exposure = static_cast<float>(exposure);
+    host_.ShowAutoExposure(settings_.exposure);
+}
+
+void ExposureCycle::ApplyExposureSettings(const ExposureSettings& edited) {
+    const bool darkBefore = settings_.dark;
+    settings_ = edited;
+    if (settings_.dark != darkBefore) lib_.ZorvaneSetDarkMode(camera_.handle, settings_.dark);
+    settings_.binX = std::clamp(settings_.binX, 1, std::max(1, settings_.maxBinX));
+    settings_.binY = std::clamp(settings_.binY, 0, std::max(1, settings_.maxBinY));
+    if (settings_.prechargeMode != 1) settings_.fifo = false;
+    if (settings_.exposure < 0.000999f) settings_.exposure = 0.001f;
+    settingsChanged_ = true;
+}
+
+void ExposureCycle::SetSubframe(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    const CameraProperties& p = camera_.properties;
+    settings_.subX = 0;
+    settings_.subY = 0;
+    settings_.subWidth = p.pixelsX;
+    settings_.subHeight = p.pixelsY;
+    const int32_t l = std::max(left, 0), t = std::max(top, 0);
+    const int32_t r = std::min(right, p.pixelsX), b = std::min(bottom, p.pixelsY);
+    if (r > l && b > t) {
+        settings_.subX = l;
+        settings_.subY = t;
+        settings_.subWidth = r - l;
+        settings_.subHeight = b - t;
+    }
+}
+
+}  // namespace zorvane

@@ -1,0 +1,141 @@
+#pragma once
+
+#include <zorvane/camera_api.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "camera/CameraConnection.h"
+#include "camera/CameraLibrary.h"
+#include "camera/ExposureSettings.h"
+#include "camera/FrameBuffer.h"
+#include "core/EventPoster.h"
+#include "core/Prompts.h"
+#include "core/TimerService.h"
+
+namespace zorvane {
+
+// What the exposure cycle needs from the rest of the main window: the places a downloaded
+// frame goes, and the few system services it uses.
+class ExposureHost {
+public:
+    virtual ~ExposureHost() = default;
+    // Records the start time of the exposure that just ended, for the file header.
+    virtual void MakeExposureTimeText() = 0;
+    // Hands the frame to the image view (which copies it).
+    virtual void SetFrame(const uint16_t* pixels, const FrameGeometry& geometry, bool turned,
+                          bool preview) = 0;
+    // A new frame is on show: it is not saved yet; repaint the view.
+    virtual void OnNewFrameShown() = 0;
+    virtual bool AutosaveEnabled() const = 0;
+    virtual void AutosaveImage() = 0;
+    virtual bool IsAutoguideOn() const = 0;
+    virtual void GuideStep() = 0;
+    // The sequencer dialog's "Run" button, when that dialog exists.
+    virtual void EnableSequencerRun(bool enable) = 0;
+    // Auto exposure chose a new time: show it in the exposure dialog when it exists.
+    virtual void ShowAutoExposure(float seconds) = 0;
+    // Thread priority around a loop, and keeping the system awake during long exposures.
+    virtual int RaiseThreadPriority() = 0;  // returns the priority to restore
+    virtual void RestoreThreadPriority(int saved) = 0;
+    virtual void KeepSystemAwake() = 0;
+};
+
+// Single and looped exposures: pushing the settings to the camera, watching it on the timers (or
+// waiting for the library's frame-ready message in high-speed mode) and EndShot, which
+// downloads, turns and hands over each frame and starts the next one of a loop.
+class ExposureCycle {
+public:
+    // Frames larger than this are refused as nonsense from the camera library.
+    static constexpr int64_t kMaxFramePixels = int64_t{1} << 28;
+    static constexpr int32_t kMaxFrameSide = 1 << 17;
+
+    ExposureCycle(CameraLibrary& lib, CameraConnection& camera, ExposureSettings& settings,
+                  TimerService& timers, EventPoster& poster, Prompts& prompts, ExposureHost& host);
+    ~ExposureCycle();
+    ExposureCycle(const ExposureCycle&) = delete;
+    ExposureCycle& operator=(const ExposureCycle&) = delete;
+
+    // Commands
+    void Snapshot();
+    void ToggleLoop();
+    // Timers 1 and 2; false for other ids.
+    bool OnTimer(int id);
+    // The library's frame-ready message.
+    void OnFrameReadyMessage();
+
+    // Steps
+    void PrepareToExpose();
+    void StartExposure();
+    void EndShot();
+    void AutoExposureAdjust(int low, int high);
+    // Takes the settings edited by the exposure dialog: dark mode goes to the camera at once,
+    // the binning is limited to the camera's maxima, FIFO needs precharge mode 1, exposures
+    // below 1 ms become 1 ms, and a running loop re-prepares before its next exposure.
+    void ApplyExposureSettings(const ExposureSettings& edited);
+    // Subframe from a sensor rectangle (x, y, width, height after clipping to the sensor; an
+    // empty intersection means the full sensor). Does not mark the settings changed.
+    void SetSubframe(int32_t left, int32_t top, int32_t right, int32_t bottom);
+    // Sets the state a fresh window starts with.
+    void ResetState();
+    // Frees the frame copy (on disconnect).
+    void FreeFrame();
+
+    // State
+    bool Exposing() const { return exposing_; }
+    bool Looping() const { return looping_; }
+    bool HighSpeed() const { return highSpeed_; }
+    bool StopRequested() const { return stopRequested_; }
+    bool SettingsChanged() const { return settingsChanged_; }
+    bool FrameTurned() const { return frameTurned_; }
+    bool FrameIsPreview() const { return frameIsPreview_; }
+    int PollCount() const { return pollCount_; }
+    // Clears looping without touching the camera (quick presets do this before they start).
+    void ClearLooping() { looping_ = false; }
+    // The sequencer shares the exposing flag.
+    void SetExposing(bool on) { exposing_ = on; }
+    void SetPreviewAtStart(bool on) { previewAtStart_ = on; }
+
+    const FrameBuffer& Frame() const { return frame_; }
+    FrameBuffer& MutableFrame() { return frame_; }
+    const FrameGeometry& Geometry() const { return geometry_; }
+    FrameGeometry& MutableGeometry() { return geometry_; }
+    void SetFrameTurned(bool turned) { frameTurned_ = turned; }
+
+    // Downloads the waiting frame into the frame copy, turned by 180° unless rotate180 is on.
+    // False when the library has no frame or reports geometry that cannot be a frame.
+    bool DownloadFrame();
+
+private:
+    void Poll();
+    void RequestFrameMessage(bool on);
+    static void PostFromLibrary(void* context, uint32_t message, uintptr_t wParam,
+                                intptr_t lParam);
+
+    CameraLibrary& lib_;
+    CameraConnection& camera_;
+    ExposureSettings& settings_;
+    TimerService& timers_;
+    EventPoster& poster_;
+    Prompts& prompts_;
+    ExposureHost& host_;
+
+    bool exposing_ = false;
+    bool looping_ = false;
+    bool highSpeed_ = false;
+    bool stopRequested_ = false;
+    bool settingsChanged_ = false;
+    int pollCount_ = 0;
+    bool previewAtStart_ = false;
+    bool frameIsPreview_ = false;
+    bool frameTurned_ = false;
+    int savedPriority_ = 0;
+
+    FrameBuffer frame_;
+    FrameGeometry geometry_;
+    ZorvanePostTarget postTarget_{};
+    // Messages queued for the GUI thread check this before they touch the cycle.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace zorvane
