@@ -31,26 +31,39 @@ inline void RggbPixel(const uint16_t* up, const uint16_t* cur, const uint16_t* d
     }
 }
 
-// Columns 1 .. 2 × pairs of a row, two sites at a time so that the loop body has no branch and
-// the compiler can vectorise it. The pointers address column 1; index -1 is column 0.
-template <int RowCh, bool NonGreenFirst>
-void RggbInterior(const uint16_t* __restrict up, const uint16_t* __restrict cur,
-                  const uint16_t* __restrict dn, int pairs, uint16_t* __restrict o) {
+// A run of pairs of sites, each a green site followed by a non-green one, without branches so
+// that the compiler vectorises it. Pixels travel in pairs as 32-bit words (low half first), so
+// the vector code needs no 16-bit shuffles. The pointers address the run's first column; the
+// columns either side of the run must exist.
+template <int RowCh>
+void RggbPairs(const uint16_t* __restrict up, const uint16_t* __restrict cur,
+               const uint16_t* __restrict dn, int pairs, uint16_t* __restrict o) {
     constexpr int OtherCh = 2 - RowCh;
+    auto load = [](const uint16_t* p) {
+        uint32_t w;
+        std::memcpy(&w, p, 4);
+        return w;
+    };
+    auto store = [](uint16_t* p, uint32_t w) { std::memcpy(p, &w, 4); };
+    auto lo = [](uint32_t x) { return x & 0xFFFFu; };
+    auto hi = [](uint32_t x) { return x >> 16; };
     for (int i = 0; i < pairs; ++i) {
         const int a = 2 * i;
-        const int n = NonGreenFirst ? a : a + 1;  // the non-green site of the pair
-        const int g = NonGreenFirst ? a + 1 : a;  // the green one
-        const unsigned cross = unsigned(up[n]) + dn[n] + cur[n - 1] + cur[n + 1];
-        const unsigned diag = unsigned(up[n - 1]) + up[n + 1] + dn[n - 1] + dn[n + 1];
-        uint16_t* on = o + 3 * n;
-        on[RowCh] = cur[n];
-        on[1] = static_cast<uint16_t>(cross >> 2);
-        on[OtherCh] = static_cast<uint16_t>(diag >> 2);
-        uint16_t* og = o + 3 * g;
-        og[RowCh] = static_cast<uint16_t>((unsigned(cur[g - 1]) + cur[g + 1]) >> 1);
-        og[1] = cur[g];
-        og[OtherCh] = static_cast<uint16_t>((unsigned(up[g]) + dn[g]) >> 1);
+        // w = (green, non-green); wl and wr the same pair one column to the left and right
+        const uint32_t w = load(cur + a), wl = load(cur + a - 1), wr = load(cur + a + 1);
+        const uint32_t u = load(up + a), ul = load(up + a - 1), ur = load(up + a + 1);
+        const uint32_t d = load(dn + a), dl = load(dn + a - 1), dr = load(dn + a + 1);
+        uint32_t g[3], n[3];
+        g[RowCh] = (lo(wl) + hi(w)) >> 1;
+        g[1] = lo(w);
+        g[OtherCh] = (lo(u) + lo(d)) >> 1;
+        n[RowCh] = hi(w);
+        n[1] = (hi(u) + hi(d) + lo(w) + hi(wr)) >> 2;
+        n[OtherCh] = (hi(ul) + hi(ur) + hi(dl) + hi(dr)) >> 2;
+        uint16_t* op = o + 3 * a;
+        store(op, g[0] | g[1] << 16);
+        store(op + 2, g[2] | n[0] << 16);
+        store(op + 4, n[1] | n[2] << 16);
     }
 }
 
@@ -59,7 +72,6 @@ void RggbInterior(const uint16_t* __restrict up, const uint16_t* __restrict cur,
 void FillRggb(const uint16_t* src, int width, int height, int offsetX, int offsetY, uint16_t* out) {
     if (!src || !out || width <= 0 || height <= 0) return;
     const size_t w = static_cast<size_t>(width);
-    const int pairs = (width - 2) / 2;  // interior columns 1 .. 2 × pairs
     for (int r = 0; r < height; ++r) {
         const uint16_t* up = src + static_cast<size_t>(Before(r, height)) * w;
         const uint16_t* cur = src + static_cast<size_t>(r) * w;
@@ -69,24 +81,24 @@ void FillRggb(const uint16_t* src, int width, int height, int offsetX, int offse
         const int rowCh = py == 0 ? 2 : 0;
         // A site is non-green where its column phase equals the row phase.
         auto nonGreen = [&](int c) { return ((c + offsetX) & 1) == py; };
-
-        if (pairs > 0) {
-            const bool first = nonGreen(1);
-            if (rowCh == 2) {
-                first ? RggbInterior<2, true>(up + 1, cur + 1, dn + 1, pairs, o + 3)
-                      : RggbInterior<2, false>(up + 1, cur + 1, dn + 1, pairs, o + 3);
-            } else {
-                first ? RggbInterior<0, true>(up + 1, cur + 1, dn + 1, pairs, o + 3)
-                      : RggbInterior<0, false>(up + 1, cur + 1, dn + 1, pairs, o + 3);
-            }
-        }
-        // The edge columns and, for an even width, the last interior column the pairs missed.
-        auto edge = [&](int c) {
+        // The pairs start on the first green column after column 0 and stop before the last
+        // column; the columns around them take the one-pixel path with mirrored neighbours.
+        const int first = nonGreen(1) ? 2 : 1;
+        const int pairs = std::max(0, (width - 1 - first) / 2);
+        auto single = [&](int c) {
             RggbPixel(up, cur, dn, c, Before(c, width), After(c, width), nonGreen(c), rowCh,
                       o + 3 * static_cast<size_t>(c));
         };
-        edge(0);
-        for (int c = std::max(1, 2 * pairs + 1); c < width; ++c) edge(c);
+        for (int c = 0; c < std::min(first, width); ++c) single(c);
+        if (pairs > 0) {
+            const size_t f = static_cast<size_t>(first);
+            if (rowCh == 2) {
+                RggbPairs<2>(up + f, cur + f, dn + f, pairs, o + 3 * f);
+            } else {
+                RggbPairs<0>(up + f, cur + f, dn + f, pairs, o + 3 * f);
+            }
+        }
+        for (int c = std::max(first, first + 2 * pairs); c < width; ++c) single(c);
     }
 }
 
