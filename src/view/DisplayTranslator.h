@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "view/ImageFrame.h"
+
+namespace zorvane {
+
+// Turns 16-bit frame values into 8-bit screen grey levels: black and white levels (taken from
+// the frame's histogram while auto stretch is on), a gamma curve and the negative switch, all
+// folded into one 65536-entry lookup table that the renderer applies per pixel.
+class DisplayTranslator {
+  public:
+    static constexpr int kGammaSteps = 4096;
+
+    DisplayTranslator();
+    DisplayTranslator(const DisplayTranslator&) = delete;
+    DisplayTranslator& operator=(const DisplayTranslator&) = delete;
+
+    struct Levels {
+        int low = 0;
+        int high = 0;
+        friend bool operator==(const Levels&, const Levels&) = default;
+    };
+
+    // Histogram of the frame's interior, the dark and bright points, the levels (when auto
+    // stretch is on), the gamma table (when the exponent changed) and the lookup table.
+    // Returns the histogram's (low, high), always with low < high.
+    Levels Update(const ImageFrame& frame);
+
+    int BlackLevel() const { return black_; }
+    int WhiteLevel() const { return white_; }
+    void SetLevels(int black, int white);
+    float Gamma() const { return gamma_; }
+    // Gamma must be a positive finite number; anything else is refused (false).
+    bool SetGamma(float gamma);
+    bool Negative() const { return negative_; }
+    void SetNegative(bool on) { negative_ = on; }
+    bool AutoStretch() const { return autoStretch_; }
+    void SetAutoStretch(bool on) { autoStretch_ = on; }
+
+    const uint8_t* Lut() const { return lut_.get(); }                // 65536 entries
+    const uint8_t* GammaTable() const { return gammaTable_.get(); }  // 4097 entries
+    const uint32_t* Histogram() const { return histogram_.get(); }   // 65536 counts
+    // The exponent the gamma table was last built for (-1 before the first build).
+    float GammaTableExponent() const { return gammaExponent_; }
+
+    // The "Log" value the display dialog shows for a gamma, and back.
+    static float LogValueFromGamma(float gamma);
+    static float GammaFromLogValue(float logValue);
+
+  private:
+    bool CountInterior(const ImageFrame& frame);
+    void BuildGammaTable(float exponent);
+    void BuildLut();
+
+    int black_ = 0;
+    int white_ = 65535;
+    float gamma_ = 1.0f;
+    bool negative_ = false;
+    bool autoStretch_ = true;
+
+    std::unique_ptr<uint32_t[]> histogram_;
+    // Extra histograms counted in parallel, so runs of equal values do not wait on one another.
+    std::unique_ptr<uint32_t[]> partials_;
+    std::unique_ptr<uint8_t[]> gammaTable_;
+    float gammaExponent_ = -1.0f;
+    std::unique_ptr<uint8_t[]> lut_;
+};
+
+}  // namespace zorvane
