@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "files/FitsWriter.h"
+#include "unit/files/FileTestSupport.h"
+
+namespace zorvane {
+namespace {
+
+using test::Byte;
+using test::ReadBytes;
+using test::TempDir;
+
+std::string Card(const std::string& bytes, int index) {
+    return bytes.substr(index * 80, 80);
+}
+
+std::string Padded(const std::string& text) {
+    return text + std::string(80 - text.size(), ' ');
+}
+
+TEST(FitsWriterTest, HeaderCardsAreLaidOutByColumn) {
+    TempDir dir;
+    const std::vector<std::uint16_t> pixels(100 * 100, 7);
+    FitsWriter writer;
+    writer.AddKeyword("EXPTIME", "1.500");
+    writer.AddKeyword("OBJECT", "'M31'");
+    ASSERT_TRUE(writer.Write(dir / "a.fit", pixels.data(), 100, 100));
+
+    const std::string file = ReadBytes(dir / "a.fit");
+    // One header block, then 20000 data bytes padded to 7 blocks.
+    ASSERT_EQ(file.size(), 23040u);
+    EXPECT_EQ(Card(file, 0), Padded("SIMPLE  =                    T"));
+    EXPECT_EQ(Card(file, 1), Padded("BITPIX  =                   16"));
+    EXPECT_EQ(Card(file, 2), Padded("NAXIS   =                    2"));
+    EXPECT_EQ(Card(file, 3), Padded("NAXIS1  =                  100"));
+    EXPECT_EQ(Card(file, 4), Padded("NAXIS2  =                  100"));
+    EXPECT_EQ(Card(file, 5), Padded("BZERO   =           32768.000000"));
+    EXPECT_EQ(Card(file, 6), Padded("BSCALE  =             1.000000"));
+    EXPECT_EQ(Card(file, 7), Padded("DATAMIN =             0.000000"));
+    EXPECT_EQ(Card(file, 8), Padded("DATAMAX =           65535.000000"));
+    EXPECT_EQ(Card(file, 9), Padded("EXPTIME =           1.500"));
+    EXPECT_EQ(Card(file, 10), Padded("OBJECT  =           'M31'"));
+    EXPECT_EQ(Card(file, 11), Padded("END"));
+    for (int i = 12; i < 36; ++i) EXPECT_EQ(Card(file, i), std::string(80, ' ')) << i;
+    // Data padding is zero bytes.
+    for (std::size_t i = 2880 + 20000; i < file.size(); ++i) ASSERT_EQ(file[i], '\0') << i;
+}
+
+TEST(FitsWriterTest, PixelsAreBigEndianOffsetAndBottomRowFirst) {
+    TempDir dir;
+    // Row 0: 0, 32768, 65535; row 1: 1, 0x1234, 0xFFFE.
+    const std::vector<std::uint16_t> pixels = {0, 32768, 65535, 1, 0x1234, 0xFFFE};
+    FitsWriter writer;
+    ASSERT_TRUE(writer.Write(dir / "b.fit", pixels.data(), 3, 2));
+    const std::string file = ReadBytes(dir / "b.fit");
+    ASSERT_EQ(file.size(), 5760u);
+    const std::vector<unsigned> expected = {0x80, 0x01, 0x92, 0x34, 0x7F, 0xFE,   // last row
+                                            0x80, 0x00, 0x00, 0x00, 0x7F, 0xFF};  // row 0
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(Byte(file, 2880 + i), expected[i]) << i;
+}
+
+TEST(FitsWriterTest, DataEndingOnABlockBoundaryGetsNoExtraBlock) {
+    TempDir dir;
+    const std::vector<std::uint16_t> pixels(1440, 0xFFFF);
+    FitsWriter writer;
+    ASSERT_TRUE(writer.Write(dir / "c.fit", pixels.data(), 1440, 1));
+    const std::string file = ReadBytes(dir / "c.fit");
+    ASSERT_EQ(file.size(), 2 * 2880u);
+    EXPECT_EQ(Byte(file, file.size() - 2), 0x7Fu);
+    EXPECT_EQ(Byte(file, file.size() - 1), 0xFFu);
+
+    // A frame larger than one conversion chunk, with rows not dividing it, keeps every pixel.
+    const int w = 1001, h = 300;
+    const std::vector<std::uint16_t> big = test::NumberedFrame(w, h);
+    ASSERT_TRUE(writer.Write(dir / "d.fit", big.data(), w, h));
+    const std::string large = ReadBytes(dir / "d.fit");
+    const std::size_t data = 2u * w * h;
+    EXPECT_EQ(large.size(), 2880 + (data + 2879) / 2880 * 2880);
+    for (int y = 0; y < h; y += 37) {
+        for (int x = 0; x < w; x += 101) {
+            const std::size_t at = 2880 + 2u * ((h - 1 - y) * w + x);
+            const unsigned v = (Byte(large, at) ^ 0x80u) << 8 | Byte(large, at + 1);
+            ASSERT_EQ(v, static_cast<std::uint16_t>(y * 1000 + x)) << x << "," << y;
+        }
+    }
+}
+
+TEST(FitsWriterTest, KeepsTwentyPairsAndCutsOversizedTexts) {
+    FitsWriter writer;
+    for (int i = 0; i < 22; ++i)
+        writer.AddKeyword(std::string(1, static_cast<char>('A' + i)), std::to_string(i));
+    ASSERT_EQ(writer.Keywords().Count(), 20u);
+    EXPECT_EQ(writer.Keywords().Pairs().back().keyword, "T");  // the 20th
+
+    writer.ClearKeywords();
+    EXPECT_EQ(writer.Keywords().Count(), 0u);
+    writer.AddKeyword("LONGKEYWORD", std::string(70, 'v'));
+    TempDir dir;
+    const std::uint16_t pixel = 0;
+    ASSERT_TRUE(writer.Write(dir / "e.fit", &pixel, 1, 1));
+    const std::string file = ReadBytes(dir / "e.fit");
+    EXPECT_EQ(Card(file, 9), "LONGKEYW=           " + std::string(60, 'v'));
+    EXPECT_EQ(Card(file, 10), Padded("END"));
+}
+
+TEST(FitsWriterTest, FailuresAreReported) {
+    TempDir dir;
+    const std::vector<std::uint16_t> pixels(100 * 100, 1);
+    FitsWriter writer;
+    // Full device: the open works, the writes do not.
+    EXPECT_FALSE(writer.Write("/dev/full", pixels.data(), 100, 100));
+    EXPECT_FALSE(writer.Write(dir / "missing/a.fit", pixels.data(), 100, 100));
+    EXPECT_FALSE(writer.Write("/proc/zorvane-test.fit", pixels.data(), 100, 100));
+    EXPECT_FALSE(writer.Write(dir / std::string(PATH_MAX + 10, 'n'), pixels.data(), 100, 100));
+    EXPECT_FALSE(writer.Write(dir / "null.fit", nullptr, 10, 10));
+    EXPECT_FALSE(test::Exists(dir / "null.fit"));
+
+    // A disk that fills up halfway through: failure, and no half file left behind.
+    {
+        test::FileSizeLimit limit(10000);
+        EXPECT_FALSE(writer.Write(dir / "half.fit", pixels.data(), 100, 100));
+    }
+    EXPECT_FALSE(test::Exists(dir / "half.fit"));
+}
+
+}  // namespace
+}  // namespace zorvane
