@@ -113,7 +113,7 @@ constexpr float kWeight[10] = {0.0f, 1.0f,        0.5f,        0.33333334f, 0.25
                                0.2f, 0.16666667f, 0.14285715f, 0.125f,      0.11111111f};
 
 inline uint16_t ClampChannel(float v) {
-    // Compare before converting: a huge product would not fit an int.
+    // Clamp in floating point, so that the conversion to an integer is always defined.
     if (!(v > 0.0f)) return 0;
     if (v >= 65535.0f) return 65535;
     return static_cast<uint16_t>(static_cast<int32_t>(v));
