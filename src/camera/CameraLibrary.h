@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/Prompts.h"
+#include "platform/DynamicLibrary.h"
 
 namespace zorvane {
 
@@ -113,9 +114,12 @@ private:
     Fn Entry(int slot, const char* name) {
         return reinterpret_cast<Fn>(Resolve(slot, name));
     }
+    // Calls the entry point of a slot, or returns the neutral result of its type.
+    template <typename Fn, typename... Args>
+    auto Forward(int slot, Args... args);
 
     std::vector<std::string> searchDirs_;
-    void* module_ = nullptr;  // owned; released by FreeLibrary
+    DynamicLibrary module_;
     std::string loadedName_;
     std::array<void*, kSlotCount> slots_{};
     std::string versionText_;

@@ -1,0 +1,62 @@
+#include "camera/CameraConnection.h"
+
+#include <cstring>
+
+namespace zorvane {
+
+std::string CameraConnection::SerialText() const {
+    return std::string(serial, ::strnlen(serial, sizeof serial));
+}
+
+bool BlackLevelAutoAdjust(bool switchAllows, int32_t pixelsX) {
+    return switchAllows && pixelsX < 1000;
+}
+
+bool ConnectCamera(CameraLibrary& lib, int device, CameraConnection& camera) {
+    // A library that writes nothing must not leave the previous camera's serial behind.
+    std::memset(camera.serial, 0, sizeof camera.serial);
+    lib.ZorvaneDeviceSerial(device, camera.serial);
+    camera.handle = lib.ZorvaneConnect(device);
+    return camera.handle != nullptr;
+}
+
+void ReadCameraFacts(CameraLibrary& lib, bool blackLevelSwitch, CoolingDiscoveryOrder order,
+                     CameraConnection& camera) {
+    const ZorvaneHandle h = camera.handle;
+    camera.properties = CameraProperties{};
+    lib.ZorvaneProperties(h, &camera.properties);
+    // The texts are printed with "%s": a library that fills all 40 bytes must not make the
+    // reader run past the record.
+    camera.properties.model[sizeof camera.properties.model - 1] = '\0';
+    camera.properties.manufacturer[sizeof camera.properties.manufacturer - 1] = '\0';
+
+    lib.ZorvaneAutoAdjustBlackLevel(
+        h, BlackLevelAutoAdjust(blackLevelSwitch, camera.properties.pixelsX));
+
+    int32_t count = -1;
+    int32_t flags = 0;
+    int32_t level = 0;
+    int32_t minLevel = 0;
+    int32_t maxLevel = 0;
+    int32_t setpoint = 0;
+    if (order == CoolingDiscoveryOrder::SensorFirst) {
+        lib.ZorvaneTemperatureSensorInfo(h, 0, &count);
+        lib.ZorvaneCoolingInfo(h, &flags, &level, &minLevel, &maxLevel, &setpoint);
+    } else {
+        lib.ZorvaneCoolingInfo(h, &flags, &level, &minLevel, &maxLevel, &setpoint);
+        lib.ZorvaneTemperatureSensorInfo(h, 0, &count);
+    }
+    camera.coolingFlags = flags & 31;
+    camera.minLevel = minLevel;
+    camera.maxLevel = maxLevel;
+    camera.hasSensor = count > 0;
+}
+
+bool OpenCamera(CameraLibrary& lib, int device, bool blackLevelSwitch, CoolingDiscoveryOrder order,
+                CameraConnection& camera) {
+    if (!ConnectCamera(lib, device, camera)) return false;
+    ReadCameraFacts(lib, blackLevelSwitch, order, camera);
+    return true;
+}
+
+}  // namespace zorvane
