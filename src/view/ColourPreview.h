@@ -15,7 +15,7 @@ class ColourPreview {
   public:
     enum Mode { Raw = 0, Colour = 1, Luminance = 2 };
 
-    // The camera's colour description. Any non-zero type turns automatic colour on and resets
+    // The colour facts the camera reports. Any non-zero type turns automatic colour on and resets
     // the Bayer code to automatic (4).
     void SetColourProperties(int32_t colourType, int32_t normalX, int32_t normalY, int32_t previewX,
                              int32_t previewY);
