@@ -25,7 +25,7 @@ class ImageView;
 // Where and whether a modeless dialog is: the core keeps these facts because the program's
 // rules depend on them (settings are written only for dialogs that exist, check marks follow
 // visibility, dialogs open at start-up when they were open at exit).
-struct DialogPlacement {
+struct ModelessDialogState {
     bool exists = false;
     bool visible = false;
     int left = -10000;  // -10000 = no stored position
@@ -122,8 +122,8 @@ public:
     bool SequenceRunning() const { return sequenceRunning_; }
     bool SubframeMode() const { return subframeMode_; }
     const std::string& LastSavedName() const { return lastSavedName_; }
-    DialogPlacement& Placement(AppDialog d) { return dialogs_[static_cast<int>(d)]; }
-    const DialogPlacement& Placement(AppDialog d) const { return dialogs_[static_cast<int>(d)]; }
+    ModelessDialogState& Placement(AppDialog d) { return dialogs_[static_cast<int>(d)]; }
+    const ModelessDialogState& Placement(AppDialog d) const { return dialogs_[static_cast<int>(d)]; }
 
     CameraLibrary& Library() { return lib_; }
     CameraConnection& Camera() { return camera_; }
@@ -179,7 +179,7 @@ private:
     std::unique_ptr<ImageView> view_;
     CoolerControl cooler_;
 
-    std::array<DialogPlacement, 5> dialogs_{};
+    std::array<ModelessDialogState, 5> dialogs_{};
     bool usbErrorDialogOpen_ = false;
     bool subframeMode_ = false;
     bool sequenceRunning_ = false;

@@ -1,0 +1,438 @@
+#include "app/CaptureApp.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "app/StatusBarText.h"
+#include "core/CommandIds.h"
+#include "core/TimerIds.h"
+#include "platform/Clock.h"
+#include "platform/MachineSwitch.h"
+#include "platform/System.h"
+#include "view/ImageView.h"
+
+namespace zorvane {
+
+namespace {
+std::string FixedText(const char* text, size_t size) { return std::string(text, strnlen(text, size)); }
+}  // namespace
+
+CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& prompts, AppUi& ui,
+                       AppOptions options)
+    : timers_(timers),
+      poster_(poster),
+      prompts_(prompts),
+      ui_(ui),
+      options_(std::move(options)),
+      lib_(options_.librarySearchDirs),
+      cycle_(lib_, camera_, exposure_, timers_, poster_, prompts_, *this),
+      view_(std::make_unique<ImageView>(*this)),
+      cooler_(lib_, camera_, timers_) {
+    cooler_.sleep = [](unsigned ms) { SleepMilliseconds(static_cast<int>(ms)); };
+}
+
+CaptureApp::~CaptureApp() = default;
+
+// ---------------------------------------------------------------------------------------------
+// Start-up and shutdown
+
+void CaptureApp::Construct() {
+    blackLevelSwitch_ = options_.machineConfigPath.empty()
+                            ? zorvane::BlackLevelSwitch()
+                            : zorvane::BlackLevelSwitch(options_.machineConfigPath);
+    device_ = lib_.ChooseCamera(prompts_);
+    if (device_ >= 0) lib_.ZorvaneSetupDialog();
+    ConnectAtStartUp();
+    SetDefaults();
+}
+
+void CaptureApp::ConnectAtStartUp() {
+    int attempts = 0;
+    for (;;) {
+        ++attempts;
+        if (ConnectCamera(lib_, device_, camera_)) {
+            lib_.ZorvaneDiagnosticUSBError(camera_.handle);
+            ReadCameraFacts(lib_, blackLevelSwitch_, CoolingDiscoveryOrder::SensorFirst, camera_);
+            return;
+        }
+        // Attempts follow each other at once; only the fourth failure is reported.
+        if (attempts < kConnectAttempts) continue;
+        switch (prompts_.MessageBox("Failed to connect to Camera", kTitle,
+                                    MessageButtons::AbortRetryIgnore, MessageIcon::Exclamation)) {
+            case MessageAnswer::Abort:
+                ui_.ExitProcessNow(0);
+            case MessageAnswer::Retry:
+                device_ = lib_.ChooseCamera(prompts_);
+                attempts = 0;
+                continue;
+            default:
+                return;  // go on without a camera
+        }
+    }
+}
+
+void CaptureApp::SetDefaults() {
+    ExposureSettings defaults;
+    defaults.exposure = 0.01f;
+    defaults.delay = 0.0f;
+    defaults.prechargeMode = 1;
+    defaults.fifo = false;
+    defaults.highPriority = false;
+    defaults.autoExposure = false;
+    defaults.triggered = false;
+    defaults.dark = false;
+    defaults.preview = false;
+    defaults.subSample = false;
+    defaults.vbe = false;
+    exposure_ = defaults;
+    for (auto& d : dialogs_) d = ModelessDialogState{};
+    guideOutputCamera_ = true;
+    cooler_.ResetTemperature();
+    guideTargetX_ = guideTargetY_ = -10000.0f;
+}
+
+void CaptureApp::ResetCreationState() {
+    cycle_.ResetState();
+    subframeMode_ = false;
+    view_->SetDefineMode(false);
+    sequenceRunning_ = false;
+    sequenceLine_ = -1;
+    autosave_ = false;
+    lastSavedName_.clear();
+    exposure_.rotate180 = false;
+    readoutX_ = readoutY_ = readoutValue_ = -1;
+    cycle_.FreeFrame();
+}
+
+void CaptureApp::OnCreate() {
+    QueryCamera();
+    ResetCreationState();
+    // Whatever was stored, these four start the same way every time.
+    exposure_.amplifier = true;
+    exposure_.prechargeMode = 1;
+    exposure_.fifo = true;
+    exposure_.highPriority = false;
+}
+
+std::vector<AppDialog> CaptureApp::DialogsToReopen() const {
+    std::vector<AppDialog> result;
+    for (AppDialog d : {AppDialog::Exposure, AppDialog::Cooler, AppDialog::Tracking,
+                        AppDialog::Sequencer, AppDialog::FilterWheel})
+        if (Placement(d).wasOpen) result.push_back(d);
+    return result;
+}
+
+void CaptureApp::OnClose() {}
+
+void CaptureApp::Shutdown() {
+    cycle_.FreeFrame();
+    if (camera_.handle) {
+        lib_.ZorvaneExposureReadyCallback(camera_.handle, nullptr, 0, 0, 0);
+        lib_.ZorvaneDisconnect(camera_.handle);
+        camera_.handle = nullptr;
+    }
+    lib_.ReleaseManagerLocks(lib_.ManagerLockToken());
+    lib_.FreeLibrary();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Camera query and connection
+
+void CaptureApp::QueryCamera() {
+    ZorvaneHandle h = camera_.handle;
+    if (IsConnected()) {
+        lib_.ZorvaneProperties(h, &camera_.properties);
+        CameraProperties& p = camera_.properties;
+        // Sizes from the library are input: keep them within what a frame can be.
+        p.pixelsX = std::clamp(p.pixelsX, 0, ExposureCycle::kMaxFrameSide);
+        p.pixelsY = std::clamp(p.pixelsY, 0, ExposureCycle::kMaxFrameSide);
+
+        lib_.ZorvaneGetBin(h, &exposure_.binX, &exposure_.binY);
+        exposure_.maxBinX = exposure_.maxBinY = 8;
+        lib_.ZorvaneGetMaxBin(h, &exposure_.maxBinX, &exposure_.maxBinY);
+        exposure_.maxBinX = std::clamp(exposure_.maxBinX, 1, 8);
+        exposure_.maxBinY = std::clamp(exposure_.maxBinY, 1, 8);
+        exposure_.binX = std::clamp(exposure_.binX, 1, exposure_.maxBinX);
+        exposure_.binY = std::clamp(exposure_.binY, 0, exposure_.maxBinY);
+        lib_.ZorvaneGetSubframe(h, &exposure_.subX, &exposure_.subY, &exposure_.subWidth,
+                                &exposure_.subHeight);
+        exposure_.amplifier = lib_.ZorvaneGetAmplifierSwitched(h);
+        if (exposure_.dark) {
+            if (p.cameraFlags & ZORVANE_CAMERA_DARK)
+                lib_.ZorvaneSetDarkMode(h, true);
+            else
+                exposure_.dark = false;
+        }
+        int32_t type = 0, nx = 0, ny = 0, px = 0, py = 0;
+        lib_.ZorvaneColourProperties(h, &type, &nx, &ny, &px, &py);
+        view_->SetColourProperties(type, nx, ny, px, py);
+        view_->SetSensorSize(p.pixelsX, p.pixelsY);
+        // A pixel size that is not a positive number would make the aspect meaningless.
+        float sx = p.pixelSizeX, sy = p.pixelSizeY;
+        if (!(sx > 0.0f && sy > 0.0f && std::isfinite(sx) && std::isfinite(sy))) sx = sy = 1.0f;
+        view_->SetPixelSize(sx, sy);
+        subframeMode_ = false;
+        view_->SetDefineMode(false);
+        view_->SetSelection({0, 0}, {0, 0});
+        ui_.RepaintView(true);
+    } else {
+        view_->SetSensorSize(0, 0);
+        camera_.properties = CameraProperties{};
+        exposure_.binX = exposure_.binY = 1;
+        exposure_.maxBinX = exposure_.maxBinY = 8;
+    }
+    if (exposure_.binY == exposure_.binX) exposure_.binY = 0;
+}
+
+bool CaptureApp::IsConnected() { return camera_.IsConnected(lib_); }
+
+void CaptureApp::DisconnectCamera() {
+    cycle_.FreeFrame();
+    view_->SetEmptyFrame();
+    camera_.coolingFlags = 0;
+    camera_.hasSensor = false;
+    lastSavedName_.clear();
+    ui_.RepaintView(true);
+    camera_.handle = nullptr;
+}
+
+void CaptureApp::ConnectOrDisconnect() {
+    const bool wasConnected = IsConnected();
+    if (cycle_.Looping()) {
+        cycle_.ToggleLoop();
+    } else if (cycle_.Exposing()) {
+        cycle_.SetExposing(false);
+        timers_.KillTimer(kTimerPoll);
+        lib_.ZorvaneAbortExposure(camera_.handle);
+    }
+
+    for (;;) {
+        bool succeeded;
+        if (wasConnected) {
+            cooler_.StopPolling();
+            lib_.ReleaseManagerLocks(lib_.ManagerLockToken());
+            lib_.ZorvaneExposureReadyCallback(camera_.handle, nullptr, 0, 0, 0);
+            succeeded = lib_.ZorvaneDisconnect(camera_.handle);
+            if (succeeded) DisconnectCamera();
+        } else {
+            device_ = lib_.ChooseCamera(prompts_);
+            const bool finished = device_ == -1;
+            camera_.coolingFlags = 0;
+            camera_.hasSensor = false;
+            if (!finished)
+                OpenCamera(lib_, device_, blackLevelSwitch_, CoolingDiscoveryOrder::CoolingFirst,
+                           camera_);
+            cooler_.Poll();
+            ui_.RefreshCoolerDialog();
+            succeeded = finished || camera_.handle != nullptr;
+        }
+        if (succeeded) break;
+        const MessageAnswer answer = prompts_.MessageBox(
+            "Can't connect", kTitle, MessageButtons::AbortRetryIgnore, MessageIcon::Exclamation);
+        if (answer == MessageAnswer::Abort) ui_.ExitProcessNow(0);
+        if (answer != MessageAnswer::Retry) break;
+    }
+    QueryCamera();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void CaptureApp::ToggleSubframeMode() {
+    const bool fullSensor = exposure_.subX == 0 && exposure_.subY == 0 &&
+                            exposure_.subWidth == camera_.properties.pixelsX &&
+                            exposure_.subHeight == camera_.properties.pixelsY;
+    subframeMode_ = !(subframeMode_ || !fullSensor);
+    view_->SetDefineMode(subframeMode_);
+    if (!subframeMode_) view_->SetSelection({0, 0}, {0, 0});
+}
+
+void CaptureApp::ToggleLock() {
+    exposure_.lockExposure = !exposure_.lockExposure;
+    ui_.RefreshExposureDialog();
+    cycle_.ApplyExposureSettings(exposure_);
+}
+
+void CaptureApp::ToggleAutosave() {
+    autosave_ = !autosave_;
+    ui_.RefreshExposureDialog();
+}
+
+bool CaptureApp::ExecuteCommand(int id) {
+    switch (id) {
+        case ids::ID_CAMERA_SNAPSHOT: Snapshot(); return true;
+        case ids::ID_CAMERA_LOOP: ToggleLoop(); return true;
+        case ids::ID_CAMERA_SUBFRAME: ToggleSubframeMode(); return true;
+        case ids::ID_CAMERA_ROTATE: ToggleRotate(); return true;
+        case ids::ID_CAMERA_LOCK: ToggleLock(); return true;
+        case ids::ID_CAMERA_CONNECT: ConnectOrDisconnect(); return true;
+        case ids::ID_FILE_AUTOSAVE: ToggleAutosave(); return true;
+        default: return false;
+    }
+}
+
+CommandUi CaptureApp::GetCommandUi(int id) {
+    CommandUi ui;
+    const bool connected = IsConnected();
+    const bool fullSensor = exposure_.subX == 0 && exposure_.subY == 0 &&
+                            exposure_.subWidth == camera_.properties.pixelsX &&
+                            exposure_.subHeight == camera_.properties.pixelsY;
+    switch (id) {
+        case ids::ID_CAMERA_SNAPSHOT:
+            ui.checked = cycle_.Exposing();
+            ui.enabled = connected && !sequenceRunning_;
+            break;
+        case ids::ID_CAMERA_LOOP:
+            ui.checked = cycle_.Looping();
+            ui.enabled = connected && !sequenceRunning_;
+            break;
+        case ids::ID_CAMERA_SUBFRAME:
+            ui.checked = subframeMode_ || !fullSensor;
+            ui.enabled = !exposure_.lockExposure;
+            break;
+        case ids::ID_CAMERA_ROTATE: ui.checked = exposure_.rotate180; break;
+        case ids::ID_CAMERA_LOCK: ui.checked = exposure_.lockExposure; break;
+        case ids::ID_CAMERA_SET_EXP: ui.enabled = !exposure_.lockExposure; break;
+        case ids::ID_VIEW_EXPOSURE: ui.checked = Placement(AppDialog::Exposure).visible; break;
+        case ids::ID_VIEW_COOLER:
+            ui.checked = Placement(AppDialog::Cooler).visible;
+            ui.enabled = cooler_.HasControl();
+            break;
+        case ids::ID_VIEW_TRACKING: ui.checked = Placement(AppDialog::Tracking).visible; break;
+        case ids::ID_CAMERA_SEQUENCER: ui.checked = Placement(AppDialog::Sequencer).visible; break;
+        case ids::ID_CAMERA_FILTER_WHEEL:
+            ui.checked = Placement(AppDialog::FilterWheel).visible;
+            break;
+        case ids::ID_CAMERA_CONNECT: ui.text = connected ? "Dis&connect" : "&Connect"; break;
+        case ids::ID_FILE_AUTOSAVE: ui.checked = autosave_; break;
+        default: break;
+    }
+    return ui;
+}
+
+void CaptureApp::OnTimer(int id) {
+    if (cycle_.OnTimer(id)) return;
+    switch (id) {
+        case kTimerMaximise:
+            timers_.KillTimer(kTimerMaximise);
+            ui_.MaximiseWindow();
+            break;
+        case kTimerCooler:
+            cooler_.Poll();
+            ui_.RefreshCoolerDialog();
+            break;
+        default: break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Status bar
+
+std::string CaptureApp::CameraStatePaneText() {
+    const bool has = camera_.handle != nullptr;
+    const int32_t state = has ? lib_.ZorvaneCameraState(camera_.handle) : 0;
+    float remaining = 0.0f;
+    int32_t percent = 0;
+    if (has && state == ZORVANE_STATE_EXPOSING)
+        remaining = lib_.ZorvaneExposureTimeRemaining(camera_.handle);
+    if (has && (state == ZORVANE_STATE_DOWNLOADING || state == ZORVANE_STATE_FLUSHING))
+        percent = lib_.ZorvaneDownloadPercent(camera_.handle);
+    return statusbar::CameraStateText(cycle_.HighSpeed(), has, state, remaining, percent);
+}
+
+bool CaptureApp::CameraStatePaneActive() {
+    const bool has = camera_.handle != nullptr;
+    return statusbar::CameraStateActive(cycle_.HighSpeed(), has,
+                                        has ? lib_.ZorvaneCameraState(camera_.handle) : 0);
+}
+
+std::string CaptureApp::SavedPaneText() const { return statusbar::SavedText(lastSavedName_); }
+
+std::string CaptureApp::ZoomPaneText() const { return statusbar::ZoomText(view_->ZoomLevel()); }
+
+std::string CaptureApp::ReadoutPaneText() const {
+    return statusbar::ReadoutText(readoutX_, readoutY_, readoutValue_);
+}
+
+bool CaptureApp::CheckUsbError() {
+    if (!camera_.handle || usbErrorDialogOpen_) return false;
+    if (lib_.ZorvaneDiagnosticUSBError(camera_.handle) == 0) return false;
+    usbErrorDialogOpen_ = true;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Camera information
+
+std::string CaptureApp::InfoModelText() const {
+    return "Model: " + FixedText(camera_.properties.model, sizeof camera_.properties.model);
+}
+
+std::string CaptureApp::InfoManufacturerText() const {
+    return "Manufacturer: " +
+           FixedText(camera_.properties.manufacturer, sizeof camera_.properties.manufacturer);
+}
+
+std::string CaptureApp::InfoSerialText() const { return "Serial: " + camera_.SerialText(); }
+
+std::string CaptureApp::InfoProtocolText() const {
+    char buf[48];
+    const int32_t protocol = camera_.properties.protocol;
+    std::snprintf(buf, sizeof buf, "Protocol ver %d.%02d", protocol >> 8, protocol & 255);
+    return buf;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Image view host
+
+void CaptureApp::SetSubframe(const Rect& r) {
+    cycle_.SetSubframe(r.left, r.top, r.right, r.bottom);
+    if (subframeMode_) {
+        subframeMode_ = false;
+        view_->SetDefineMode(false);
+    }
+    ui_.RefreshExposureDialog();
+}
+
+void CaptureApp::OnPixelReadout(int x, int y, int value) {
+    readoutX_ = x;
+    readoutY_ = y;
+    readoutValue_ = value;
+}
+
+void CaptureApp::OnStarPicked() { guideTargetX_ = guideTargetY_ = -10000.0f; }
+
+// ---------------------------------------------------------------------------------------------
+// Exposure host
+
+void CaptureApp::MakeExposureTimeText() {}
+
+void CaptureApp::SetFrame(const uint16_t* pixels, const FrameGeometry& g, bool turned,
+                          bool preview) {
+    view_->SetFrame(pixels, g.x, g.y, g.width, g.height, g.binX, g.binY, turned, preview);
+}
+
+void CaptureApp::OnNewFrameShown() {
+    lastSavedName_.clear();
+    ui_.RepaintView(false);
+}
+
+void CaptureApp::AutosaveImage() {}
+
+void CaptureApp::EnableSequencerRun(bool enable) { ui_.EnableSequencerRun(enable); }
+
+void CaptureApp::ShowAutoExposure(float seconds) { ui_.ShowExposureInDialog(seconds); }
+
+int CaptureApp::RaiseThreadPriority() {
+    const int saved = CurrentThreadPriority();
+    RaiseToAboveNormal();
+    return saved;
+}
+
+void CaptureApp::RestoreThreadPriority(int saved) { SetCurrentThreadPriority(saved); }
+
+void CaptureApp::KeepSystemAwake() { zorvane::KeepSystemAwake(); }
+
+}  // namespace zorvane
