@@ -49,20 +49,27 @@ void VirtualEventLoop::SetNow(uint64_t t) {
 }
 
 void VirtualEventLoop::Advance(uint64_t ms) {
+    // Time moves in steps of at most 1 ms so that whatever the clock listener posts (a camera
+    // finishing a frame) is delivered at the time it happened.
     const uint64_t end = now_ + ms;
     for (;;) {
         DrainPosted();
-        // The earliest due timer (ties: the one set first).
+        const uint64_t stepEnd = std::min(end, now_ + 1);
+        // The earliest due timer within this step (ties: the one set first).
         int next = 0;
         const Timer* best = nullptr;
         for (const auto& [id, t] : timers_) {
-            if (t.due > end) continue;
+            if (t.due > stepEnd) continue;
             if (!best || t.due < best->due || (t.due == best->due && t.order < best->order)) {
                 best = &t;
                 next = id;
             }
         }
-        if (!best) break;
+        if (!best) {
+            if (now_ >= end) break;
+            SetNow(stepEnd);
+            continue;
+        }
         SetNow(std::max(now_, best->due));
         DrainPosted();
         auto it = timers_.find(next);
@@ -71,7 +78,6 @@ void VirtualEventLoop::Advance(uint64_t ms) {
         ++fireCounts_[next];
         if (handler_) handler_(next);
     }
-    SetNow(end);
     DrainPosted();
 }
 
