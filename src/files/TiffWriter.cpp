@@ -18,6 +18,7 @@ constexpr std::uint16_t kTypeShort = 3;
 constexpr std::uint16_t kTypeLong = 4;
 constexpr std::size_t kEntries = 11;
 constexpr std::size_t kDirectoryBytes = 2 + kEntries * 12 + 4;
+constexpr std::size_t kPage = 4096;
 
 // Little-endian byte writer into a growing byte vector.
 class Bytes {
@@ -31,6 +32,7 @@ class Bytes {
         U16(v >> 16);
     }
     void Text(std::string_view s) { out_.insert(out_.end(), s.begin(), s.end()); }
+    void Raw(const char* data, std::size_t size) { out_.insert(out_.end(), data, data + size); }
     // A directory entry; SHORT values sit in the first two bytes of the value field.
     void Entry(std::uint16_t tag, std::uint16_t type, std::uint32_t count, std::uint32_t value) {
         U16(tag);
@@ -102,11 +104,18 @@ bool TiffWriter::Write(const std::string& path, const std::uint16_t* pixels, int
 
     OutputFile file;
     if (!file.Open(path)) return false;
-    file.Write(head.Data().data(), head.Data().size());
     if constexpr (std::endian::native == std::endian::little) {
-        // The frame is already in file order: write it straight from the caller's buffer.
-        file.Write(pixels, static_cast<std::size_t>(p));
+        // The frame is already in file order: write it straight from the caller's buffer. The
+        // first few pixel bytes go out with the header, so that the bulk of the copy into the
+        // system's cache starts on a page boundary of the file.
+        const char* bytes = reinterpret_cast<const char*>(pixels);
+        const std::size_t lead =
+            std::min<std::uint64_t>(p, (kPage - head.Data().size() % kPage) % kPage);
+        head.Raw(bytes, lead);
+        file.Write(head.Data().data(), head.Data().size());
+        file.Write(bytes + lead, static_cast<std::size_t>(p - lead));
     } else {
+        file.Write(head.Data().data(), head.Data().size());
         constexpr std::size_t kChunk = 128 * 1024;
         auto buffer = std::make_unique_for_overwrite<std::uint16_t[]>(kChunk);
         for (std::uint64_t done = 0; done < count;) {
