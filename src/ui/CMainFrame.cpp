@@ -1,0 +1,565 @@
+#include "ui/CMainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QIcon>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMoveEvent>
+#include <QToolBar>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/StatusBarText.h"
+#include "core/CommandIds.h"
+#include "core/TimerIds.h"
+#include "ui/AboutDialog.h"
+#include "ui/CameraInfoDialog.h"
+#include "ui/CommandPrompts.h"
+#include "ui/CoolerDialog.h"
+#include "ui/MainStatusBar.h"
+#include "ui/UsbErrorDialog.h"
+#include "view/ImageView.h"
+
+// Resources in a static library are linked only when something refers to them.
+static void InitIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
+
+namespace zorvane {
+
+namespace {
+
+constexpr int kIdleMs = 100;
+
+QIcon ToolIcon(const char* name) {
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/%1_16.png").arg(QLatin1String(name)), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/icons/%1_32.png").arg(QLatin1String(name)), QSize(32, 32));
+    return icon;
+}
+
+QString Qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// The modeless dialog a menu command toggles.
+std::optional<AppDialog> DialogOfCommand(int id) {
+    switch (id) {
+        case ids::ID_VIEW_EXPOSURE:
+            return AppDialog::Exposure;
+        case ids::ID_VIEW_COOLER:
+            return AppDialog::Cooler;
+        case ids::ID_VIEW_TRACKING:
+            return AppDialog::Tracking;
+        case ids::ID_CAMERA_SEQUENCER:
+            return AppDialog::Sequencer;
+        case ids::ID_CAMERA_FILTER_WHEEL:
+            return AppDialog::FilterWheel;
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(Prompts& prompts, AppOptions options, QWidget* parent)
+    : QMainWindow(parent), prompts_(prompts), timers_(this), poster_(this) {
+    InitIconResources();
+    setObjectName(QStringLiteral("mainFrame"));
+    setWindowTitle(QString::fromLatin1(CaptureApp::kTitle));
+    setWindowIcon(ToolIcon("app"));
+    // The default placement; the settings load replaces it when one was stored.
+    move(50, 50);
+    resize(550, 400);
+
+    app_ = std::make_unique<CaptureApp>(timers_, poster_, prompts_, *this, std::move(options));
+    timers_.SetHandler([this](int id) {
+        app_->OnTimer(id);
+        if (id == kTimerCooler) RefreshCoolerDialog();
+    });
+
+    // Camera choice and connection; Abort ends the process inside.
+    app_->Construct();
+
+    // Hook: the image view (CChildView) becomes the client area here once it lands.
+    view_ = new QWidget(this);
+    view_->setObjectName(QStringLiteral("view"));
+    view_->setFocusPolicy(Qt::StrongFocus);
+    setCentralWidget(view_);
+
+    // The menus exist before the settings load: it rewrites the "&Quick" items.
+    CreateMenus();
+    CreateToolBar();
+    statusBar_ = new MainStatusBar(this);
+    setStatusBar(statusBar_);
+
+    app_->OnCreate();
+
+    for (AppDialog d : app_->DialogsToReopen()) {
+        if (!dialogs_[static_cast<int>(d)]) ToggleDialog(d);
+    }
+
+    connect(&idleTimer_, &QTimer::timeout, this, &CMainFrame::UpdateUi);
+    idleTimer_.start(kIdleMs);
+    UpdateUi();
+    view_->setFocus();
+}
+
+CMainFrame::~CMainFrame() {
+    idleTimer_.stop();
+    // Dialogs first, in the program's order, then the core lets go of the camera.
+    for (AppDialog d : {AppDialog::Exposure, AppDialog::Cooler, AppDialog::Sequencer,
+                        AppDialog::FilterWheel, AppDialog::Tracking}) {
+        auto& slot = dialogs_[static_cast<int>(d)];
+        if (!slot) continue;
+        slot->removeEventFilter(this);
+        slot.reset();
+        app_->Placement(d).exists = false;
+    }
+    app_->Cooler().SetDialogExists(false);
+    usbError_.reset();
+    // The view refers to the core's image state.
+    delete takeCentralWidget();
+    view_ = nullptr;
+    app_->Shutdown();
+    app_.reset();
+}
+
+// ---------------------------------------------------------------- menus and toolbar
+
+QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& text, const QKeySequence& key) {
+    auto* action = new QAction(text, this);
+    action->setObjectName(QString::number(id));
+    action->setData(id);
+    action->setStatusTip(CommandStatusTip(id));
+    const QString tip = CommandToolTip(id);
+    if (!tip.isEmpty()) action->setToolTip(tip);
+    if (!key.isEmpty()) action->setShortcut(key);
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    menu->addAction(action);
+    actions_[id] = action;
+    return action;
+}
+
+void CMainFrame::CreateMenus() {
+    using namespace ids;
+    QMenuBar* bar = menuBar();
+
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    AddCommand(file, ID_APP_EXIT, QStringLiteral("E&xit"));
+    file->addSeparator();
+    AddCommand(file, ID_FILE_SAVE_AS, QStringLiteral("Save Image &As..."));
+    AddCommand(file, ID_FILE_AUTOSAVE, QStringLiteral("A&utosave"));
+    AddCommand(file, ID_FILE_IMAGE_HEADER, QStringLiteral("Image &header..."));
+
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    AddCommand(view, ID_VIEW_DISPLAY, QStringLiteral("&Display options"));
+    AddCommand(view, ID_VIEW_EXPOSURE, QStringLiteral("&Exposure Settings"));
+    AddCommand(view, ID_VIEW_COOLER, QStringLiteral("&Cooler Settings"));
+    AddCommand(view, ID_VIEW_TRACKING, QStringLiteral("&Tracking"));
+
+    QMenu* camera = bar->addMenu(QStringLiteral("&Camera"));
+    AddCommand(camera, ID_CAMERA_SNAPSHOT, QStringLiteral("S&napshot"),
+               QKeySequence(Qt::CTRL | Qt::Key_N));
+    AddCommand(camera, ID_CAMERA_LOOP, QStringLiteral("&Loop"));
+    AddCommand(camera, ID_CAMERA_SUBFRAME, QStringLiteral("S&ubframe"));
+    AddCommand(camera, ID_CAMERA_ROTATE, QString::fromUtf8("&Rotate 180\u00ba"));
+    AddCommand(camera, ID_CAMERA_LOCK, QStringLiteral("Loc&k exp"),
+               QKeySequence(Qt::CTRL | Qt::Key_K));
+    AddCommand(camera, ID_CAMERA_SET_EXP, QStringLiteral("Set &Exp"),
+               QKeySequence(Qt::CTRL | Qt::Key_E));
+    camera->addSeparator();
+    AddCommand(camera, ID_CAMERA_SEQUENCER, QStringLiteral("&Sequencer..."));
+    camera->addSeparator();
+    AddCommand(camera, ID_CAMERA_FILTER_WHEEL, QStringLiteral("&Filter wheel..."));
+    camera->addSeparator();
+    AddCommand(camera, ID_CAMERA_INFO, QStringLiteral("&Info..."));
+    AddCommand(camera, ID_CAMERA_CONNECT, QStringLiteral("&Connect"));
+
+    QMenu* colour = bar->addMenu(QStringLiteral("C&olour"));
+    AddCommand(colour, ID_COLOUR_AUTOMATIC, QStringLiteral("&Automatic"));
+    QMenu* advanced = colour->addMenu(QStringLiteral("A&dvanced"));
+    AddCommand(advanced, ID_COLOUR_RAW, QStringLiteral("R&aw"));
+    AddCommand(advanced, ID_COLOUR_COLOUR, QStringLiteral("&Colour"));
+    AddCommand(advanced, ID_COLOUR_LUMINANCE, QStringLiteral("&Luminance"));
+    QMenu* bayer = advanced->addMenu(QStringLiteral("Bayer offsets"));
+    AddCommand(bayer, ID_BAYER_AUTO, QStringLiteral("Auto"));
+    AddCommand(bayer, ID_BAYER_00, QStringLiteral("(0,0)"));
+    AddCommand(bayer, ID_BAYER_01, QStringLiteral("(0,1)"));
+    AddCommand(bayer, ID_BAYER_10, QStringLiteral("(1,0)"));
+    AddCommand(bayer, ID_BAYER_11, QStringLiteral("(1,1)"));
+
+    // The preset titles replace these texts when the settings are loaded.
+    QMenu* quick = bar->addMenu(QStringLiteral("&Quick"));
+    const char* const presetTexts[8] = {"0.1s",     "1s",     "5s",     "10s",
+                                        "2x2 0.1s", "2x2 1s", "2x2 5s", "2x2 10s"};
+    for (int n = 1; n <= 8; ++n) {
+        QAction* a =
+            AddCommand(quick, QuickPresetCommand(n),
+                       QStringLiteral("%1\tF%2").arg(QLatin1String(presetTexts[n - 1])).arg(n),
+                       QKeySequence(static_cast<int>(Qt::Key_F1) + n - 1));
+        a->setShortcutContext(Qt::WindowShortcut);
+    }
+    quick->addSeparator();
+    AddCommand(quick, ID_QUICK_SAVE, QStringLiteral("&Save..."));
+
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    AddCommand(help, ID_APP_ABOUT, QStringLiteral("&About..."));
+
+    for (QMenu* menu : {file, view, camera, colour, advanced, bayer, quick, help})
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
+}
+
+void CMainFrame::CreateToolBar() {
+    using namespace ids;
+    toolBar_ = new QToolBar(QStringLiteral("Toolbar"), this);
+    toolBar_->setObjectName(QString::number(IDR_MAINFRAME));
+    toolBar_->setIconSize(QSize(16, 16));
+    toolBar_->setMovable(true);
+    toolBar_->setFloatable(true);
+    toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
+
+    struct Button {
+        int id;  // 0 = separator
+        const char* icon;
+    };
+    const Button buttons[] = {{ID_FILE_SAVE_AS, "saveas"},
+                              {ID_FILE_AUTOSAVE, "autosave"},
+                              {0, nullptr},
+                              {ID_VIEW_DISPLAY, "display"},
+                              {ID_VIEW_EXPOSURE, "exposure"},
+                              {ID_VIEW_COOLER, "cooler"},
+                              {ID_VIEW_TRACKING, "tracking"},
+                              {ID_CAMERA_SUBFRAME, "subframe"},
+                              {ID_CAMERA_LOCK, "lock"},
+                              {0, nullptr},
+                              {ID_CAMERA_SNAPSHOT, "snapshot"},
+                              {ID_CAMERA_LOOP, "loop"},
+                              {ID_CAMERA_SEQUENCER, "sequencer"},
+                              {ID_CAMERA_FILTER_WHEEL, "filterwheel"},
+                              {0, nullptr},
+                              {ID_APP_ABOUT, "about"}};
+    for (const Button& b : buttons) {
+        if (b.id == 0) {
+            toolBar_->addSeparator();
+            continue;
+        }
+        QAction* action = actions_.at(b.id);
+        action->setIcon(ToolIcon(b.icon));
+        action->setIconVisibleInMenu(false);
+        toolBar_->addAction(action);
+    }
+    addToolBar(Qt::TopToolBarArea, toolBar_);
+}
+
+QAction* CMainFrame::Action(int id) const {
+    const auto it = actions_.find(id);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+QMenu* CMainFrame::TopMenu(const QString& text) const {
+    for (QAction* a : menuBar()->actions())
+        if (a->menu() && a->text() == text) return a->menu();
+    return nullptr;
+}
+
+QList<QAction*> CMainFrame::ShortcutActions() const {
+    QList<QAction*> list;
+    for (const auto& [id, action] : actions_)
+        if (!action->shortcut().isEmpty()) list << action;
+    return list;
+}
+
+// ---------------------------------------------------------------- command routing
+
+void CMainFrame::OnCommand(int id) {
+    if (!RouteToView(id) && !app_->ExecuteCommand(id)) HandleOwnCommand(id);
+    // Show the outcome at once rather than on the next idle pass.
+    if (app_) UpdateCommandUi();
+}
+
+bool CMainFrame::RouteToView(int id) {
+    // Hook: offered to CChildView::HandleCommand(id) once the image view lands.
+    (void)id;
+    return false;
+}
+
+std::optional<CommandUi> CMainFrame::ViewCommandState(int id) {
+    // Hook: CChildView::CommandState(id) answers for the display and colour commands.
+    (void)id;
+    return std::nullopt;
+}
+
+void CMainFrame::HandleOwnCommand(int id) {
+    using namespace ids;
+    if (const std::optional<AppDialog> d = DialogOfCommand(id)) {
+        ToggleDialog(*d);
+        return;
+    }
+    switch (id) {
+        case ID_CAMERA_SET_EXP:
+            FocusExposureEdit();
+            break;
+        case ID_CAMERA_INFO:
+            ShowCameraInfo();
+            break;
+        case ID_APP_ABOUT:
+            ShowAbout();
+            break;
+        case ID_APP_EXIT:
+            close();
+            break;
+        default:
+            break;  // the image header and quick-save dialogs are added here
+    }
+}
+
+void CMainFrame::UpdateCommandUi() {
+    for (const auto& [id, action] : actions_) {
+        std::optional<CommandUi> ui = ViewCommandState(id);
+        if (!ui) ui = app_->GetCommandUi(id);
+        // The check mark follows the dialog the window owns.
+        if (const std::optional<AppDialog> d = DialogOfCommand(id)) {
+            const QDialog* dialog = Dialog(*d);
+            ui->checked = dialog && dialog->isVisible();
+        }
+        if (action->isEnabled() != ui->enabled) action->setEnabled(ui->enabled);
+        // Only checked items carry a check box, as in a plain menu.
+        if (action->isCheckable() != ui->checked) action->setCheckable(ui->checked);
+        if (action->isChecked() != ui->checked) action->setChecked(ui->checked);
+        if (ui->text) {
+            const QString text = Qs(*ui->text);
+            if (action->text() != text) action->setText(text);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- status bar
+
+bool CMainFrame::NightVisionOn() const {
+    return app_->View().NightVision();
+}
+
+void CMainFrame::UpdateStatusBar() {
+    using namespace ids;
+    statusBar_->SetPaneText(ID_INDICATOR_STATE, Qs(app_->CameraStatePaneText()));
+    if (app_->CheckUsbError()) ShowUsbError();
+
+    statusBar_->SetPaneText(ID_INDICATOR_SAVED, Qs(app_->SavedPaneText()));
+    // The colour also follows night vision switched while the frame is not saved.
+    const statusbar::SavedColour c =
+        statusbar::SavedBackground(app_->LastSavedName(), NightVisionOn());
+    statusBar_->SetBackground(
+        c.useDefault ? std::nullopt
+                     : std::optional<QColor>(QColor(c.colour.r, c.colour.g, c.colour.b)));
+
+    statusBar_->SetPaneText(ID_INDICATOR_ZOOM, Qs(app_->ZoomPaneText()));
+
+    const bool readout = app_->ReadoutPaneEnabled();
+    statusBar_->SetPaneEnabled(ID_INDICATOR_READOUT, readout);
+    if (readout) statusBar_->SetPaneText(ID_INDICATOR_READOUT, Qs(app_->ReadoutPaneText()));
+}
+
+void CMainFrame::ShowUsbError() {
+    prompts_.Beep(BeepKind::Exclamation);
+    if (usbError_) return;
+    usbError_ = std::make_unique<UsbErrorDialog>(this);
+    usbError_->addActions(ShortcutActions());
+    connect(usbError_.get(), &QDialog::finished, this, [this] {
+        app_->UsbErrorDialogClosed();
+        // Not from inside its own signal: let the event loop delete it.
+        usbError_.release()->deleteLater();
+    });
+    usbError_->show();
+}
+
+void CMainFrame::UpdateUi() {
+    if (!app_) return;
+    UpdateCommandUi();
+    UpdateStatusBar();
+}
+
+// ---------------------------------------------------------------- modeless dialogs
+
+QDialog* CMainFrame::Dialog(AppDialog which) const {
+    return dialogs_[static_cast<int>(which)].get();
+}
+
+CoolerDialog* CMainFrame::Cooler() const {
+    return static_cast<CoolerDialog*>(Dialog(AppDialog::Cooler));
+}
+
+std::unique_ptr<QDialog> CMainFrame::CreateDialog(AppDialog which) {
+    switch (which) {
+        case AppDialog::Cooler: {
+            if (!app_->Cooler().HasControl()) return nullptr;
+            auto dialog = std::make_unique<CoolerDialog>(this);
+            CoolerDialog* d = dialog.get();
+            connect(d, &CoolerDialog::spinStepped, this, [this, d](int delta) {
+                app_->Cooler().SpinStep(delta);
+                d->ShowEditText(app_->Cooler().Model());
+            });
+            connect(d, &CoolerDialog::onOffPressed, this, [this] {
+                app_->Cooler().PressOnOffButton();
+                RefreshCoolerDialog();
+            });
+            return dialog;
+        }
+        // Hook: the exposure, tracking, sequencer and filter-wheel dialogs are created here
+        // once they land; until then their commands do nothing.
+        default:
+            return nullptr;
+    }
+}
+
+void CMainFrame::BringUpToDate(AppDialog which) {
+    switch (which) {
+        case AppDialog::Exposure:
+            RefreshExposureDialog();
+            break;
+        case AppDialog::Cooler:
+            app_->Cooler().Poll();
+            RefreshCoolerDialog();
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainFrame::ToggleDialog(AppDialog which) {
+    auto& slot = dialogs_[static_cast<int>(which)];
+    auto& placement = app_->Placement(which);
+    if (!slot) {
+        slot = CreateDialog(which);
+        if (!slot) return;
+        placement.exists = true;
+        if (which == AppDialog::Cooler) app_->Cooler().SetDialogExists(true);
+        slot->addActions(ShortcutActions());
+        if (placement.HasPosition()) slot->move(placement.left, placement.top);
+        slot->installEventFilter(this);
+        BringUpToDate(which);
+        slot->show();
+    } else if (slot->isVisible()) {
+        slot->hide();
+    } else {
+        BringUpToDate(which);
+        slot->show();
+    }
+    UpdateCommandUi();
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    for (int i = 0; i < static_cast<int>(dialogs_.size()); ++i) {
+        QDialog* d = dialogs_[i].get();
+        if (d != watched) continue;
+        auto& placement = app_->Placement(static_cast<AppDialog>(i));
+        switch (event->type()) {
+            case QEvent::Show:
+                placement.visible = true;
+                break;
+            case QEvent::Hide:
+                placement.visible = false;
+                break;
+            case QEvent::Move:
+                // The normal position: a minimised or maximised dialog keeps the last one.
+                if (!d->isMinimized() && !d->isMaximized()) {
+                    placement.left = d->x();
+                    placement.top = d->y();
+                }
+                break;
+            default:
+                break;
+        }
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::FocusExposureEdit() {
+    if (!Dialog(AppDialog::Exposure)) ToggleDialog(AppDialog::Exposure);
+    QDialog* dialog = Dialog(AppDialog::Exposure);
+    if (!dialog) return;
+    if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("1000"))) {
+        dialog->activateWindow();
+        edit->setFocus();
+    }
+}
+
+// ---------------------------------------------------------------- modal boxes
+
+void CMainFrame::ShowCameraInfo() {
+    CameraInfoDialog box(Qs(app_->InfoModelText()), Qs(app_->InfoManufacturerText()),
+                         Qs(app_->InfoSerialText()), Qs(app_->InfoProtocolText()), this);
+    box.exec();
+}
+
+void CMainFrame::ShowAbout() {
+    AboutDialog box(QString::fromLatin1(CaptureApp::kVersionText), Qs(app_->LibraryVersionText()),
+                    Qs(app_->FilterWheelVersionText()), this);
+    box.exec();
+}
+
+// ---------------------------------------------------------------- AppUi
+
+void CMainFrame::RepaintView(bool erase) {
+    // Hook: CChildView repaints (erase clears the background first).
+    (void)erase;
+    if (view_) view_->update();
+}
+
+void CMainFrame::RefreshExposureDialog() {
+    // Hook: the exposure dialog copies the settings in once it lands.
+}
+
+void CMainFrame::ShowExposureInDialog(float seconds) {
+    QDialog* dialog = Dialog(AppDialog::Exposure);
+    if (!dialog) return;
+    if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("1000"))) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", static_cast<double>(seconds));
+        edit->setText(QString::fromLatin1(text));
+    }
+}
+
+void CMainFrame::RefreshCoolerDialog() {
+    if (CoolerDialog* d = Cooler()) d->ShowModel(app_->Cooler().Model());
+}
+
+void CMainFrame::EnableSequencerRun(bool enable) {
+    if (QDialog* dialog = Dialog(AppDialog::Sequencer)) {
+        if (auto* run = dialog->findChild<QWidget*>(QStringLiteral("1143")))
+            run->setEnabled(enable);
+    }
+}
+
+bool CMainFrame::SetQuickMenuItemText(int position, const std::string& text) {
+    const QList<QAction*> top = menuBar()->actions();
+    for (int i = 0; i < top.size() && i < 20; ++i) {
+        QMenu* menu = top[i]->menu();
+        if (!menu || top[i]->text() != QStringLiteral("&Quick")) continue;
+        const QList<QAction*> items = menu->actions();
+        if (position < 0 || position >= items.size()) return false;
+        items[position]->setText(Qs(text));
+        return true;
+    }
+    return false;
+}
+
+void CMainFrame::MaximiseWindow() {
+    showMaximized();
+}
+
+void CMainFrame::ExitProcessNow(int code) {
+    std::fflush(nullptr);
+    std::_Exit(code);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    app_->OnClose();
+    event->accept();
+}
+
+}  // namespace zorvane
