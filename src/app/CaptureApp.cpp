@@ -1,6 +1,7 @@
 #include "app/CaptureApp.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +9,8 @@
 #include "app/StatusBarText.h"
 #include "core/CommandIds.h"
 #include "core/TimerIds.h"
+#include "files/HeaderKeywords.h"
+#include "platform/Paths.h"
 #include "platform/Clock.h"
 #include "platform/MachineSwitch.h"
 #include "platform/System.h"
@@ -29,7 +32,8 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
       lib_(options_.librarySearchDirs),
       cycle_(lib_, camera_, exposure_, timers_, poster_, prompts_, *this),
       view_(std::make_unique<ImageView>(*this)),
-      cooler_(lib_, camera_, timers_) {
+      cooler_(lib_, camera_, timers_),
+      saver_(prompts_, *this, HomeDirectory()) {
     cooler_.sleep = [](unsigned ms) { SleepMilliseconds(static_cast<int>(ms)); };
 }
 
@@ -99,8 +103,10 @@ void CaptureApp::ResetCreationState() {
     view_->SetDefineMode(false);
     sequenceRunning_ = false;
     sequenceLine_ = -1;
-    autosave_ = false;
-    lastSavedName_.clear();
+    saver_.Settings().autosave = false;
+    saver_.Settings().sequenceNumber = 0;
+    saver_.Settings().sequenceFormat = 0;
+    saver_.ClearLastSavedName();
     exposure_.rotate180 = false;
     readoutX_ = readoutY_ = readoutValue_ = -1;
     cycle_.FreeFrame();
@@ -193,7 +199,7 @@ void CaptureApp::DisconnectCamera() {
     view_->SetEmptyFrame();
     camera_.coolingFlags = 0;
     camera_.hasSensor = false;
-    lastSavedName_.clear();
+    saver_.ClearLastSavedName();
     ui_.RepaintView(true);
     camera_.handle = nullptr;
 }
@@ -255,10 +261,7 @@ void CaptureApp::ToggleLock() {
     cycle_.ApplyExposureSettings(exposure_);
 }
 
-void CaptureApp::ToggleAutosave() {
-    autosave_ = !autosave_;
-    ui_.RefreshExposureDialog();
-}
+void CaptureApp::ToggleAutosave() { saver_.ToggleAutosave(); }
 
 bool CaptureApp::ExecuteCommand(int id) {
     switch (id) {
@@ -269,6 +272,7 @@ bool CaptureApp::ExecuteCommand(int id) {
         case ids::ID_CAMERA_LOCK: ToggleLock(); return true;
         case ids::ID_CAMERA_CONNECT: ConnectOrDisconnect(); return true;
         case ids::ID_FILE_AUTOSAVE: ToggleAutosave(); return true;
+        case ids::ID_FILE_SAVE_AS: saver_.SaveImageAs(); return true;
         default: return false;
     }
 }
@@ -306,7 +310,7 @@ CommandUi CaptureApp::GetCommandUi(int id) {
             ui.checked = Placement(AppDialog::FilterWheel).visible;
             break;
         case ids::ID_CAMERA_CONNECT: ui.text = connected ? "Dis&connect" : "&Connect"; break;
-        case ids::ID_FILE_AUTOSAVE: ui.checked = autosave_; break;
+        case ids::ID_FILE_AUTOSAVE: ui.checked = saver_.Settings().autosave; break;
         default: break;
     }
     return ui;
@@ -348,7 +352,7 @@ bool CaptureApp::CameraStatePaneActive() {
                                         has ? lib_.ZorvaneCameraState(camera_.handle) : 0);
 }
 
-std::string CaptureApp::SavedPaneText() const { return statusbar::SavedText(lastSavedName_); }
+std::string CaptureApp::SavedPaneText() const { return saver_.SavedStatusText(); }
 
 std::string CaptureApp::ZoomPaneText() const { return statusbar::ZoomText(view_->ZoomLevel()); }
 
@@ -407,7 +411,17 @@ void CaptureApp::OnStarPicked() { guideTargetX_ = guideTargetY_ = -10000.0f; }
 // ---------------------------------------------------------------------------------------------
 // Exposure host
 
-void CaptureApp::MakeExposureTimeText() {}
+void CaptureApp::MakeExposureTimeText() {
+    ZorvaneHandle h = camera_.handle;
+    // Should the library not know when the exposure started, the host's clock stands in.
+    const auto duration = std::chrono::duration<double>(lib_.ZorvaneLastExposureDuration(h));
+    const auto hostStart =
+        std::chrono::system_clock::now() -
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(duration);
+    startTimeText_ = zorvane::MakeExposureTimeText(lib_.ZorvaneLastStartTime(h),
+                                                   lib_.ZorvaneLastStartTimeMilliseconds(h),
+                                                   header_.extraTimePrecision, hostStart);
+}
 
 void CaptureApp::SetFrame(const uint16_t* pixels, const FrameGeometry& g, bool turned,
                           bool preview) {
@@ -415,11 +429,54 @@ void CaptureApp::SetFrame(const uint16_t* pixels, const FrameGeometry& g, bool t
 }
 
 void CaptureApp::OnNewFrameShown() {
-    lastSavedName_.clear();
+    saver_.ClearLastSavedName();
     ui_.RepaintView(false);
 }
 
-void CaptureApp::AutosaveImage() {}
+void CaptureApp::AutosaveImage() { saver_.AutosaveImage(); }
+
+// ---------------------------------------------------------------------------------------------
+// Saver host
+
+std::optional<FramePixels> CaptureApp::CurrentFrame() const {
+    if (cycle_.Frame().Empty()) return std::nullopt;
+    const FrameGeometry& g = cycle_.Geometry();
+    return FramePixels{cycle_.Frame().Data(), g.width, g.height};
+}
+
+void CaptureApp::StopLoop() {
+    if (cycle_.Looping()) cycle_.ToggleLoop();
+}
+
+void CaptureApp::AddHeaderKeywords(KeywordSink& sink) {
+    ZorvaneHandle h = camera_.handle;
+    const CameraProperties& p = camera_.properties;
+    HeaderInputs in;
+    in.model = FixedText(p.model, sizeof p.model);
+    in.protocol = p.protocol;
+    in.telescope = header_.telescope;
+    in.observer = header_.observer;
+    in.object = header_.object;
+    in.exposureSeconds = lib_.ZorvaneLastExposureDuration(h);
+    in.startTimeText = startTimeText_;
+    in.pixelSizeX = p.pixelSizeX;
+    in.pixelSizeY = p.pixelSizeY;
+    // Binning and subframe as the camera has them now.
+    int32_t binX = 0, binY = 0, subX = 0, subY = 0, subW = 0, subH = 0;
+    lib_.ZorvaneGetBin(h, &binX, &binY);
+    lib_.ZorvaneGetSubframe(h, &subX, &subY, &subW, &subH);
+    in.binX = binX;
+    in.binY = binY;
+    in.subframeX = subX;
+    in.subframeY = subY;
+    in.blackLevel = view_->BlackLevel();
+    in.whiteLevel = view_->WhiteLevel();
+    if (camera_.hasSensor) in.ccdTemperature = cooler_.SensorTemperature();
+    in.frameTurned = cycle_.FrameTurned();
+    int bx = 0, by = 0;
+    if (view_->GetBayerOffsets(bx, by)) in.bayerOffsets = HeaderInputs::BayerOffsets{bx, by};
+    zorvane::AddHeaderKeywords(in, sink);
+}
 
 void CaptureApp::EnableSequencerRun(bool enable) { ui_.EnableSequencerRun(enable); }
 

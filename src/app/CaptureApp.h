@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/AppState.h"
 #include "app/AppUi.h"
 #include "camera/CameraConnection.h"
 #include "camera/CameraLibrary.h"
@@ -16,6 +17,8 @@
 #include "core/EventPoster.h"
 #include "core/Prompts.h"
 #include "core/TimerService.h"
+#include "files/ImageSaver.h"
+#include "files/SaverHost.h"
 #include "view/ImageViewHost.h"
 
 namespace zorvane {
@@ -53,7 +56,7 @@ struct AppOptions {
 // The toolkit-free core of the main window: it owns the camera connection, the exposure cycle,
 // the image view's state, the cooler and the rest of the program's state, and carries out the
 // main window's commands. The Qt main window shows it and routes user input to it.
-class CaptureApp : public ImageViewHost, private ExposureHost {
+class CaptureApp : public ImageViewHost, private ExposureHost, private SaverHost {
 public:
     static constexpr const char* kTitle = "Zorvane Capture";
     static constexpr const char* kVersionText = "Version 4.2.0.0";
@@ -121,7 +124,7 @@ public:
     bool IsConnected();
     bool SequenceRunning() const { return sequenceRunning_; }
     bool SubframeMode() const { return subframeMode_; }
-    const std::string& LastSavedName() const { return lastSavedName_; }
+    const std::string& LastSavedName() const { return saver_.LastSavedName(); }
     ModelessDialogState& Placement(AppDialog d) { return dialogs_[static_cast<int>(d)]; }
     const ModelessDialogState& Placement(AppDialog d) const { return dialogs_[static_cast<int>(d)]; }
 
@@ -131,7 +134,18 @@ public:
     ExposureCycle& Cycle() { return cycle_; }
     ImageView& View() { return *view_; }
     CoolerControl& Cooler() { return cooler_; }
+    ImageSaver& Saver() { return saver_; }
+    const std::string& StartTimeText() const { return startTimeText_; }
     bool BlackLevelSwitch() const { return blackLevelSwitch_; }
+
+    // Persisted state kept by the main window.
+    HeaderTexts& Header() { return header_; }
+    FocusSettings& Focus() { return focus_; }
+    GuidingSettings& Guiding() { return guiding_; }
+    WindowPlacement& Window() { return window_; }
+    std::array<QuickPreset, 8>& Presets() { return presets_; }
+    FilterNames& Filters() { return filters_; }
+    std::string& AscomScopeId() { return ascomScopeId_; }
 
     // ---- ImageViewHost ----
     void AutoExposureAdjust(int low, int high) override { cycle_.AutoExposureAdjust(low, high); }
@@ -140,7 +154,7 @@ public:
     void OnPixelReadout(int x, int y, int value) override;
     void OnStarPicked() override;
     bool MeasureStar() override { return false; }
-    int MeasureRadius() const override { return measureRadius_; }
+    int MeasureRadius() const override { return focus_.measureRadius; }
     int CameraProtocol() const override { return camera_.properties.protocol; }
 
 private:
@@ -149,7 +163,7 @@ private:
     void SetFrame(const uint16_t* pixels, const FrameGeometry& g, bool turned,
                   bool preview) override;
     void OnNewFrameShown() override;
-    bool AutosaveEnabled() const override { return autosave_; }
+    bool AutosaveEnabled() const override { return saver_.Settings().autosave; }
     void AutosaveImage() override;
     bool IsAutoguideOn() const override { return false; }
     void GuideStep() override {}
@@ -158,6 +172,16 @@ private:
     int RaiseThreadPriority() override;
     void RestoreThreadPriority(int saved) override;
     void KeepSystemAwake() override;
+
+    // ---- SaverHost ----
+    std::optional<FramePixels> CurrentFrame() const override;
+    void AddHeaderKeywords(KeywordSink& sink) override;
+    bool IsLooping() const override { return cycle_.Looping(); }
+    void StopLoop() override;
+    void RefreshExposureDialog() override { ui_.RefreshExposureDialog(); }
+    void StopSequence() override {}
+    std::string CurrentLineSuffix() const override { return {}; }
+    int CurrentRepeatIndex() const override { return 0; }
 
     void ConnectAtStartUp();
     void SetDefaults();
@@ -178,16 +202,21 @@ private:
     ExposureCycle cycle_;
     std::unique_ptr<ImageView> view_;
     CoolerControl cooler_;
+    ImageSaver saver_;
 
     std::array<ModelessDialogState, 5> dialogs_{};
     bool usbErrorDialogOpen_ = false;
     bool subframeMode_ = false;
     bool sequenceRunning_ = false;
     int sequenceLine_ = -1;
-    bool autosave_ = false;
-    std::string lastSavedName_;
     int readoutX_ = -1, readoutY_ = -1, readoutValue_ = -1;
-    int measureRadius_ = 8;
+    HeaderTexts header_;
+    FocusSettings focus_;
+    GuidingSettings guiding_;
+    WindowPlacement window_;
+    std::array<QuickPreset, 8> presets_{};
+    FilterNames filters_;
+    std::string ascomScopeId_ = "test";
     float guideTargetX_ = -10000.0f, guideTargetY_ = -10000.0f;
     bool guideOutputCamera_ = true;
     std::string startTimeText_;
