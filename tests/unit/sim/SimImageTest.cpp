@@ -43,7 +43,7 @@ Point Centroid(const Frame& f, Point near, int radius = 7) {
 class SimImageStars : public SimImage {
 protected:
     // A bright star well inside the sensor with no bright neighbour.
-    Point IsolatedBrightStar() {
+    Point IsolatedBrightStar(double clearance = 20) {
         const int n = api.ZorvaneSimStarCount();
         std::vector<Point> pos(n);
         std::vector<double> flux(n);
@@ -54,7 +54,7 @@ protected:
                 continue;
             bool crowded = false;
             for (int j = 0; j < n; ++j) {
-                if (j != i && std::hypot(pos[j].x - pos[i].x, pos[j].y - pos[i].y) < 20 &&
+                if (j != i && std::hypot(pos[j].x - pos[i].x, pos[j].y - pos[i].y) < clearance &&
                     flux[j] > 0.01 * flux[i])
                     crowded = true;
             }
@@ -132,6 +132,31 @@ TEST_F(SimImageStars, GuidePulsesMoveTheSkyAlongTurnedAxes) {
     EXPECT_NEAR(ox, 0.0, 1e-9);
     EXPECT_NEAR(oy, 0.0, 1e-9);
     EXPECT_EQ(api.ZorvanePulseGuide(h, 7, 100), 0);
+}
+
+TEST_F(SimImageStars, DriftTrailsStarsAroundTheMidExposurePosition) {
+    ASSERT_TRUE(Configure("drift=60;drift_angle=0;pe=0;seed=4"));
+    ZorvaneHandle h = Connect();
+    const Point start = IsolatedBrightStar(35);
+    // 1 px/s along x; light falls from 25 ms to 10.025 s after the start.
+    const Frame f = Expose(h, 10.0f);
+    const Point c = Centroid(f, {start.x + 5.0, start.y}, 12);
+    EXPECT_NEAR(c.x, start.x + 5.025, 0.15);
+    EXPECT_NEAR(c.y, start.y, 0.15);
+
+    // The trail is long in x and as narrow as ever in y.
+    double s = 0, sxx = 0, syy = 0;
+    const int c0 = static_cast<int>(c.x), r0 = static_cast<int>(c.y);
+    for (int r = r0 - 12; r <= r0 + 12; ++r) {
+        for (int col = c0 - 12; col <= c0 + 12; ++col) {
+            const double w = std::max(0.0, f.At(col, r) - 1160.0);  // bias, sky and dark
+            s += w;
+            sxx += w * (col + 0.5 - c.x) * (col + 0.5 - c.x);
+            syy += w * (r + 0.5 - c.y) * (r + 0.5 - c.y);
+        }
+    }
+    EXPECT_GT(std::sqrt(sxx / s), 2.5);  // a 10 px line: about 2.9 px rms
+    EXPECT_LT(std::sqrt(syy / s), 1.4);  // the star itself: about 1.1 px rms
 }
 
 TEST_F(SimImage, DriftAndPeriodicErrorMoveTheSky) {
