@@ -16,6 +16,8 @@
 #include "core/CommandIds.h"
 #include "core/TimerIds.h"
 #include "ui/AboutDialog.h"
+#include "ui/CChildView.h"
+#include "ui/CImageHeaderDialog.h"
 #include "ui/CameraInfoDialog.h"
 #include "ui/CommandPrompts.h"
 #include "ui/CoolerDialog.h"
@@ -71,24 +73,12 @@ CMainFrame::CMainFrame(Prompts& prompts, AppOptions options, QWidget* parent)
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(QString::fromLatin1(CaptureApp::kTitle));
     setWindowIcon(ToolIcon("app"));
-    // The default placement; the settings load replaces it when one was stored.
-    move(50, 50);
-    resize(550, 400);
 
     app_ = std::make_unique<CaptureApp>(timers_, poster_, prompts_, *this, std::move(options));
-    timers_.SetHandler([this](int id) {
-        app_->OnTimer(id);
-        if (id == kTimerCooler) RefreshCoolerDialog();
-    });
+    timers_.SetHandler([this](int id) { app_->OnTimer(id); });
 
     // Camera choice and connection; Abort ends the process inside.
     app_->Construct();
-
-    // Hook: the image view (CChildView) becomes the client area here once it lands.
-    view_ = new QWidget(this);
-    view_->setObjectName(QStringLiteral("view"));
-    view_->setFocusPolicy(Qt::StrongFocus);
-    setCentralWidget(view_);
 
     // The menus exist before the settings load: it rewrites the "&Quick" items.
     CreateMenus();
@@ -96,11 +86,17 @@ CMainFrame::CMainFrame(Prompts& prompts, AppOptions options, QWidget* parent)
     statusBar_ = new MainStatusBar(this);
     setStatusBar(statusBar_);
 
+    view_ = new CChildView(app_->View(), this);
+    view_->SetDialogShortcuts(ShortcutActions());
+    setCentralWidget(view_);
+
     app_->OnCreate();
+    ApplyWindowPlacement();
 
     for (AppDialog d : app_->DialogsToReopen()) {
         if (!dialogs_[static_cast<int>(d)]) ToggleDialog(d);
     }
+    view_->ReopenDisplayDialog();
 
     connect(&idleTimer_, &QTimer::timeout, this, &CMainFrame::UpdateUi);
     idleTimer_.start(kIdleMs);
@@ -121,7 +117,7 @@ CMainFrame::~CMainFrame() {
     }
     app_->Cooler().SetDialogExists(false);
     usbError_.reset();
-    // The view refers to the core's image state.
+    // The view refers to the core's image state; its Display dialog goes with it.
     delete takeCentralWidget();
     view_ = nullptr;
     app_->Shutdown();
@@ -282,15 +278,12 @@ void CMainFrame::OnCommand(int id) {
 }
 
 bool CMainFrame::RouteToView(int id) {
-    // Hook: offered to CChildView::HandleCommand(id) once the image view lands.
-    (void)id;
-    return false;
+    return view_ && view_->HandleCommand(id);
 }
 
 std::optional<CommandUi> CMainFrame::ViewCommandState(int id) {
-    // Hook: CChildView::CommandState(id) answers for the display and colour commands.
-    (void)id;
-    return std::nullopt;
+    if (!view_) return std::nullopt;
+    return view_->CommandState(id);
 }
 
 void CMainFrame::HandleOwnCommand(int id) {
@@ -341,6 +334,29 @@ void CMainFrame::UpdateCommandUi() {
 
 bool CMainFrame::NightVisionOn() const {
     return app_->View().NightVision();
+}
+
+void CMainFrame::ApplyWindowPlacement() {
+    // Kept as the window's outer top-left and its client size, so that a save and a load
+    // give back the same window whatever the decorations measure.
+    const WindowPlacement& w = app_->Window();
+    if (w.right > w.left && w.bottom > w.top) {
+        move(w.left, w.top);
+        resize(w.right - w.left, w.bottom - w.top);
+    }
+}
+
+void CMainFrame::RecordWindowPlacement() {
+    WindowPlacement& w = app_->Window();
+    w.maximised = isMaximized();
+    // The normal position, also while maximised or minimised.
+    const bool normal = !isMaximized() && !isMinimized();
+    const QRect client = normal ? geometry() : normalGeometry();
+    const QPoint outer = normal ? pos() : client.topLeft() - (geometry().topLeft() - pos());
+    w.left = outer.x();
+    w.top = outer.y();
+    w.right = outer.x() + client.width();
+    w.bottom = outer.y() + client.height();
 }
 
 void CMainFrame::UpdateStatusBar() {
@@ -496,6 +512,16 @@ void CMainFrame::ShowCameraInfo() {
     box.exec();
 }
 
+void CMainFrame::EditImageHeader() {
+    HeaderTexts& h = app_->Header();
+    ImageHeaderSettings values{h.object, h.telescope, h.observer, h.extraTimePrecision};
+    if (!CImageHeaderDialog::Edit(values, this)) return;
+    h.object = values.object;
+    h.telescope = values.telescope;
+    h.observer = values.observer;
+    h.extraTimePrecision = values.extraTimePrecision;
+}
+
 void CMainFrame::ShowAbout() {
     AboutDialog box(QString::fromLatin1(CaptureApp::kVersionText), Qs(app_->LibraryVersionText()),
                     Qs(app_->FilterWheelVersionText()), this);
@@ -504,10 +530,9 @@ void CMainFrame::ShowAbout() {
 
 // ---------------------------------------------------------------- AppUi
 
-void CMainFrame::RepaintView(bool erase) {
-    // Hook: CChildView repaints (erase clears the background first).
-    (void)erase;
-    if (view_) view_->update();
+void CMainFrame::RepaintView(bool) {
+    // The view paints every pixel of its client area, so erasing first changes nothing.
+    if (view_) view_->viewport()->update();
 }
 
 void CMainFrame::RefreshExposureDialog() {
@@ -558,6 +583,7 @@ void CMainFrame::ExitProcessNow(int code) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    RecordWindowPlacement();
     app_->OnClose();
     event->accept();
 }

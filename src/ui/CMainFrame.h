@@ -20,6 +20,7 @@ class QToolBar;
 
 namespace zorvane {
 
+class CChildView;
 class CoolerDialog;
 class MainStatusBar;
 
@@ -36,6 +37,7 @@ public:
     ~CMainFrame() override;
 
     CaptureApp& App() { return *app_; }
+    CChildView* View() const { return view_; }
 
     // Runs a command by id, as a menu item, toolbar button or shortcut does.
     void OnCommand(int id);
@@ -79,6 +81,9 @@ private:
     void HandleOwnCommand(int id);
     void ShowCameraInfo();
     void ShowAbout();
+    void EditImageHeader();
+    void ApplyWindowPlacement();
+    void RecordWindowPlacement();
     void FocusExposureEdit();
     std::unique_ptr<QDialog> CreateDialog(AppDialog which);
     void BringUpToDate(AppDialog which);
@@ -94,7 +99,7 @@ private:
     QtEventPoster poster_;
     std::unique_ptr<CaptureApp> app_;
 
-    QWidget* view_ = nullptr;
+    CChildView* view_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     MainStatusBar* statusBar_ = nullptr;
     std::map<int, QAction*> actions_;

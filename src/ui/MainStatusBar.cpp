@@ -1,5 +1,7 @@
 #include "ui/MainStatusBar.h"
 
+#include <algorithm>
+
 #include "core/CommandIds.h"
 
 namespace zorvane {
@@ -20,10 +22,14 @@ MainStatusBar::MainStatusBar(QWidget* parent) : QStatusBar(parent) {
                               {ids::ID_INDICATOR_READOUT, 90, "0"},
                               {ids::ID_INDICATOR_ZOOM, 60, "1:1"},
                               {ids::ID_INDICATOR_STATE, 120, "0"}};
+    // The widths suit a font whose digits are 6 pixels wide; a wider font gets proportionally
+    // wider panes, or their texts (mostly numbers) would be cut off.
+    const double scale =
+        std::max(1.0, fontMetrics().horizontalAdvance(QStringLiteral("0123456789")) / 60.0);
     for (int i = 0; i < 4; ++i) {
         auto* label = new QLabel(this);
         label->setObjectName(QString::number(layout[i].id));
-        label->setFixedWidth(layout[i].width);
+        label->setFixedWidth(static_cast<int>(layout[i].width * scale + 0.5));
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         addPermanentWidget(label);

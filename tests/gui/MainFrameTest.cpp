@@ -303,10 +303,10 @@ private slots:
         QCOMPARE(bar->PaneText(ids::ID_INDICATOR_ZOOM), QString("Zoom 1:1"));
         QVERIFY(!bar->PaneEnabled(ids::ID_INDICATOR_READOUT));
         QCOMPARE(bar->Pane(ids::ID_INDICATOR_READOUT)->text(), QString());
-        QCOMPARE(bar->Pane(ids::ID_INDICATOR_SAVED)->width(), 150);
-        QCOMPARE(bar->Pane(ids::ID_INDICATOR_READOUT)->width(), 90);
-        QCOMPARE(bar->Pane(ids::ID_INDICATOR_ZOOM)->width(), 60);
-        QCOMPARE(bar->Pane(ids::ID_INDICATOR_STATE)->width(), 120);
+        QVERIFY(bar->Pane(ids::ID_INDICATOR_SAVED)->width() >= 150);
+        QVERIFY(bar->Pane(ids::ID_INDICATOR_READOUT)->width() >= 90);
+        QVERIFY(bar->Pane(ids::ID_INDICATOR_ZOOM)->width() >= 60);
+        QVERIFY(bar->Pane(ids::ID_INDICATOR_STATE)->width() >= 120);
 
         // A 125 s exposure in virtual time: every state the camera passes through is shown.
         frame->App().Exposure().exposure = 125.0f;
@@ -338,7 +338,11 @@ private slots:
         frame->App().OnPixelReadout(105, 55, 1234);
         frame->UpdateStatusBar();
         QVERIFY(bar->PaneEnabled(ids::ID_INDICATOR_READOUT));
-        QCOMPARE(bar->Pane(ids::ID_INDICATOR_READOUT)->text(), QString("(105,55)=1234"));
+        QLabel* readout = bar->Pane(ids::ID_INDICATOR_READOUT);
+        QCOMPARE(readout->text(), QString("(105,55)=1234"));
+        // A typical read-out fits the pane whatever the font.
+        QVERIFY(readout->fontMetrics().horizontalAdvance("(700,520)=1432") <=
+                readout->contentsRect().width());
         frame->App().OnPixelReadout(-1, -1, -1);
         frame->UpdateStatusBar();
         QCOMPARE(bar->Pane(ids::ID_INDICATOR_READOUT)->text(), QString());
