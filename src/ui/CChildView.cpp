@@ -207,14 +207,14 @@ void CChildView::mousePressEvent(QMouseEvent* event) {
     } else if (event->button() == Qt::RightButton) {
         if (view_.Interaction().RightDown(p)) viewport()->setCursor(Qt::CrossCursor);
     }
-    QAbstractScrollArea::mousePressEvent(event);
+    event->accept();
 }
 
 void CChildView::mouseMoveEvent(QMouseEvent* event) {
     const Point p = ToPoint(event->position());
     view_.Interaction().MouseMove(p);
     if (!view_.Interaction().Dragging()) UpdateCursor(event->position().toPoint());
-    QAbstractScrollArea::mouseMoveEvent(event);
+    event->accept();
 }
 
 void CChildView::mouseReleaseEvent(QMouseEvent* event) {
@@ -225,13 +225,13 @@ void CChildView::mouseReleaseEvent(QMouseEvent* event) {
     else if (event->button() == Qt::RightButton)
         ended = view_.Interaction().RightUp(p);
     if (ended) UpdateCursor(event->position().toPoint());
-    QAbstractScrollArea::mouseReleaseEvent(event);
+    event->accept();
 }
 
 void CChildView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
         view_.Interaction().LeftDoubleClick(ToPoint(event->position()));
-    // Not passed on: the base class would treat it as a second press.
+    event->accept();  // not a second press
 }
 
 void CChildView::ZoomWheel(QPoint viewportPos, int delta) {
