@@ -173,9 +173,10 @@ void SimCamera::SetSubframeSize(int32_t w, int32_t h) {
 
 void SimCamera::StartExposure(float seconds, int64_t nowUs) {
     // A new start replaces a running exposure; a finished frame stays until it is taken.
-    const double s = std::isfinite(seconds) && seconds > 0.0f ? static_cast<double>(seconds) : 0.0;
-    requestedUs_ =
-        std::min<int64_t>(static_cast<int64_t>(std::llround(s * 1e6)), kLongestExposureUs);
+    // Nonsense lengths (negative, NaN, infinite, years) become the nearest sane one.
+    double us = seconds > 0.0f ? static_cast<double>(seconds) * 1e6 : 0.0;  // NaN: 0
+    us = std::min(us, static_cast<double>(kLongestExposureUs));
+    requestedUs_ = std::llround(us);
     running_ = settings_;
     phase_ = Phase::Flushing;
     dropAtUs_ = -1;

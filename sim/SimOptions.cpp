@@ -38,7 +38,7 @@ bool ParseInt(const std::string& text, long long lo, long long hi, long long& ou
     if (text.empty()) return false;
     errno = 0;
     char* end = nullptr;
-    const long long v = std::strtoll(text.c_str(), &end, 0);
+    const long long v = std::strtoll(text.c_str(), &end, 10);
     if (errno != 0 || end == text.c_str() || *end != '\0' || v < lo || v > hi) return false;
     out = v;
     return true;

@@ -1,6 +1,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <limits>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -148,6 +149,23 @@ TEST_F(SimExposure, AbortDiscardsAndStopDeliversEarly) {
     Frame f = Expose(h, 0.0f);
     EXPECT_EQ(f.pixels.size(), 1392u * 1040u);
     EXPECT_FLOAT_EQ(api.ZorvaneLastExposureDuration(h), 0.0f);
+}
+
+TEST_F(SimExposure, NonsenseExposureLengthsAreTamed) {
+    ASSERT_TRUE(Configure(kStill));
+    ZorvaneHandle h = Connect();
+    for (float bad : {-5.0f, std::numeric_limits<float>::quiet_NaN(),
+                      -std::numeric_limits<float>::infinity()}) {
+        Expose(h, bad);
+        EXPECT_FLOAT_EQ(api.ZorvaneLastExposureDuration(h), 0.0f) << bad;
+    }
+    // Longer than a week is a week.
+    api.ZorvaneStartExposure(h, std::numeric_limits<float>::infinity());
+    Advance(100);
+    EXPECT_FLOAT_EQ(api.ZorvaneExposureTimeRemaining(h), 604800.0f - 0.075f);
+    api.ZorvaneStartExposure(h, 1e30f);
+    Advance(100);
+    EXPECT_FLOAT_EQ(api.ZorvaneExposureTimeRemaining(h), 604800.0f - 0.075f);
 }
 
 TEST_F(SimExposure, FinishedFrameSurvivesTheNextExposure) {
