@@ -2,6 +2,7 @@
 // call and brings the cameras up to the present), checks the handle, and forwards.
 #include <zorvane/camera_api.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>

@@ -1,5 +1,6 @@
 #include "SimLibrary.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
