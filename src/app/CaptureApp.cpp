@@ -63,17 +63,13 @@ void CaptureApp::ConnectAtStartUp() {
         }
         // Attempts follow each other at once; only the fourth failure is reported.
         if (attempts < kConnectAttempts) continue;
-        switch (prompts_.MessageBox("Failed to connect to Camera", kTitle,
-                                    MessageButtons::AbortRetryIgnore, MessageIcon::Exclamation)) {
-            case MessageAnswer::Abort:
-                ui_.ExitProcessNow(0);
-            case MessageAnswer::Retry:
-                device_ = lib_.ChooseCamera(prompts_);
-                attempts = 0;
-                continue;
-            default:
-                return;  // go on without a camera
-        }
+        const MessageAnswer answer =
+            prompts_.MessageBox("Failed to connect to Camera", kTitle,
+                                MessageButtons::AbortRetryIgnore, MessageIcon::Exclamation);
+        if (answer == MessageAnswer::Abort) ui_.ExitProcessNow(0);
+        if (answer != MessageAnswer::Retry) return;  // go on without a camera
+        device_ = lib_.ChooseCamera(prompts_);
+        attempts = 0;
     }
 }
 

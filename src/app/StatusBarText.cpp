@@ -43,14 +43,6 @@ std::string CameraStateText(bool highSpeed, bool connected, int32_t state, float
     }
 }
 
-std::string SavedText(const std::string& lastSavedPath) {
-    if (lastSavedPath.empty()) return "Not saved";
-    const auto slash = lastSavedPath.find_last_of('/');
-    const std::string name =
-        slash == std::string::npos ? lastSavedPath : lastSavedPath.substr(slash + 1);
-    return "Saved: " + name;
-}
-
 SavedColour SavedBackground(const std::string& lastSavedPath, bool nightVision) {
     if (!lastSavedPath.empty()) return {true, {0, 0, 0}};
     return {false, nightVision ? Rgb{255, 255, 96} : Rgb{255, 96, 96}};

@@ -21,9 +21,7 @@ std::string CameraStateText(bool highSpeed, bool connected, int32_t state, float
 // Whether the state pane counts as active (one of the four camera states was reported).
 bool CameraStateActive(bool highSpeed, bool connected, int32_t state);
 
-// Saved pane: "Not saved" or "Saved: %s" with the file name after the last '/'.
-std::string SavedText(const std::string& lastSavedPath);
-// Background of the whole bar: red when not saved (yellow with night vision), else normal.
+// Background of the whole bar by the saved state of the frame on show: red when not saved (yellow with night vision), else normal.
 struct SavedColour {
     bool useDefault;  // the system's normal status-bar colour
     Rgb colour;

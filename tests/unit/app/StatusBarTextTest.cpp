@@ -36,13 +36,7 @@ TEST(StatusBarText, CameraStateFollowsTheLibrary) {
     EXPECT_FALSE(CameraStateActive(true, true, ZORVANE_STATE_EXPOSING));
 }
 
-TEST(StatusBarText, SavedPaneShowsTheFileNameAndColoursTheBar) {
-    EXPECT_EQ(SavedText(""), "Not saved");
-    EXPECT_EQ(SavedText("/data/m31_001.fit"), "Saved: m31_001.fit");
-    EXPECT_EQ(SavedText("x.fit"), "Saved: x.fit");
-    // A colon is an ordinary file-name character here.
-    EXPECT_EQ(SavedText("/data/21:05.fit"), "Saved: 21:05.fit");
-
+TEST(StatusBarText, AnUnsavedFrameColoursTheBar) {
     const SavedColour unsaved = SavedBackground("", false);
     EXPECT_FALSE(unsaved.useDefault);
     EXPECT_EQ(unsaved.colour, (Rgb{255, 96, 96}));
