@@ -173,6 +173,8 @@ void CChildView::paintEvent(QPaintEvent*) {
         const QImage picture(bmp->Bits(), bmp->Width(), bmp->Height(), bmp->Stride(),
                              QImage::Format_BGR888);
         p.drawImage(0, 0, picture);
+    } else {
+        p.fillRect(viewport()->rect(), Qt::black);  // no picture memory this time
     }
     p.setRenderHint(QPainter::Antialiasing, false);
     for (const OverlayPrimitive& o : view_.Overlays()) DrawOverlay(p, o);
@@ -188,10 +190,8 @@ void CChildView::scrollContentsBy(int, int) {
 }
 
 void CChildView::ApplyScrollBars() {
-    settingBars_ = true;
     SetBar(horizontalScrollBar(), view_.ScrollBars().horizontal);
     SetBar(verticalScrollBar(), view_.ScrollBars().vertical);
-    settingBars_ = false;
 }
 
 // ---------------------------------------------------------------- mouse
@@ -276,6 +276,7 @@ void CChildView::OnDialogZoom(int level) {
 void CChildView::OnDialogPush() {
     if (!dialog_) return;
     dialog_->MoveToRemembered();
+    dialog_->raise();
     dialog_->ShowControls();
 }
 

@@ -72,7 +72,6 @@ private:
     std::unique_ptr<CDisplayDialog> dialog_;
     QList<QAction*> shortcuts_;
     NightVision nightVision_;
-    bool settingBars_ = false;
 };
 
 }  // namespace zorvane
