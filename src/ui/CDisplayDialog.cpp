@@ -279,8 +279,9 @@ void CDisplayDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void CDisplayDialog::closeEvent(QCloseEvent* event) {
-    event->ignore();
-    CloseDialog();
+    // The window's close box works like Escape; accepting keeps "close all windows" going.
+    Apply();
+    QDialog::closeEvent(event);
 }
 
 bool CDisplayDialog::eventFilter(QObject* watched, QEvent* event) {
