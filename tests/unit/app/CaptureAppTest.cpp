@@ -1,0 +1,266 @@
+#include "app/CaptureApp.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "core/CommandIds.h"
+#include "core/TimerIds.h"
+#include "fixtures/TempDir.h"
+#include "platform/Paths.h"
+#include "support/SimHarness.h"
+#include "view/ImageView.h"
+
+namespace zorvane {
+namespace {
+
+struct ExitRequested {
+    int code;
+};
+
+struct RecordingUi : AppUi {
+    int repaints = 0, exposureRefreshes = 0, coolerRefreshes = 0, maximised = 0;
+    std::vector<float> exposures;
+    std::vector<bool> runButton;
+    std::vector<std::pair<int, std::string>> quickItems;
+    void RepaintView(bool) override { ++repaints; }
+    void RefreshExposureDialog() override { ++exposureRefreshes; }
+    void ShowExposureInDialog(float s) override { exposures.push_back(s); }
+    void RefreshCoolerDialog() override { ++coolerRefreshes; }
+    void EnableSequencerRun(bool e) override { runButton.push_back(e); }
+    bool SetQuickMenuItemText(int position, const std::string& text) override {
+        quickItems.emplace_back(position, text);
+        return true;
+    }
+    void MaximiseWindow() override { ++maximised; }
+    [[noreturn]] void ExitProcessNow(int code) override { throw ExitRequested{code}; }
+};
+
+// A main-window core on the simulated camera (or on whatever the search folders hold).
+struct AppBench {
+    explicit AppBench(const std::string& simOptions = "", std::vector<std::string> dirs = {},
+                      std::string machineConfig = "")
+        : home(), sim() {
+        setenv("HOME", home.Path().c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (home.Path() + "/config").c_str(), 1);
+        sim.Configure(simOptions);
+        loop.SetClockListener([this](uint64_t now) { sim.SetTime(now); });
+        AppOptions options;
+        options.librarySearchDirs = dirs.empty() ? std::vector<std::string>{ExecutableDirectory()}
+                                                 : std::move(dirs);
+        options.machineConfigPath =
+            machineConfig.empty() ? home.Path() + "/no-such-machine.ini" : machineConfig;
+        app = std::make_unique<CaptureApp>(loop, loop, prompts, ui, options);
+        loop.SetTimerHandler([this](int id) { app->OnTimer(id); });
+    }
+    ~AppBench() {
+        if (app) app->Shutdown();
+    }
+    void Start() {
+        app->Construct();
+        app->OnCreate();
+    }
+
+    test::TempDir home;
+    test::SimControls sim;
+    test::VirtualEventLoop loop;
+    test::ScriptedPrompts prompts;
+    RecordingUi ui;
+    std::unique_ptr<CaptureApp> app;
+};
+
+constexpr const char* kFast = "flush_ms=0;wait_ms=0;download_mpx_s=100";
+
+TEST(CaptureApp, WithoutAnyCameraLibraryItStillStarts) {
+    test::TempDir empty;
+    AppBench b("", {empty.Path()});
+    b.prompts.answers = {MessageAnswer::Ok, MessageAnswer::Ignore};
+    b.Start();
+    ASSERT_EQ(b.prompts.messages.size(), 2u) << "four silent attempts, then one report";
+    EXPECT_EQ(b.prompts.messages[0].text, "No available camera");
+    EXPECT_EQ(b.prompts.messages[0].caption, "Zorvane Capture");
+    EXPECT_EQ(b.prompts.messages[1].text, "Failed to connect to Camera");
+    EXPECT_EQ(b.prompts.messages[1].buttons, MessageButtons::AbortRetryIgnore);
+    EXPECT_FALSE(b.app->IsConnected());
+    EXPECT_FALSE(b.app->GetCommandUi(ids::ID_CAMERA_SNAPSHOT).enabled);
+    EXPECT_FALSE(b.app->GetCommandUi(ids::ID_CAMERA_LOOP).enabled);
+    EXPECT_EQ(b.app->GetCommandUi(ids::ID_CAMERA_CONNECT).text, "&Connect");
+    EXPECT_EQ(b.app->InfoProtocolText(), "Protocol ver 0.00");
+    EXPECT_EQ(b.app->InfoModelText(), "Model: ");
+    EXPECT_EQ(b.app->LibraryVersionText(), "");
+    EXPECT_EQ(b.app->CameraStatePaneText(), "Idle");
+}
+
+TEST(CaptureApp, AbortEndsTheProcessWithExitCodeZero) {
+    test::TempDir empty;
+    AppBench b("", {empty.Path()});
+    b.prompts.answers = {MessageAnswer::Ok, MessageAnswer::Abort};
+    try {
+        b.app->Construct();
+        FAIL() << "Abort must end the process";
+    } catch (const ExitRequested& e) {
+        EXPECT_EQ(e.code, 0);
+    }
+}
+
+TEST(CaptureApp, RetryChoosesAgainAndCountsAfresh) {
+    // The camera refuses five connections: four, a report, then the fifth fails silently and
+    // the sixth succeeds.
+    AppBench b(std::string(kFast) + ";faults=connect;connect_failures=5");
+    b.prompts.answers = {MessageAnswer::Retry};
+    b.Start();
+    ASSERT_EQ(b.prompts.messages.size(), 1u);
+    EXPECT_EQ(b.prompts.messages[0].text, "Failed to connect to Camera");
+    EXPECT_TRUE(b.app->IsConnected());
+    EXPECT_EQ(b.sim.CallCount("ZorvaneConnect"), 6);
+    EXPECT_TRUE(b.app->GetCommandUi(ids::ID_CAMERA_SNAPSHOT).enabled);
+    EXPECT_EQ(b.app->GetCommandUi(ids::ID_CAMERA_CONNECT).text, "Dis&connect");
+    EXPECT_EQ(b.app->LibraryVersionText().rfind("Using ZorvaneCCDDummy.dll v", 0), 0u);
+}
+
+TEST(CaptureApp, CreationForcesFourCameraSettingsAndQueriesTheCamera) {
+    AppBench b(std::string(kFast) + ";size=999x600;pixel=8.6x8.3");
+    b.Start();
+    ASSERT_TRUE(b.app->IsConnected());
+    const ExposureSettings& e = b.app->Exposure();
+    EXPECT_TRUE(e.amplifier);
+    EXPECT_EQ(e.prechargeMode, 1);
+    EXPECT_TRUE(e.fifo);
+    EXPECT_FALSE(e.highPriority);
+    EXPECT_EQ(e.binX, 1);
+    EXPECT_EQ(e.binY, 0) << "equal binnings are kept as 'same as X'";
+    EXPECT_EQ(e.subWidth, 999);
+    EXPECT_EQ(e.subHeight, 600);
+    EXPECT_EQ(b.app->View().SensorRect(), (Rect{0, 0, 999, 600}));
+    EXPECT_FLOAT_EQ(b.app->View().AspectX(), 8.6f / 8.3f);
+    EXPECT_EQ(b.app->LastSavedName(), "");
+    EXPECT_EQ(b.app->SavedPaneText(), "Not saved");
+}
+
+TEST(CaptureApp, BlackLevelAdjustmentFollowsTheMachineSwitchAndSensorWidth) {
+    test::TempDir dir;
+    const std::string machine = dir.Path() + "/capture.ini";
+    for (const char* value : {"0", "1"}) {
+        std::ofstream(machine) << "[Capture]\nDisableBlackLevelAutoAdjustment=" << value << "\n";
+        for (int width : {999, 1000}) {
+            AppBench b(std::string(kFast) + ";size=" + std::to_string(width) + "x500", {},
+                       machine);
+            b.Start();
+            const bool expected = std::string(value) != "1" && width < 1000;
+            EXPECT_NE(b.sim.CallLog().find(std::string("ZorvaneAutoAdjustBlackLevel(") +
+                                           (expected ? "1" : "0") + ")"),
+                      std::string::npos)
+                << "switch " << value << ", width " << width;
+        }
+    }
+}
+
+TEST(CaptureApp, ConnectCommandDisconnectsAndConnectsAgain) {
+    AppBench b(kFast);
+    b.Start();
+    ASSERT_TRUE(b.app->IsConnected());
+    b.app->Exposure().exposure = 5.0f;
+    b.app->ToggleLoop();
+    b.loop.Advance(100);
+    ASSERT_TRUE(b.app->Cycle().Exposing());
+
+    b.app->ExecuteCommand(ids::ID_CAMERA_CONNECT);
+    EXPECT_FALSE(b.app->Cycle().Looping()) << "the loop stops first";
+    EXPECT_FALSE(b.app->IsConnected());
+    EXPECT_EQ(b.app->GetCommandUi(ids::ID_CAMERA_CONNECT).text, "&Connect");
+    EXPECT_FALSE(b.app->GetCommandUi(ids::ID_CAMERA_SNAPSHOT).enabled);
+    EXPECT_TRUE(b.app->View().Frame().IsEmpty());
+    EXPECT_EQ(b.app->View().SensorRect(), Rect{});
+    EXPECT_FALSE(b.app->Cooler().HasControl());
+
+    b.app->ExecuteCommand(ids::ID_CAMERA_CONNECT);
+    EXPECT_TRUE(b.app->IsConnected());
+    EXPECT_EQ(b.app->GetCommandUi(ids::ID_CAMERA_CONNECT).text, "Dis&connect");
+    EXPECT_TRUE(b.app->Cooler().HasControl());
+    EXPECT_TRUE(b.prompts.messages.empty());
+}
+
+TEST(CaptureApp, AFailedDisconnectOffersAbortRetryIgnore) {
+    AppBench b(std::string(kFast) + ";faults=disconnect_fails");
+    b.Start();
+    ASSERT_TRUE(b.app->IsConnected());
+    b.prompts.answers = {MessageAnswer::Retry, MessageAnswer::Ignore};
+    b.app->ExecuteCommand(ids::ID_CAMERA_CONNECT);
+    ASSERT_EQ(b.prompts.messages.size(), 2u);
+    EXPECT_EQ(b.prompts.messages[0].text, "Can't connect");
+    EXPECT_EQ(b.prompts.messages[0].buttons, MessageButtons::AbortRetryIgnore);
+    EXPECT_EQ(b.sim.CallCount("ZorvaneDisconnect"), 2) << "Retry repeats the disconnect";
+    EXPECT_TRUE(b.app->IsConnected()) << "Ignore keeps the camera";
+
+    b.prompts.answers = {MessageAnswer::Abort};
+    EXPECT_THROW(b.app->ExecuteCommand(ids::ID_CAMERA_CONNECT), ExitRequested);
+}
+
+TEST(CaptureApp, SnapshotShowsAFrameAndTheStatusFollowsTheCamera) {
+    AppBench b(std::string(kFast) + ";download_mpx_s=1");
+    b.Start();
+    b.app->Exposure().exposure = 2.0f;
+    b.app->ExecuteCommand(ids::ID_CAMERA_SNAPSHOT);
+    EXPECT_TRUE(b.app->GetCommandUi(ids::ID_CAMERA_SNAPSHOT).checked);
+    b.loop.Advance(500);
+    EXPECT_EQ(b.app->CameraStatePaneText(), "Exp. 1 sec");
+    EXPECT_TRUE(b.app->CameraStatePaneActive());
+    b.loop.Advance(1600);
+    EXPECT_EQ(b.app->CameraStatePaneText().rfind("Downloading: ", 0), 0u)
+        << b.app->CameraStatePaneText();
+    ASSERT_TRUE(b.loop.RunUntil([&] { return !b.app->View().Frame().IsEmpty(); }, 5000));
+    EXPECT_EQ(b.app->CameraStatePaneText(), "Idle");
+    EXPECT_EQ(b.app->View().Frame().Width, 1392);
+    EXPECT_EQ(b.app->SavedPaneText(), "Not saved");
+    EXPECT_FALSE(b.app->StartTimeText().empty());
+    EXPECT_EQ(b.app->StartTimeText().front(), '\'');
+}
+
+TEST(CaptureApp, UsbErrorsRaiseTheWarningOncePerOpenDialog) {
+    AppBench b(std::string(kFast) + ";faults=usb");
+    b.Start();
+    EXPECT_FALSE(b.app->CheckUsbError()) << "no errors before the first exposure";
+    b.app->Snapshot();
+    b.loop.Advance(500);
+    EXPECT_TRUE(b.app->CheckUsbError());
+    EXPECT_FALSE(b.app->CheckUsbError()) << "the dialog is open";
+    b.app->UsbErrorDialogClosed();
+    EXPECT_TRUE(b.app->CheckUsbError()) << "errors persist: it comes back";
+}
+
+TEST(CaptureApp, SubframeCommandArmsAndClearsTheSelection) {
+    AppBench b(kFast);
+    b.Start();
+    EXPECT_FALSE(b.app->GetCommandUi(ids::ID_CAMERA_SUBFRAME).checked);
+    b.app->ExecuteCommand(ids::ID_CAMERA_SUBFRAME);
+    EXPECT_TRUE(b.app->SubframeMode());
+    EXPECT_TRUE(b.app->View().DefineMode());
+    b.app->View().SetSelection({100, 50}, {300, 250});
+    EXPECT_FALSE(b.app->SubframeMode()) << "taking a subframe ends the mode";
+    EXPECT_EQ(b.app->Exposure().subX, 100);
+    EXPECT_EQ(b.app->Exposure().subWidth, 200);
+    EXPECT_TRUE(b.app->GetCommandUi(ids::ID_CAMERA_SUBFRAME).checked);
+    b.app->ExecuteCommand(ids::ID_CAMERA_SUBFRAME);
+    EXPECT_EQ(b.app->Exposure().subWidth, 1392) << "back to the full sensor";
+    EXPECT_FALSE(b.app->GetCommandUi(ids::ID_CAMERA_SUBFRAME).checked);
+
+    b.app->ExecuteCommand(ids::ID_CAMERA_LOCK);
+    EXPECT_FALSE(b.app->GetCommandUi(ids::ID_CAMERA_SUBFRAME).enabled);
+    EXPECT_FALSE(b.app->GetCommandUi(ids::ID_CAMERA_SET_EXP).enabled);
+    EXPECT_TRUE(b.app->GetCommandUi(ids::ID_CAMERA_LOCK).checked);
+}
+
+TEST(CaptureApp, CameraInformationTexts) {
+    AppBench b(kFast);
+    b.Start();
+    EXPECT_EQ(b.app->InfoProtocolText(), "Protocol ver 1.03");
+    EXPECT_EQ(b.app->InfoModelText().rfind("Model: ", 0), 0u);
+    EXPECT_GT(b.app->InfoModelText().size(), 7u);
+    EXPECT_EQ(b.app->InfoSerialText().rfind("Serial: ", 0), 0u);
+    EXPECT_GT(b.app->InfoSerialText().size(), 8u);
+}
+
+}  // namespace
+}  // namespace zorvane
