@@ -305,8 +305,11 @@ void CMainFrame::HandleOwnCommand(int id) {
         case ID_APP_EXIT:
             close();
             break;
+        case ID_FILE_IMAGE_HEADER:
+            EditImageHeader();
+            break;
         default:
-            break;  // the image header and quick-save dialogs are added here
+            break;
     }
 }
 
@@ -380,8 +383,8 @@ void CMainFrame::UpdateStatusBar() {
 }
 
 void CMainFrame::ShowUsbError() {
-    prompts_.Beep(BeepKind::Exclamation);
     if (usbError_) return;
+    prompts_.Beep(BeepKind::Exclamation);
     usbError_ = std::make_unique<UsbErrorDialog>(this);
     usbError_->addActions(ShortcutActions());
     connect(usbError_.get(), &QDialog::finished, this, [this] {

@@ -70,6 +70,8 @@ MessageAnswer QtPrompts::MessageBox(const std::string& text, const std::string& 
                                     MessageButtons buttons, MessageIcon icon) {
     QMessageBox box(ToQt(icon), QString::fromStdString(caption), QString::fromStdString(text),
                     ToQt(buttons), parent_.data());
+    // File names and camera texts are shown as they are, never as markup.
+    box.setTextFormat(Qt::PlainText);
     if (buttons == MessageButtons::AbortRetryIgnore)
         box.setEscapeButton(box.button(QMessageBox::Ignore));
     box.exec();

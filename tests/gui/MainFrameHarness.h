@@ -103,16 +103,18 @@ struct WindowFolders {
     }
 };
 
-// Runs `inspect` on the next modal dialog once it is showing, then closes it with accept().
-inline void WhenModalShows(std::function<void(QWidget*)> inspect) {
+// Runs `inspect` on the next modal dialog once it is showing, then (unless `inspect` answers
+// it itself, `accept` false) closes it with accept().
+inline void WhenModalShows(std::function<void(QWidget*)> inspect, bool accept = true) {
     auto* timer = new QTimer;
     timer->setInterval(1);
-    QObject::connect(timer, &QTimer::timeout, [timer, inspect = std::move(inspect)] {
+    QObject::connect(timer, &QTimer::timeout, [timer, accept, inspect = std::move(inspect)] {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal) return;
         timer->stop();
         timer->deleteLater();
         inspect(modal);
+        if (!accept) return;
         if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->accept();
     });
     timer->start();

@@ -2,6 +2,7 @@
 // Connect / disconnect, the status bar and the two information boxes, on the simulated camera
 // and on an empty library folder.
 
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QProcess>
 #include <QStatusTipEvent>
@@ -10,6 +11,7 @@
 
 #include "MainFrameHarness.h"
 #include "core/CommandIds.h"
+#include "ui/CChildView.h"
 #include "ui/MainStatusBar.h"
 #include "view/ImageView.h"
 
@@ -394,6 +396,64 @@ private slots:
         frame->UpdateStatusBar();
         QVERIFY(frame->UsbErrorDialogWidget());
         QCOMPARE(prompts.beeps.size(), size_t{2});
+    }
+
+    void imageViewTakesTheDisplayAndColourCommandsFirst() {
+        ScriptedPrompts prompts;
+        WindowFolders folders;
+        auto frame = OnSim(prompts, folders);
+        frame->UpdateCommandUi();
+        // A monochrome camera: no automatic colour; raw preview is the mode in force.
+        QVERIFY(!frame->Action(ids::ID_COLOUR_AUTOMATIC)->isEnabled());
+        QVERIFY(frame->Action(ids::ID_COLOUR_RAW)->isChecked());
+        QVERIFY(!frame->Action(ids::ID_COLOUR_COLOUR)->isChecked());
+
+        frame->Action(ids::ID_COLOUR_COLOUR)->trigger();
+        QVERIFY(frame->Action(ids::ID_COLOUR_COLOUR)->isChecked());
+        QVERIFY(!frame->Action(ids::ID_COLOUR_RAW)->isChecked());
+
+        QVERIFY(!frame->Action(ids::ID_VIEW_DISPLAY)->isChecked());
+        frame->Action(ids::ID_VIEW_DISPLAY)->trigger();
+        QVERIFY(frame->View()->IsDisplayDialogVisible());
+        QVERIFY(frame->Action(ids::ID_VIEW_DISPLAY)->isChecked());
+        frame->Action(ids::ID_VIEW_DISPLAY)->trigger();
+        QVERIFY(!frame->View()->IsDisplayDialogVisible());
+        QVERIFY(!frame->Action(ids::ID_VIEW_DISPLAY)->isChecked());
+    }
+
+    void imageHeaderTextsAreEditedInTheirDialog() {
+        ScriptedPrompts prompts;
+        WindowFolders folders;
+        auto frame = OnSim(prompts, folders);
+        frame->App().Header().observer = "J. Doe";
+        QString seenObserver;
+        WhenModalShows(
+            [&](QWidget* box) {
+                seenObserver = box->findChild<QLineEdit*>("1059")->text();
+                box->findChild<QLineEdit*>("1056")->setText("M31");
+                QMetaObject::invokeMethod(box, "accept");
+            },
+            false);
+        frame->OnCommand(ids::ID_FILE_IMAGE_HEADER);
+        QCOMPARE(seenObserver, QString("J. Doe"));
+        QCOMPARE(frame->App().Header().object, std::string("M31"));
+        QCOMPARE(frame->App().Header().observer, std::string("J. Doe"));
+    }
+
+    void quickMenuItemsAreRewrittenByPosition() {
+        ScriptedPrompts prompts;
+        WindowFolders folders;
+        auto frame = OnSim(prompts, folders);
+        QVERIFY(frame->SetQuickMenuItemText(2, "Guide 2s\tF3"));
+        QMenu* quick = frame->TopMenu("&Quick");
+        QCOMPARE(quick->actions().at(2)->text(), QString("Guide 2s\tF3"));
+        QCOMPARE(quick->actions().at(2)->data().toInt(), ids::ID_QUICK_3);
+        QVERIFY(!frame->SetQuickMenuItemText(12, "x"));
+
+        // Without a "&Quick" menu nothing changes and the caller is told.
+        quick->menuAction()->setText("&Presets");
+        QVERIFY(!frame->SetQuickMenuItemText(0, "Focus\tF1"));
+        QCOMPARE(quick->actions().at(0)->text(), QString("0.1s\tF1"));
     }
 
     void commandsReachTheCoreAndShowTheirChecks() {
