@@ -336,6 +336,16 @@ private slots:
         QVERIFY(!frame->Action(ids::ID_CAMERA_SNAPSHOT)->isChecked());
         QCOMPARE(bar->PaneText(ids::ID_INDICATOR_SAVED), QString("Not saved"));
 
+        // Saved: the file's name alone, and the bar back to its normal colour.
+        prompts.saveResults.push_back(
+            ScriptedPrompts::Chosen((folders.settings.path() + "/m31_001.fit").toStdString(), 1));
+        frame->OnCommand(ids::ID_FILE_SAVE_AS);
+        frame->UpdateStatusBar();
+        QCOMPARE(bar->PaneText(ids::ID_INDICATOR_SAVED), QString("Saved: m31_001.fit"));
+        QCOMPARE(bar->Background(), std::nullopt);
+        QCOMPARE(bar->palette().color(QPalette::Window),
+                 QApplication::palette(bar).color(QPalette::Window));
+
         // The cursor read-out pane shows only while there is a read-out.
         frame->App().OnPixelReadout(105, 55, 1234);
         frame->UpdateStatusBar();
