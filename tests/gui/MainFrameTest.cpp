@@ -493,6 +493,15 @@ private slots:
         QTest::mouseClick(lockButton, Qt::LeftButton);
         QVERIFY(!frame->App().Exposure().lockExposure);
         QVERIFY(!lockButton->isChecked());
+
+        // Exit closes the window, which records where it was for the settings.
+        frame->move(120, 80);
+        frame->resize(640, 480);
+        frame->OnCommand(ids::ID_APP_EXIT);
+        QVERIFY(!frame->isVisible());
+        const WindowPlacement& w = frame->App().Window();
+        QCOMPARE(QList<int>({w.left, w.top, w.right, w.bottom}), QList<int>({120, 80, 760, 560}));
+        QVERIFY(!w.maximised);
     }
 };
 
