@@ -1,0 +1,270 @@
+// The frame's road from the camera library to the image view, without painting: the 180° turn
+// into the frame copy, then SetFrame (copy, histogram, levels, lookup table). Compared with a
+// memcpy of the same bytes. Also the rate a high-speed loop sustains on the simulated camera in
+// real time, next to the rate of the camera itself.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "camera/ExposureCycle.h"
+#include "support/SimHarness.h"
+#include "view/ImageView.h"
+#include "view/ImageViewHost.h"
+#include "platform/Paths.h"
+
+namespace zorvane {
+namespace {
+
+struct NullViewHost : ImageViewHost {
+    void AutoExposureAdjust(int, int) override {}
+    void SetSubframe(const Rect&) override {}
+    bool IsExposureLocked() const override { return false; }
+    void OnPixelReadout(int, int, int) override {}
+    void OnStarPicked() override {}
+    bool MeasureStar() override { return false; }
+    int MeasureRadius() const override { return 8; }
+    int CameraProtocol() const override { return 0; }
+};
+
+// Sends each frame to a real image view, nothing else.
+struct ViewHost : ExposureHost {
+    explicit ViewHost(ImageView& v) : view(v) {}
+    ImageView& view;
+    int frames = 0;
+    void MakeExposureTimeText() override {}
+    void SetFrame(const uint16_t* p, const FrameGeometry& g, bool turned, bool preview) override {
+        view.SetFrame(p, g.x, g.y, g.width, g.height, g.binX, g.binY, turned, preview);
+        ++frames;
+    }
+    void OnNewFrameShown() override {}
+    bool AutosaveEnabled() const override { return false; }
+    void AutosaveImage() override {}
+    bool IsAutoguideOn() const override { return false; }
+    void GuideStep() override {}
+    void EnableSequencerRun(bool) override {}
+    void ShowAutoExposure(float) override {}
+    int RaiseThreadPriority() override { return 0; }
+    void RestoreThreadPriority(int) override {}
+    void KeepSystemAwake() override {}
+};
+
+const char* SizeOption(int64_t megapixels) {
+    return megapixels >= 16 ? "size=4896x3264" : "size=1024x1024";
+}
+
+void BM_MemcpyFrame(benchmark::State& state) {
+    const size_t pixels = state.range(0) >= 16 ? 4896u * 3264u : 1024u * 1024u;
+    std::vector<uint16_t> a(pixels, 1234), b(pixels);
+    for (auto _ : state) {
+        std::memcpy(b.data(), a.data(), pixels * 2);
+        benchmark::DoNotOptimize(b.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(pixels) * 2);
+}
+
+// Download (turned copy out of the library's buffer) and hand-over to the view, as EndShot does.
+void BM_DownloadAndSetFrame(benchmark::State& state) {
+    test::SimBench bench(std::string("flush_ms=0;wait_ms=0;download_mpx_s=1000;") +
+                         SizeOption(state.range(0)));
+    if (!bench.Connect()) {
+        state.SkipWithError("no simulated camera");
+        return;
+    }
+    NullViewHost viewHost;
+    ImageView view(viewHost);
+    ViewHost host(view);
+    ExposureSettings settings;
+    ExposureCycle cycle(bench.lib, bench.camera, settings, bench.loop, bench.loop, bench.prompts,
+                        host);
+    bench.lib.ZorvaneStartExposure(bench.camera.handle, 0.1f);
+    bench.Advance(1000);
+    // The library hands out the same finished frame again until a newer one is taken.
+    for (auto _ : state) {
+        if (!cycle.DownloadFrame()) {
+            state.SkipWithError("no frame");
+            break;
+        }
+        const FrameGeometry& g = cycle.Geometry();
+        view.SetFrame(cycle.Frame().Data(), g.x, g.y, g.width, g.height, g.binX, g.binY, true,
+                      false);
+    }
+    const int64_t pixels = int64_t(cycle.Geometry().width) * cycle.Geometry().height;
+    state.SetBytesProcessed(int64_t(state.iterations()) * pixels * 2);
+}
+
+// Only the turned copy out of the library's buffer.
+void BM_DownloadOnly(benchmark::State& state) {
+    test::SimBench bench(std::string("flush_ms=0;wait_ms=0;download_mpx_s=1000;") +
+                         SizeOption(state.range(0)));
+    if (!bench.Connect()) {
+        state.SkipWithError("no simulated camera");
+        return;
+    }
+    NullViewHost viewHost;
+    ImageView view(viewHost);
+    ViewHost host(view);
+    ExposureSettings settings;
+    ExposureCycle cycle(bench.lib, bench.camera, settings, bench.loop, bench.loop, bench.prompts,
+                        host);
+    bench.lib.ZorvaneStartExposure(bench.camera.handle, 0.1f);
+    bench.Advance(1000);
+    for (auto _ : state) {
+        if (!cycle.DownloadFrame()) {
+            state.SkipWithError("no frame");
+            break;
+        }
+        benchmark::DoNotOptimize(cycle.Frame().Data());
+    }
+    const int64_t pixels = int64_t(cycle.Geometry().width) * cycle.Geometry().height;
+    state.SetBytesProcessed(int64_t(state.iterations()) * pixels * 2);
+}
+
+// A GUI thread in real time: posted messages and window timers on one thread.
+class RealTimeLoop : public TimerService, public EventPoster {
+public:
+    using Clock = std::chrono::steady_clock;
+    std::function<void(int)> onTimer;
+
+    void SetTimer(int id, unsigned ms) override {
+        timers_[id] = {std::max(1u, ms), Clock::now() + std::chrono::milliseconds(std::max(1u, ms))};
+    }
+    void KillTimer(int id) override { timers_.erase(id); }
+    void PostToGuiThread(std::function<void()> message) override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            posted_.push_back(std::move(message));
+        }
+        cv_.notify_one();
+    }
+    void RunFor(std::chrono::milliseconds span) {
+        const auto end = Clock::now() + span;
+        while (Clock::now() < end) {
+            auto wakeAt = end;
+            for (auto& [id, t] : timers_) wakeAt = std::min(wakeAt, t.due);
+            std::function<void()> message;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                cv_.wait_until(lock, wakeAt, [&] { return !posted_.empty(); });
+                if (!posted_.empty()) {
+                    message = std::move(posted_.front());
+                    posted_.pop_front();
+                }
+            }
+            if (message) message();
+            const auto now = Clock::now();
+            for (auto it = timers_.begin(); it != timers_.end();) {
+                const int id = it->first;
+                if (it->second.due <= now) {
+                    it->second.due = now + std::chrono::milliseconds(it->second.period);
+                    onTimer(id);
+                    it = timers_.lower_bound(id + 1);
+                } else {
+                    ++it;
+                }
+            }
+        }
+    }
+
+private:
+    struct Timer {
+        unsigned period;
+        Clock::time_point due;
+    };
+    std::map<int, Timer> timers_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::deque<std::function<void()>> posted_;
+};
+
+// Frames per second of a high-speed loop (preview read-out, zero exposure) on a 1 MP simulated
+// camera in real time, through the whole cycle and the view's SetFrame.
+void BM_HighSpeedLoopRate(benchmark::State& state) {
+    test::SimControls sim;
+    for (auto _ : state) {
+        sim.Configure("size=1024x1024");
+        if (auto f = reinterpret_cast<ZorvaneSimUseVirtualClock_fn>(
+                ::dlsym(::dlopen(test::SimControls::LibraryPath().c_str(), RTLD_NOW | RTLD_NOLOAD),
+                        "ZorvaneSimUseVirtualClock")))
+            f(0);
+        CameraLibrary lib({ExecutableDirectory()});
+        test::ScriptedPrompts prompts;
+        CameraConnection camera;
+        const int device = lib.ChooseCamera(prompts);
+        OpenCamera(lib, device, true, CoolingDiscoveryOrder::CoolingFirst, camera);
+        RealTimeLoop loop;
+        NullViewHost viewHost;
+        ImageView view(viewHost);
+        ViewHost host(view);
+        ExposureSettings settings;
+        settings.subWidth = camera.properties.pixelsX;
+        settings.subHeight = camera.properties.pixelsY;
+        settings.preview = true;
+        settings.exposure = 0.0f;
+        ExposureCycle cycle(lib, camera, settings, loop, loop, prompts, host);
+        loop.onTimer = [&](int id) { cycle.OnTimer(id); };
+        cycle.ToggleLoop();
+        const auto t0 = std::chrono::steady_clock::now();
+        loop.RunFor(std::chrono::milliseconds(3000));
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        cycle.ToggleLoop();
+        const int started = sim.CallCount("ZorvaneStartExposure");
+        state.counters["frames_per_s"] = host.frames / seconds;
+        state.counters["exposures_started"] = started;
+        state.counters["frames_shown"] = host.frames;
+        lib.ZorvaneDisconnect(camera.handle);
+        camera.handle = nullptr;
+    }
+}
+
+// The camera's own rate for the same frames: start, wait, fetch, as fast as it allows.
+void BM_SimulatedCameraRate(benchmark::State& state) {
+    test::SimControls sim;
+    for (auto _ : state) {
+        sim.Configure("size=1024x1024");
+        if (auto f = reinterpret_cast<ZorvaneSimUseVirtualClock_fn>(
+                ::dlsym(::dlopen(test::SimControls::LibraryPath().c_str(), RTLD_NOW | RTLD_NOLOAD),
+                        "ZorvaneSimUseVirtualClock")))
+            f(0);
+        CameraLibrary lib({ExecutableDirectory()});
+        test::ScriptedPrompts prompts;
+        CameraConnection camera;
+        OpenCamera(lib, lib.ChooseCamera(prompts), true, CoolingDiscoveryOrder::CoolingFirst,
+                   camera);
+        lib.ZorvaneSetPreview(camera.handle, true);
+        int frames = 0;
+        const auto t0 = std::chrono::steady_clock::now();
+        while (std::chrono::steady_clock::now() - t0 < std::chrono::seconds(3)) {
+            lib.ZorvaneStartExposure(camera.handle, 0.0f);
+            while (!lib.ZorvaneImageReady(camera.handle))
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            benchmark::DoNotOptimize(lib.ZorvaneImageBuffer(camera.handle));
+            ++frames;
+        }
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        state.counters["frames_per_s"] = frames / seconds;
+        lib.ZorvaneDisconnect(camera.handle);
+        camera.handle = nullptr;
+    }
+}
+
+BENCHMARK(BM_MemcpyFrame)->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DownloadOnly)->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DownloadAndSetFrame)->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SimulatedCameraRate)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HighSpeedLoopRate)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace zorvane
+
+BENCHMARK_MAIN();
