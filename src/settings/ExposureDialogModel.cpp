@@ -185,10 +185,9 @@ void ExposureDialogModel::Show() {
     ExposureControls& c = controls;
     c.exposure = FormatFloat(d.exposure);
     c.delay = FormatFloat(d.delay);
-    c.binX =
-        d.binXIndex >= 0 && d.binXIndex < static_cast<int>(c.binXItems.size()) ? d.binXIndex : -1;
-    c.binY =
-        d.binYIndex >= 0 && d.binYIndex < static_cast<int>(c.binYItems.size()) ? d.binYIndex : -1;
+    // A binning beyond the camera's list selects its largest entry: it is limited, never lost.
+    c.binX = std::clamp(d.binXIndex, 0, static_cast<int>(c.binXItems.size()) - 1);
+    c.binY = std::clamp(d.binYIndex, 0, static_cast<int>(c.binYItems.size()) - 1);
     c.startX = std::to_string(d.startX);
     c.startY = std::to_string(d.startY);
     c.width = std::to_string(d.width);

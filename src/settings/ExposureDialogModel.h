@@ -81,7 +81,7 @@ struct ExposureFields {
 struct ExposureControls {
     std::string exposure = "0.01";
     std::string delay = "0";
-    int binX = 0;  // list selection, -1 none
+    int binX = 0;  // list selection
     int binY = 0;
     std::string startX = "0", startY = "0", width = "0", height = "0";
     bool ampOff = true;

@@ -1,0 +1,109 @@
+#pragma once
+
+// A live application core on the simulated camera in virtual time, with the settings and
+// exposure-dialog controllers wired as the main window wires them, a private home folder and
+// settings file, and a main window double that records what it was asked.
+
+#include <array>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "app/AppUi.h"
+#include "app/CaptureApp.h"
+#include "app/ExposureDialogController.h"
+#include "app/SettingsController.h"
+#include "core/TimerIds.h"
+#include "fixtures/TempDir.h"
+#include "platform/Paths.h"
+#include "support/SimHarness.h"
+
+namespace zorvane::test {
+
+class RecordingUi : public AppUi {
+public:
+    ExposureDialogController* exposureDialog = nullptr;
+    bool hasQuickMenu = true;
+    std::array<std::string, 8> quickItems{};
+    int repaints = 0;
+    int exposureRefreshes = 0;
+    int maximised = 0;
+
+    void RepaintView(bool) override { ++repaints; }
+    void RefreshExposureDialog() override {
+        ++exposureRefreshes;
+        if (exposureDialog) exposureDialog->Refresh();
+    }
+    void ShowExposureInDialog(float seconds) override {
+        if (exposureDialog) exposureDialog->SetExposureText(seconds);
+    }
+    void RefreshCoolerDialog() override {}
+    void EnableSequencerRun(bool) override {}
+    bool SetQuickMenuItemText(int position, const std::string& text) override {
+        if (!hasQuickMenu || position < 0 || position >= 8) return false;
+        quickItems[position] = text;
+        return true;
+    }
+    void MaximiseWindow() override { ++maximised; }
+    [[noreturn]] void ExitProcessNow(int) override { std::abort(); }
+};
+
+struct SettingsBench {
+    TempDir dir;
+    EnvOverride home{"HOME", dir.Path().c_str()};
+    EnvOverride config{"XDG_CONFIG_HOME", (dir.Path() + "/.config").c_str()};
+    EnvOverride simEnv{"ZORVANE_SIM", nullptr};
+    SimControls sim;
+    VirtualEventLoop loop;
+    ScriptedPrompts prompts;
+    RecordingUi ui;
+    std::string iniPath = dir.File("ZorvaneCapture.ini");
+    std::unique_ptr<CaptureApp> app;
+    std::unique_ptr<ExposureDialogController> exposure;
+    std::unique_ptr<SettingsController> settings;
+
+    explicit SettingsBench(const std::string& simOptions = "size=640x480") {
+        sim.Configure(simOptions);
+        loop.SetClockListener([this](uint64_t now) { sim.SetTime(now); });
+        loop.SetTimerHandler([this](int id) {
+            if (id == kTimerDialogEdit) {
+                exposure->OnTimer(id);
+            } else {
+                app->OnTimer(id);
+            }
+        });
+    }
+    ~SettingsBench() {
+        settings.reset();
+        exposure.reset();
+        if (app) app->Shutdown();
+    }
+
+    // The main window's creation: construct, camera query, settings load, the forced camera
+    // settings.
+    void Start() {
+        AppOptions options;
+        options.librarySearchDirs = {ExecutableDirectory()};
+        options.machineConfigPath = dir.File("machine.ini");
+        options.settingsPath = iniPath;
+        app = std::make_unique<CaptureApp>(loop, loop, prompts, ui, options);
+        exposure = std::make_unique<ExposureDialogController>(*app, prompts);
+        settings =
+            std::make_unique<SettingsController>(*app, *exposure, ui, loop, options.settingsPath);
+        ui.exposureDialog = exposure.get();
+        app->Construct();
+        app->OnCreate();
+        settings->LoadAtStart();
+        ExposureSettings& e = app->Exposure();
+        e.amplifier = true;
+        e.prechargeMode = 1;
+        e.fifo = true;
+        e.highPriority = false;
+    }
+
+    ExposureSettings& Exposure() { return app->Exposure(); }
+    int SensorWidth() { return app->Camera().properties.pixelsX; }
+    int SensorHeight() { return app->Camera().properties.pixelsY; }
+};
+
+}  // namespace zorvane::test
