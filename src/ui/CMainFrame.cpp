@@ -12,12 +12,16 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/ExposureDialogController.h"
+#include "app/SettingsController.h"
 #include "app/StatusBarText.h"
 #include "core/CommandIds.h"
 #include "core/TimerIds.h"
 #include "ui/AboutDialog.h"
 #include "ui/CChildView.h"
+#include "ui/CExposureDialog.h"
 #include "ui/CImageHeaderDialog.h"
+#include "ui/CQuickSaveDialog.h"
 #include "ui/CameraInfoDialog.h"
 #include "ui/CommandPrompts.h"
 #include "ui/CoolerDialog.h"
@@ -74,7 +78,11 @@ CMainFrame::CMainFrame(Prompts& prompts, AppOptions options, QWidget* parent)
     setWindowTitle(QString::fromLatin1(CaptureApp::kTitle));
     setWindowIcon(ToolIcon("app"));
 
+    const std::string settingsPath = options.settingsPath;
     app_ = std::make_unique<CaptureApp>(timers_, poster_, prompts_, *this, std::move(options));
+    exposureDialog_ = std::make_unique<ExposureDialogController>(*app_, prompts_);
+    settings_ =
+        std::make_unique<SettingsController>(*app_, *exposureDialog_, *this, timers_, settingsPath);
     timers_.SetHandler([this](int id) { app_->OnTimer(id); });
 
     // Camera choice and connection; Abort ends the process inside.
@@ -91,6 +99,13 @@ CMainFrame::CMainFrame(Prompts& prompts, AppOptions options, QWidget* parent)
     setCentralWidget(view_);
 
     app_->OnCreate();
+    settings_->LoadAtStart();
+    // Whatever the settings file says, these four start the same way every time.
+    ExposureSettings& e = app_->Exposure();
+    e.amplifier = true;
+    e.prechargeMode = 1;
+    e.fifo = true;
+    e.highPriority = false;
     ApplyWindowPlacement();
 
     for (AppDialog d : app_->DialogsToReopen()) {
@@ -117,6 +132,8 @@ CMainFrame::~CMainFrame() {
     }
     app_->Cooler().SetDialogExists(false);
     usbError_.reset();
+    settings_.reset();
+    exposureDialog_.reset();
     // The view refers to the core's image state; its Display dialog goes with it.
     delete takeCentralWidget();
     view_ = nullptr;
@@ -308,7 +325,12 @@ void CMainFrame::HandleOwnCommand(int id) {
         case ID_FILE_IMAGE_HEADER:
             EditImageHeader();
             break;
+        case ID_QUICK_SAVE:
+            CQuickSaveDialog::Run(*settings_, this);
+            break;
         default:
+            for (int n = 1; n <= 8; ++n)
+                if (id == QuickPresetCommand(n)) settings_->ApplyQuickPreset(n);
             break;
     }
 }
@@ -427,8 +449,10 @@ std::unique_ptr<QDialog> CMainFrame::CreateDialog(AppDialog which) {
             });
             return dialog;
         }
-        // Hook: the exposure, tracking, sequencer and filter-wheel dialogs are created here
-        // once they land; until then their commands do nothing.
+        case AppDialog::Exposure:
+            return std::make_unique<CExposureDialog>(*exposureDialog_, this, ShortcutActions());
+        // Hook: the tracking, sequencer and filter-wheel dialogs are created here once they
+        // land; until then their commands do nothing.
         default:
             return nullptr;
     }
@@ -501,10 +525,7 @@ void CMainFrame::FocusExposureEdit() {
     if (!Dialog(AppDialog::Exposure)) ToggleDialog(AppDialog::Exposure);
     QDialog* dialog = Dialog(AppDialog::Exposure);
     if (!dialog) return;
-    if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("1000"))) {
-        dialog->activateWindow();
-        edit->setFocus();
-    }
+    static_cast<CExposureDialog*>(dialog)->FocusExposureEdit();
 }
 
 // ---------------------------------------------------------------- modal boxes
@@ -539,17 +560,11 @@ void CMainFrame::RepaintView(bool) {
 }
 
 void CMainFrame::RefreshExposureDialog() {
-    // Hook: the exposure dialog copies the settings in once it lands.
+    if (Dialog(AppDialog::Exposure)) exposureDialog_->Refresh();
 }
 
 void CMainFrame::ShowExposureInDialog(float seconds) {
-    QDialog* dialog = Dialog(AppDialog::Exposure);
-    if (!dialog) return;
-    if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("1000"))) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%g", static_cast<double>(seconds));
-        edit->setText(QString::fromLatin1(text));
-    }
+    if (Dialog(AppDialog::Exposure)) exposureDialog_->SetExposureText(seconds);
 }
 
 void CMainFrame::RefreshCoolerDialog() {
@@ -587,6 +602,7 @@ void CMainFrame::ExitProcessNow(int code) {
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     RecordWindowPlacement();
+    settings_->SaveAtExit();
     app_->OnClose();
     event->accept();
 }

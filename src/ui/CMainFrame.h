@@ -21,6 +21,8 @@ class QToolBar;
 namespace zorvane {
 
 class CChildView;
+class ExposureDialogController;
+class SettingsController;
 class CoolerDialog;
 class MainStatusBar;
 
@@ -37,6 +39,7 @@ public:
     ~CMainFrame() override;
 
     CaptureApp& App() { return *app_; }
+    SettingsController& Settings() { return *settings_; }
     CChildView* View() const { return view_; }
 
     // Runs a command by id, as a menu item, toolbar button or shortcut does.
@@ -98,6 +101,8 @@ private:
     QtTimerService timers_;
     QtEventPoster poster_;
     std::unique_ptr<CaptureApp> app_;
+    std::unique_ptr<ExposureDialogController> exposureDialog_;
+    std::unique_ptr<SettingsController> settings_;
 
     CChildView* view_ = nullptr;
     QToolBar* toolBar_ = nullptr;

@@ -454,8 +454,12 @@ private slots:
         ScriptedPrompts prompts;
         WindowFolders folders;
         auto frame = OnSim(prompts, folders);
-        QVERIFY(frame->SetQuickMenuItemText(2, "Guide 2s\tF3"));
         QMenu* quick = frame->TopMenu("&Quick");
+        // A first start shows the built-in preset titles.
+        QCOMPARE(quick->actions().at(0)->text(), QString("0.1 sec 1x1\tF1"));
+        QCOMPARE(quick->actions().at(7)->text(), QString("10 sec 2x2\tF8"));
+
+        QVERIFY(frame->SetQuickMenuItemText(2, "Guide 2s\tF3"));
         QCOMPARE(quick->actions().at(2)->text(), QString("Guide 2s\tF3"));
         QCOMPARE(quick->actions().at(2)->data().toInt(), ids::ID_QUICK_3);
         QVERIFY(!frame->SetQuickMenuItemText(12, "x"));
@@ -463,7 +467,65 @@ private slots:
         // Without a "&Quick" menu nothing changes and the caller is told.
         quick->menuAction()->setText("&Presets");
         QVERIFY(!frame->SetQuickMenuItemText(0, "Focus\tF1"));
-        QCOMPARE(quick->actions().at(0)->text(), QString("0.1s\tF1"));
+        QCOMPARE(quick->actions().at(0)->text(), QString("0.1 sec 1x1\tF1"));
+    }
+
+    void f5OnAFirstStartTakesOneBinnedExposure() {
+        ScriptedPrompts prompts;
+        WindowFolders folders;
+        auto frame = OnSim(prompts, folders);
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        QTest::keyClick(frame.get(), Qt::Key_F5);
+        const ExposureSettings& e = frame->App().Exposure();
+        QCOMPARE(e.exposure, 0.1f);
+        QCOMPARE(e.binX, 2);
+        QVERIFY(e.binY == 0 || e.binY == 2);
+        QVERIFY(frame->App().Cycle().Exposing());
+        QVERIFY(!frame->App().Cycle().Looping());
+    }
+
+    void setExpOpensTheExposureDialogWithItsBoxFocused() {
+        ScriptedPrompts prompts;
+        WindowFolders folders;
+        auto frame = OnSim(prompts, folders);
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        QVERIFY(!frame->Dialog(AppDialog::Exposure));
+        QTest::keyClick(frame.get(), Qt::Key_E, Qt::ControlModifier);
+        QDialog* exposure = frame->Dialog(AppDialog::Exposure);
+        QVERIFY(exposure && exposure->isVisible());
+        QVERIFY(frame->Action(ids::ID_VIEW_EXPOSURE)->isChecked());
+        QTRY_COMPARE(QApplication::focusWidget(),
+                     static_cast<QWidget*>(exposure->findChild<QLineEdit*>("1000")));
+        // The command toggles it away again.
+        frame->OnCommand(ids::ID_VIEW_EXPOSURE);
+        QVERIFY(!exposure->isVisible());
+    }
+
+    void openDialogsAndThePlacementComeBackAfterARestart() {
+        ScriptedPrompts prompts;
+        WindowFolders folders;
+        {
+            auto frame = OnSim(prompts, folders);
+            frame->show();
+            frame->move(70, 60);
+            frame->resize(700, 460);
+            auto& cooler = frame->App().Placement(AppDialog::Cooler);
+            cooler.left = 330;
+            cooler.top = 240;
+            frame->OnCommand(ids::ID_VIEW_COOLER);
+            frame->OnCommand(ids::ID_VIEW_EXPOSURE);
+            frame->OnCommand(ids::ID_VIEW_EXPOSURE);  // exists, hidden at exit
+            QVERIFY(frame->close());
+        }
+        auto frame = OnSim(prompts, folders);
+        QDialog* cooler = frame->Dialog(AppDialog::Cooler);
+        QVERIFY(cooler && cooler->isVisible());
+        QCOMPARE(cooler->pos(), QPoint(330, 240));
+        QVERIFY(!frame->Dialog(AppDialog::Exposure));
+        QCOMPARE(frame->pos(), QPoint(70, 60));
+        QCOMPARE(frame->size(), QSize(700, 460));
     }
 
     void commandsReachTheCoreAndShowTheirChecks() {
