@@ -1,13 +1,10 @@
 #include "ui/CMainFrame.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QIcon>
-#include <QLineEdit>
 #include <QMenuBar>
-#include <QMoveEvent>
 #include <QToolBar>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +13,6 @@
 #include "app/SettingsController.h"
 #include "app/StatusBarText.h"
 #include "core/CommandIds.h"
-#include "core/TimerIds.h"
 #include "ui/AboutDialog.h"
 #include "ui/CChildView.h"
 #include "ui/CExposureDialog.h"
