@@ -108,9 +108,10 @@ void CaptureApp::ResetCreationState() {
     cycle_.FreeFrame();
 }
 
-void CaptureApp::OnCreate() {
+void CaptureApp::OnCreate(const std::function<void()>& loadSettings) {
     QueryCamera();
     ResetCreationState();
+    if (loadSettings) loadSettings();
     // Whatever was stored, these four start the same way every time.
     exposure_.amplifier = true;
     exposure_.prechargeMode = 1;
@@ -125,8 +126,6 @@ std::vector<AppDialog> CaptureApp::DialogsToReopen() const {
         if (Placement(d).wasOpen) result.push_back(d);
     return result;
 }
-
-void CaptureApp::OnClose() {}
 
 void CaptureApp::Shutdown() {
     cycle_.FreeFrame();

@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -72,13 +73,11 @@ public:
     // The main window's construction: black-level switch, camera choice, set-up dialog, the
     // connection loop (Abort ends the process through AppUi::ExitProcessNow), defaults.
     void Construct();
-    // Window creation after the view exists: camera query, state reset, settings load, the four
-    // forced camera settings.
-    void OnCreate();
+    // Window creation after the view exists: camera query, state reset, the settings load (the
+    // caller's), then the four camera settings that start the same way every time.
+    void OnCreate(const std::function<void()>& loadSettings = {});
     // Dialogs to reopen at start-up, in order (the display dialog is the view's).
     std::vector<AppDialog> DialogsToReopen() const;
-    // Closing the window: save every setting.
-    void OnClose();
     // Destruction after the dialogs are gone: free the frame, disconnect, release the manager's
     // locks, free the library.
     void Shutdown();

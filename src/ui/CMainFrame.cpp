@@ -94,14 +94,7 @@ CMainFrame::CMainFrame(Prompts& prompts, AppOptions options, QWidget* parent)
     view_->SetDialogShortcuts(ShortcutActions());
     setCentralWidget(view_);
 
-    app_->OnCreate();
-    settings_->LoadAtStart();
-    // Whatever the settings file says, these four start the same way every time.
-    ExposureSettings& e = app_->Exposure();
-    e.amplifier = true;
-    e.prechargeMode = 1;
-    e.fifo = true;
-    e.highPriority = false;
+    app_->OnCreate([this] { settings_->LoadAtStart(); });
     ApplyWindowPlacement();
 
     for (AppDialog d : app_->DialogsToReopen()) {
@@ -599,7 +592,6 @@ void CMainFrame::ExitProcessNow(int code) {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     RecordWindowPlacement();
     settings_->SaveAtExit();
-    app_->OnClose();
     event->accept();
 }
 

@@ -92,13 +92,7 @@ struct SettingsBench {
             std::make_unique<SettingsController>(*app, *exposure, ui, loop, options.settingsPath);
         ui.exposureDialog = exposure.get();
         app->Construct();
-        app->OnCreate();
-        settings->LoadAtStart();
-        ExposureSettings& e = app->Exposure();
-        e.amplifier = true;
-        e.prechargeMode = 1;
-        e.fifo = true;
-        e.highPriority = false;
+        app->OnCreate([this] { settings->LoadAtStart(); });
     }
 
     ExposureSettings& Exposure() { return app->Exposure(); }
