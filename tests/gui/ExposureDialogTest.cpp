@@ -12,7 +12,7 @@
 
 #include "ui/CExposureDialog.h"
 #include "ui/UpDownButtons.h"
-#include "unit/app/SettingsTestBench.h"
+#include "support/AppBench.h"
 #include "view/ImageView.h"
 
 using namespace zorvane;
@@ -22,7 +22,7 @@ namespace {
 
 // A started core with the dialog shown; the dialog's typing timer runs on the bench's loop.
 struct DialogBench {
-    test::SettingsBench bench;
+    test::AppBench bench;
     std::unique_ptr<CExposureDialog> dialog;
 
     DialogBench() {
@@ -185,7 +185,7 @@ void ExposureDialogTest::refusedValueKeepsTheFocusOnItsBox() {
 }
 
 void ExposureDialogTest::mainWindowShortcutsWorkInTheDialog() {
-    test::SettingsBench bench;
+    test::AppBench bench;
     bench.Start();
     QWidget mainWindow;
     QAction f5(QStringLiteral("0.1 sec 2x2"), &mainWindow);

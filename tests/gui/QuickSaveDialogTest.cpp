@@ -9,7 +9,7 @@
 #include <QtTest>
 
 #include "ui/CQuickSaveDialog.h"
-#include "unit/app/SettingsTestBench.h"
+#include "support/AppBench.h"
 
 using namespace zorvane;
 
@@ -67,7 +67,7 @@ void QuickSaveDialogTest::fieldsFollowTheKeyUntilTheTitleIsEdited() {
 }
 
 void QuickSaveDialogTest::okSavesThePresetAndRenamesTheMenuItem() {
-    test::SettingsBench bench;
+    test::AppBench bench;
     bench.Start();
     bench.Exposure().exposure = 2.0f;
     QTimer::singleShot(0, [] {
@@ -91,7 +91,7 @@ void QuickSaveDialogTest::okSavesThePresetAndRenamesTheMenuItem() {
 }
 
 void QuickSaveDialogTest::cancelChangesNothing() {
-    test::SettingsBench bench;
+    test::AppBench bench;
     bench.Start();
     QTimer::singleShot(0, [] {
         auto* dialog = qobject_cast<CQuickSaveDialog*>(QApplication::activeModalWidget());

@@ -9,75 +9,22 @@
 #include "core/CommandIds.h"
 #include "core/TimerIds.h"
 #include "fixtures/TempDir.h"
-#include "platform/Paths.h"
-#include "support/SimHarness.h"
+#include "support/AppBench.h"
 #include "view/ImageView.h"
 
 namespace zorvane {
 namespace {
 
-struct ExitRequested {
-    int code;
-};
-
-struct RecordingUi : AppUi {
-    int repaints = 0, exposureRefreshes = 0, coolerRefreshes = 0, maximised = 0;
-    std::vector<float> exposures;
-    std::vector<bool> runButton;
-    std::vector<std::pair<int, std::string>> quickItems;
-    void RepaintView(bool) override { ++repaints; }
-    void RefreshExposureDialog() override { ++exposureRefreshes; }
-    void ShowExposureInDialog(float s) override { exposures.push_back(s); }
-    void RefreshCoolerDialog() override { ++coolerRefreshes; }
-    void EnableSequencerRun(bool e) override { runButton.push_back(e); }
-    bool SetQuickMenuItemText(int position, const std::string& text) override {
-        quickItems.emplace_back(position, text);
-        return true;
-    }
-    void MaximiseWindow() override { ++maximised; }
-    [[noreturn]] void ExitProcessNow(int code) override { throw ExitRequested{code}; }
-};
-
-// A main-window core on the simulated camera (or on whatever the search folders hold).
-struct AppBench {
-    explicit AppBench(const std::string& simOptions = "", std::vector<std::string> dirs = {},
-                      std::string machineConfig = "")
-        : home(), sim() {
-        setenv("HOME", home.Path().c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home.Path() + "/config").c_str(), 1);
-        sim.Configure(simOptions);
-        loop.SetClockListener([this](uint64_t now) { sim.SetTime(now); });
-        AppOptions options;
-        options.librarySearchDirs = dirs.empty() ? std::vector<std::string>{ExecutableDirectory()}
-                                                 : std::move(dirs);
-        options.machineConfigPath =
-            machineConfig.empty() ? home.Path() + "/no-such-machine.ini" : machineConfig;
-        app = std::make_unique<CaptureApp>(loop, loop, prompts, ui, options);
-        loop.SetTimerHandler([this](int id) { app->OnTimer(id); });
-    }
-    ~AppBench() {
-        if (app) app->Shutdown();
-    }
-    void Start() {
-        app->Construct();
-        app->OnCreate();
-    }
-
-    test::TempDir home;
-    test::SimControls sim;
-    test::VirtualEventLoop loop;
-    test::ScriptedPrompts prompts;
-    RecordingUi ui;
-    std::unique_ptr<CaptureApp> app;
-};
+using test::AppBench;
+using test::ExitRequested;
 
 constexpr const char* kFast = "flush_ms=0;wait_ms=0;download_mpx_s=100";
 
 TEST(CaptureApp, WithoutAnyCameraLibraryItStillStarts) {
     test::TempDir empty;
-    AppBench b("", {empty.Path()});
+    AppBench b("");
     b.prompts.answers = {MessageAnswer::Ok, MessageAnswer::Ignore};
-    b.Start();
+    b.Start({empty.Path()});
     ASSERT_EQ(b.prompts.messages.size(), 2u) << "four silent attempts, then one report";
     EXPECT_EQ(b.prompts.messages[0].text, "No available camera");
     EXPECT_EQ(b.prompts.messages[0].caption, "Zorvane Capture");
@@ -95,7 +42,8 @@ TEST(CaptureApp, WithoutAnyCameraLibraryItStillStarts) {
 
 TEST(CaptureApp, AbortEndsTheProcessWithExitCodeZero) {
     test::TempDir empty;
-    AppBench b("", {empty.Path()});
+    AppBench b("");
+    b.Create({empty.Path()});
     b.prompts.answers = {MessageAnswer::Ok, MessageAnswer::Abort};
     try {
         b.app->Construct();
@@ -145,9 +93,8 @@ TEST(CaptureApp, BlackLevelAdjustmentFollowsTheMachineSwitchAndSensorWidth) {
     for (const char* value : {"0", "1"}) {
         std::ofstream(machine) << "[Capture]\nDisableBlackLevelAutoAdjustment=" << value << "\n";
         for (int width : {999, 1000}) {
-            AppBench b(std::string(kFast) + ";size=" + std::to_string(width) + "x500", {},
-                       machine);
-            b.Start();
+            AppBench b(std::string(kFast) + ";size=" + std::to_string(width) + "x500");
+            b.Start({}, machine);
             const bool expected = std::string(value) != "1" && width < 1000;
             EXPECT_NE(b.sim.CallLog().find(std::string("ZorvaneAutoAdjustBlackLevel(") +
                                            (expected ? "1" : "0") + ")"),
@@ -158,7 +105,7 @@ TEST(CaptureApp, BlackLevelAdjustmentFollowsTheMachineSwitchAndSensorWidth) {
 }
 
 TEST(CaptureApp, ConnectCommandDisconnectsAndConnectsAgain) {
-    AppBench b(kFast);
+    AppBench b(std::string(kFast) + ";size=1392x1040");
     b.Start();
     ASSERT_TRUE(b.app->IsConnected());
     b.app->Exposure().exposure = 5.0f;
@@ -199,7 +146,7 @@ TEST(CaptureApp, AFailedDisconnectOffersAbortRetryIgnore) {
 }
 
 TEST(CaptureApp, SnapshotShowsAFrameAndTheStatusFollowsTheCamera) {
-    AppBench b(std::string(kFast) + ";download_mpx_s=1");
+    AppBench b(std::string(kFast) + ";size=1392x1040;download_mpx_s=1");
     b.Start();
     b.app->Exposure().exposure = 2.0f;
     b.app->ExecuteCommand(ids::ID_CAMERA_SNAPSHOT);
@@ -231,7 +178,7 @@ TEST(CaptureApp, UsbErrorsRaiseTheWarningOncePerOpenDialog) {
 }
 
 TEST(CaptureApp, SubframeCommandArmsAndClearsTheSelection) {
-    AppBench b(kFast);
+    AppBench b(std::string(kFast) + ";size=1392x1040");
     b.Start();
     EXPECT_FALSE(b.app->GetCommandUi(ids::ID_CAMERA_SUBFRAME).checked);
     b.app->ExecuteCommand(ids::ID_CAMERA_SUBFRAME);
@@ -253,7 +200,7 @@ TEST(CaptureApp, SubframeCommandArmsAndClearsTheSelection) {
 }
 
 TEST(CaptureApp, CameraInformationTexts) {
-    AppBench b(kFast);
+    AppBench b(std::string(kFast) + ";size=1392x1040");
     b.Start();
     EXPECT_EQ(b.app->InfoProtocolText(), "Protocol ver 1.03");
     EXPECT_EQ(b.app->InfoModelText().rfind("Model: ", 0), 0u);

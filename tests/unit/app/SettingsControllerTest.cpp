@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "SettingsTestBench.h"
+#include "support/AppBench.h"
 #include "app/SettingsController.h"
 #include "settings/QuickPresets.h"
 #include "view/ImageView.h"
@@ -9,11 +9,11 @@ namespace zorvane {
 namespace {
 
 using test::ReadText;
-using test::SettingsBench;
+using test::AppBench;
 using test::WriteText;
 
 TEST(SettingsControllerTest, FirstStartUsesTheDefaultsAndNamesTheQuickMenu) {
-    SettingsBench b;
+    AppBench b;
     b.Start();
     ASSERT_TRUE(b.app->IsConnected());
     const ExposureSettings& e = b.Exposure();
@@ -43,7 +43,7 @@ TEST(SettingsControllerTest, FirstStartUsesTheDefaultsAndNamesTheQuickMenu) {
 TEST(SettingsControllerTest, ExitSaveComesBackAtTheNextStart) {
     std::string saved;
     {
-        SettingsBench b;
+        AppBench b;
         b.Start();
         b.Exposure().exposure = 2.5f;
         b.Exposure().rotate180 = true;
@@ -66,7 +66,7 @@ TEST(SettingsControllerTest, ExitSaveComesBackAtTheNextStart) {
         ASSERT_TRUE(b.settings->SaveAtExit());
         saved = ReadText(b.iniPath);
     }
-    SettingsBench b;
+    AppBench b;
     WriteText(b.iniPath, saved);
     b.Start();
     EXPECT_FLOAT_EQ(b.Exposure().exposure, 2.5f);
@@ -95,7 +95,7 @@ TEST(SettingsControllerTest, ExitSaveComesBackAtTheNextStart) {
 }
 
 TEST(SettingsControllerTest, FirstStartF5TakesOneShortBinnedExposure) {
-    SettingsBench b;
+    AppBench b;
     b.Start();
     b.app->View().SetSelection({100, 50}, {300, 250});
     b.app->View().SetZoom(2);
@@ -118,7 +118,7 @@ TEST(SettingsControllerTest, FirstStartF5TakesOneShortBinnedExposure) {
 }
 
 TEST(SettingsControllerTest, ExposureOnlyPresetWithoutStartChangesOnlyItsValues) {
-    SettingsBench b;
+    AppBench b;
     b.Start();
     ExposureSettings& e = b.Exposure();
     e.exposure = 3.0f;
@@ -149,7 +149,7 @@ TEST(SettingsControllerTest, ExposureOnlyPresetWithoutStartChangesOnlyItsValues)
 }
 
 TEST(SettingsControllerTest, LockedPresetKeepsExposureButStillRestoresTheRestAndStarts) {
-    SettingsBench b;
+    AppBench b;
     b.Start();
     ExposureSettings& e = b.Exposure();
     e.exposure = 4.0f;
@@ -181,7 +181,7 @@ TEST(SettingsControllerTest, LockedPresetKeepsExposureButStillRestoresTheRestAnd
 }
 
 TEST(SettingsControllerTest, SavedPresetRenamesItsMenuItem) {
-    SettingsBench b;
+    AppBench b;
     b.Start();
     ASSERT_TRUE(b.settings->SaveQuickPreset(3, "Guide 2s", quick::kRestoreExposure));
     EXPECT_EQ(b.ui.quickItems[2], "Guide 2s\tF3");
@@ -202,7 +202,7 @@ TEST(SettingsControllerTest, SavedPresetRenamesItsMenuItem) {
 }
 
 TEST(SettingsControllerTest, PresetBinningIsLimitedToTheCamera) {
-    SettingsBench b("size=640x480;maxbin=4x2");
+    AppBench b("size=640x480;maxbin=4x2");
     WriteText(b.iniPath, "[Camera8]\nBinX=8\nBinY=6\n");
     b.Start();
     b.settings->ApplyQuickPreset(8);
@@ -212,7 +212,7 @@ TEST(SettingsControllerTest, PresetBinningIsLimitedToTheCamera) {
 }
 
 TEST(SettingsControllerTest, NoPresetStartsWithoutACamera) {
-    SettingsBench b;
+    AppBench b;
     b.Start();
     b.app->ConnectOrDisconnect();
     ASSERT_FALSE(b.app->IsConnected());

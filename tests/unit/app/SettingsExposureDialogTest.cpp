@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "SettingsTestBench.h"
+#include "support/AppBench.h"
 #include "app/ExposureDialogController.h"
 #include "view/ImageView.h"
 
@@ -11,7 +11,7 @@ namespace {
 
 using namespace exposure_ids;
 using test::ScriptedPrompts;
-using test::SettingsBench;
+using test::AppBench;
 
 class ExposureDialogControllerTest : public ::testing::Test {
 protected:
@@ -22,7 +22,7 @@ protected:
     }
     ExposureControls& Controls() { return b.exposure->Model().controls; }
 
-    SettingsBench b;
+    AppBench b;
 };
 
 TEST_F(ExposureDialogControllerTest, ApplyTakesTheFieldsThroughTheCyclesRules) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/AppUi.h"
 #include "app/CaptureApp.h"
@@ -20,6 +21,11 @@
 
 namespace zorvane::test {
 
+// Thrown where the program would end the process (Abort in a connection failure).
+struct ExitRequested {
+    int code;
+};
+
 class RecordingUi : public AppUi {
 public:
     ExposureDialogController* exposureDialog = nullptr;
@@ -27,6 +33,7 @@ public:
     std::array<std::string, 8> quickItems{};
     int repaints = 0;
     int exposureRefreshes = 0;
+    int coolerRefreshes = 0;
     int maximised = 0;
 
     void RepaintView(bool) override { ++repaints; }
@@ -37,7 +44,7 @@ public:
     void ShowExposureInDialog(float seconds) override {
         if (exposureDialog) exposureDialog->SetExposureText(seconds);
     }
-    void RefreshCoolerDialog() override {}
+    void RefreshCoolerDialog() override { ++coolerRefreshes; }
     void EnableSequencerRun(bool) override {}
     bool SetQuickMenuItemText(int position, const std::string& text) override {
         if (!hasQuickMenu || position < 0 || position >= 8) return false;
@@ -45,10 +52,10 @@ public:
         return true;
     }
     void MaximiseWindow() override { ++maximised; }
-    [[noreturn]] void ExitProcessNow(int) override { std::abort(); }
+    [[noreturn]] void ExitProcessNow(int code) override { throw ExitRequested{code}; }
 };
 
-struct SettingsBench {
+struct AppBench {
     TempDir dir;
     EnvOverride home{"HOME", dir.Path().c_str()};
     EnvOverride config{"XDG_CONFIG_HOME", (dir.Path() + "/.config").c_str()};
@@ -62,7 +69,7 @@ struct SettingsBench {
     std::unique_ptr<ExposureDialogController> exposure;
     std::unique_ptr<SettingsController> settings;
 
-    explicit SettingsBench(const std::string& simOptions = "size=640x480") {
+    explicit AppBench(const std::string& simOptions = "size=640x480") {
         sim.Configure(simOptions);
         loop.SetClockListener([this](uint64_t now) { sim.SetTime(now); });
         loop.SetTimerHandler([this](int id) {
@@ -73,24 +80,31 @@ struct SettingsBench {
             }
         });
     }
-    ~SettingsBench() {
+    ~AppBench() {
         settings.reset();
         exposure.reset();
         if (app) app->Shutdown();
     }
 
-    // The main window's creation: construct, camera query, settings load, the forced camera
-    // settings.
-    void Start() {
+    // The main window's core and controllers, not yet started. Libraries come from the test
+    // program's folder unless other folders are given.
+    void Create(std::vector<std::string> libraryDirs = {}, std::string machineConfig = {}) {
         AppOptions options;
-        options.librarySearchDirs = {ExecutableDirectory()};
-        options.machineConfigPath = dir.File("machine.ini");
+        options.librarySearchDirs =
+            libraryDirs.empty() ? std::vector<std::string>{ExecutableDirectory()} : libraryDirs;
+        options.machineConfigPath = machineConfig.empty() ? dir.File("machine.ini") : machineConfig;
         options.settingsPath = iniPath;
         app = std::make_unique<CaptureApp>(loop, loop, prompts, ui, options);
         exposure = std::make_unique<ExposureDialogController>(*app, prompts);
         settings =
             std::make_unique<SettingsController>(*app, *exposure, ui, loop, options.settingsPath);
         ui.exposureDialog = exposure.get();
+    }
+
+    // The main window's creation: construct (camera choice and connection), camera query,
+    // settings load, the forced camera settings.
+    void Start(std::vector<std::string> libraryDirs = {}, std::string machineConfig = {}) {
+        Create(std::move(libraryDirs), std::move(machineConfig));
         app->Construct();
         app->OnCreate([this] { settings->LoadAtStart(); });
     }
