@@ -466,7 +466,10 @@ void CaptureApp::AddHeaderKeywords(KeywordSink& sink) {
     in.subframeY = subY;
     in.blackLevel = view_->BlackLevel();
     in.whiteLevel = view_->WhiteLevel();
-    if (camera_.hasSensor) in.ccdTemperature = cooler_.SensorTemperature();
+    // Until the cooler has been polled there is no reading: writing the -1000 marker as a
+    // temperature would put a false value into the file.
+    if (camera_.hasSensor && cooler_.SensorTemperature() > -1000.0f)
+        in.ccdTemperature = cooler_.SensorTemperature();
     in.frameTurned = cycle_.FrameTurned();
     int bx = 0, by = 0;
     if (view_->GetBayerOffsets(bx, by)) in.bayerOffsets = HeaderInputs::BayerOffsets{bx, by};

@@ -1,0 +1,139 @@
+// Frames taken on the simulated camera and saved by the program (autosave and Save As), read
+// back by independent readers: fitsverify and cfitsio for FITS, libtiff for TIFF.
+#include <fitsio.h>
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/CommandIds.h"
+#include "support/AppBench.h"
+
+namespace zorvane {
+namespace {
+
+using test::AppBench;
+
+std::string RunCommand(const std::string& command) {
+    std::string out;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return out;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+    ::pclose(pipe);
+    return out;
+}
+
+// A frame on show, taken through the Snapshot command.
+void TakeFrame(AppBench& b, float seconds) {
+    b.app->Exposure().exposure = seconds;
+    b.app->ExecuteCommand(ids::ID_CAMERA_SNAPSHOT);
+    ASSERT_TRUE(b.loop.RunUntil([&] { return !b.app->Cycle().Exposing(); }, 10000));
+}
+
+std::string Keyword(fitsfile* f, const char* name) {
+    char value[FLEN_VALUE] = {}, comment[FLEN_COMMENT] = {};
+    int status = 0;
+    fits_read_keyword(f, name, value, comment, &status);
+    return status == 0 ? value : "<missing>";
+}
+
+TEST(ProgramSaving, AutosavedFitsFilesPassTheIndependentReaders) {
+    AppBench b("flush_ms=0;wait_ms=0;size=200x150");
+    b.Start();
+    ASSERT_TRUE(b.app->IsConnected());
+    b.app->Saver().Settings().savePath = b.dir.File("m31.fit");
+    b.app->Saver().Settings().sequenceNumber = 7;
+    b.app->ExecuteCommand(ids::ID_FILE_AUTOSAVE);
+    ASSERT_TRUE(b.app->GetCommandUi(ids::ID_FILE_AUTOSAVE).checked);
+    TakeFrame(b, 1.5f);
+
+    const std::string path = b.dir.File("m31_007.fit");
+    EXPECT_EQ(b.app->SavedPaneText(), "Saved: m31_007.fit");
+    EXPECT_EQ(b.app->Saver().Settings().sequenceNumber, 8);
+
+    const std::string report = RunCommand("fitsverify -q '" + path + "'");
+    EXPECT_NE(report.find("OK"), std::string::npos) << report;
+
+    fitsfile* f = nullptr;
+    int status = 0;
+    ASSERT_EQ(fits_open_file(&f, path.c_str(), READONLY, &status), 0);
+    long size[2] = {};
+    int naxis = 0;
+    fits_get_img_dim(f, &naxis, &status);
+    fits_get_img_size(f, 2, size, &status);
+    ASSERT_EQ(naxis, 2);
+    ASSERT_EQ(size[0], 200);
+    ASSERT_EQ(size[1], 150);
+    std::vector<unsigned short> pixels(200 * 150);
+    int anynul = 0;
+    fits_read_img(f, TUSHORT, 1, long(pixels.size()), nullptr, pixels.data(), &anynul, &status);
+    ASSERT_EQ(status, 0);
+    // The file's first row is the frame's last row.
+    const uint16_t* frame = b.app->Cycle().Frame().Data();
+    for (int r = 0; r < 150; ++r)
+        for (int c = 0; c < 200; c += 37)
+            ASSERT_EQ(pixels[size_t(r) * 200 + c], frame[size_t(149 - r) * 200 + c]) << r << "," << c;
+
+    EXPECT_EQ(Keyword(f, "EXPTIME"), "1.500");
+    EXPECT_EQ(Keyword(f, "XBINNING"), "1");
+    EXPECT_EQ(Keyword(f, "SWCREATE"), "'Zorvane Capture'");
+    EXPECT_EQ(Keyword(f, "DATE-OBS").rfind("'2025-01-01T", 0), 0u) << Keyword(f, "DATE-OBS");
+    EXPECT_EQ(Keyword(f, "CCD-TEMP"), "<missing>") << "no reading yet, no temperature";
+    fits_close_file(f, &status);
+
+    // Once the cooler has been read, files carry the sensor's temperature.
+    b.app->Cooler().SetDialogExists(true);
+    b.app->Cooler().Poll();
+    TakeFrame(b, 0.1f);
+    status = 0;
+    ASSERT_EQ(fits_open_file(&f, b.dir.File("m31_008.fit").c_str(), READONLY, &status), 0);
+    EXPECT_EQ(Keyword(f, "CCD-TEMP"), "20.0");
+    fits_close_file(f, &status);
+
+    EXPECT_EQ(b.app->SavedPaneText(), "Saved: m31_008.fit");
+}
+
+TEST(ProgramSaving, SaveAsTiffReadsBackThroughLibtiff) {
+    AppBench b("flush_ms=0;wait_ms=0;size=120x80");
+    b.Start();
+    TakeFrame(b, 0.5f);
+    EXPECT_EQ(b.app->SavedPaneText(), "Not saved");
+    b.app->Header().object = "M 31";
+    b.prompts.saveResults.push_back(
+        test::ScriptedPrompts::Chosen(b.dir.File("andromeda.png"), 2));
+    b.app->ExecuteCommand(ids::ID_FILE_SAVE_AS);
+    const std::string path = b.dir.File("andromeda.tif");
+    EXPECT_EQ(b.app->SavedPaneText(), "Saved: andromeda.tif");
+
+    TIFF* tif = TIFFOpen(path.c_str(), "rc");
+    ASSERT_NE(tif, nullptr);
+    uint32_t width = 0, height = 0;
+    uint16_t bits = 0;
+    char* description = nullptr;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    ASSERT_EQ(width, 120u);
+    ASSERT_EQ(height, 80u);
+    EXPECT_EQ(bits, 16);
+    ASSERT_EQ(TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &description), 1);
+    const std::string text(description);
+    EXPECT_NE(text.find("OBJECT='M 31'\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("SWCREATE='Zorvane Capture'"), std::string::npos);
+
+    // Rows in the frame's own order.
+    const uint16_t* frame = b.app->Cycle().Frame().Data();
+    std::vector<uint16_t> row(120);
+    for (uint32_t r = 0; r < 80; ++r) {
+        ASSERT_EQ(TIFFReadScanline(tif, row.data(), r), 1);
+        ASSERT_EQ(std::vector<uint16_t>(frame + r * 120, frame + (r + 1) * 120), row) << r;
+    }
+    TIFFClose(tif);
+}
+
+}  // namespace
+}  // namespace zorvane
