@@ -69,7 +69,7 @@ private slots:
 
         sim_.ClearCallLog();
         QTest::mouseClick(d->OnOffButton(), Qt::LeftButton);
-        QCOMPARE(LastSetCooling(sim_.CallLog()), QString("-1500"));
+        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("-1500"));
         QCOMPARE(d->ValueEdit()->text(), QString::fromUtf8("-15.0°C"));
         QCOMPARE(d->StatusLine()->text(), QString("Status: Cooling"));
         QCOMPARE(d->OnOffButton()->text(), QString("Warm up"));
@@ -77,19 +77,19 @@ private slots:
         // While cooling every step goes to the camera at once.
         Step(d, 10);
         QCOMPARE(d->ValueEdit()->text(), QString::fromUtf8("-14.0°C"));
-        QCOMPARE(LastSetCooling(sim_.CallLog()), QString("-1400"));
+        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("-1400"));
         QCOMPARE(frame->App().Cooler().SetpointValue(), -1400);
 
         Step(d, -300);
         QCOMPARE(d->ValueEdit()->text(), QString::fromUtf8("-40.0°C"));
-        QCOMPARE(LastSetCooling(sim_.CallLog()), QString("-4000"));
+        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("-4000"));
         Step(d, 700);
         QCOMPARE(d->ValueEdit()->text(), QString::fromUtf8("25.0°C"));
-        QCOMPARE(LastSetCooling(sim_.CallLog()), QString("2500"));
+        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("2500"));
 
         // Warm up from below ambient: the button is disabled while the camera warms.
         Step(d, -350);
-        QCOMPARE(LastSetCooling(sim_.CallLog()), QString("-1000"));
+        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("-1000"));
         sim_.Advance(60000);
         QTest::mouseClick(d->OnOffButton(), Qt::LeftButton);
         QCOMPARE(sim_.CallCount("ZorvaneCoolerWarmUp"), 1);
@@ -108,7 +108,7 @@ private slots:
         QCOMPARE(d->ValueEdit()->text(), QString::fromUtf8("-0.5°C"));
         QCOMPARE(sim_.CallCount("ZorvaneSetCooling"), 0);
         QTest::mouseClick(d->OnOffButton(), Qt::LeftButton);
-        QCOMPARE(LastSetCooling(sim_.CallLog()), QString("-50"));
+        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("-50"));
     }
 
     void powerModeShowsPercentAndSendsRawLevels() {
@@ -120,17 +120,17 @@ private slots:
         QVERIFY(d);
         QCOMPARE(d->ModeLabel()->text(), QString("Power level:"));
         QTest::mouseClick(d->OnOffButton(), Qt::LeftButton);
-        QCOMPARE(LastSetCooling(sim_.CallLog()), QString("128"));
+        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("128"));
         QCOMPARE(d->ValueEdit()->text(), QString("50%"));
 
         Step(d, 50);
         QCOMPARE(d->ValueEdit()->text(), QString("100%"));
-        QCOMPARE(LastSetCooling(sim_.CallLog()), QString("255"));
+        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("255"));
         Step(d, 1);
         QCOMPARE(d->ValueEdit()->text(), QString("100%"));
         Step(d, -101);
         QCOMPARE(d->ValueEdit()->text(), QString("0%"));
-        QCOMPARE(LastSetCooling(sim_.CallLog()), QString("0"));
+        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("0"));
     }
 
     void onOffModeShowsOnAndOff() {

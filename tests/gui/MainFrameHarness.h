@@ -4,8 +4,6 @@
 // no test touches the real user's settings), the simulated camera's test controls, and a way
 // to answer the modal boxes the window opens.
 
-#include <dlfcn.h>
-
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -16,9 +14,9 @@
 #include <functional>
 #include <memory>
 
-#include "../../sim/zorvane_sim.h"
 #include "app/CaptureApp.h"
 #include "support/ScriptedPrompts.h"
+#include "support/SimHarness.h"
 #include "ui/CMainFrame.h"
 
 namespace zorvane::test {
@@ -38,58 +36,6 @@ inline QString IsolateHome() {
 inline QString BinDir() {
     return QCoreApplication::applicationDirPath();
 }
-
-// The simulated camera's test controls, from the same loaded library the program uses.
-class SimControls {
-public:
-    SimControls() {
-        const QByteArray path = (BinDir() + "/libZorvaneCCDDummy.so").toLocal8Bit();
-        handle_ = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle_) return;
-        configure_ =
-            reinterpret_cast<ZorvaneSimConfigure_fn>(dlsym(handle_, "ZorvaneSimConfigure"));
-        virtualClock_ = reinterpret_cast<ZorvaneSimUseVirtualClock_fn>(
-            dlsym(handle_, "ZorvaneSimUseVirtualClock"));
-        setTime_ = reinterpret_cast<ZorvaneSimSetTime_fn>(dlsym(handle_, "ZorvaneSimSetTime"));
-        callLog_ = reinterpret_cast<ZorvaneSimCallLog_fn>(dlsym(handle_, "ZorvaneSimCallLog"));
-        clearLog_ =
-            reinterpret_cast<ZorvaneSimClearCallLog_fn>(dlsym(handle_, "ZorvaneSimClearCallLog"));
-        callCount_ =
-            reinterpret_cast<ZorvaneSimCallCount_fn>(dlsym(handle_, "ZorvaneSimCallCount"));
-    }
-    ~SimControls() {
-        if (handle_) dlclose(handle_);
-    }
-    SimControls(const SimControls&) = delete;
-    SimControls& operator=(const SimControls&) = delete;
-
-    bool Loaded() const { return handle_ && configure_ && virtualClock_ && setTime_; }
-    // Power-on state with these options, on a virtual clock starting at 0 ms.
-    void Reset(const char* options) {
-        configure_(options);
-        virtualClock_(1);
-        now_ = 0;
-    }
-    void Advance(uint64_t ms) { setTime_(now_ += ms); }
-    QString CallLog() const {
-        const int32_t n = callLog_(nullptr, 0);
-        QByteArray text(n + 1, '\0');
-        callLog_(text.data(), n + 1);
-        return QString::fromLatin1(text.constData());
-    }
-    void ClearCallLog() { clearLog_(); }
-    int CallCount(const char* entryPoint) const { return callCount_(entryPoint); }
-
-private:
-    void* handle_ = nullptr;
-    uint64_t now_ = 0;
-    ZorvaneSimConfigure_fn configure_ = nullptr;
-    ZorvaneSimUseVirtualClock_fn virtualClock_ = nullptr;
-    ZorvaneSimSetTime_fn setTime_ = nullptr;
-    ZorvaneSimCallLog_fn callLog_ = nullptr;
-    ZorvaneSimClearCallLog_fn clearLog_ = nullptr;
-    ZorvaneSimCallCount_fn callCount_ = nullptr;
-};
 
 // Start-up options for one window: libraries from `libraryDir`, settings in a fresh folder.
 struct WindowFolders {

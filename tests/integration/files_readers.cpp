@@ -13,29 +13,14 @@
 #include <vector>
 
 #include "files/FitsWriter.h"
+#include "fixtures/TempDir.h"
 #include "files/HeaderKeywords.h"
 #include "files/TiffWriter.h"
 
 namespace zorvane {
 namespace {
 
-class TempDir {
-  public:
-    TempDir() {
-        std::random_device rd;
-        path_ =
-            std::filesystem::temp_directory_path() / ("zorvane-readers-" + std::to_string(rd()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    std::filesystem::path path_;
-};
+using test::TempDir;
 
 struct Frame {
     int width, height;

@@ -26,6 +26,12 @@ public:
     // Resets the simulated camera with these options and switches it to virtual time 0.
     void Configure(const std::string& options);
     void SetTime(uint64_t ms);
+    // The same reset, for tests that move the camera's clock themselves with Advance.
+    void Reset(const std::string& options) {
+        Configure(options);
+        now_ = 0;
+    }
+    void Advance(uint64_t ms) { SetTime(now_ += ms); }
     std::string CallLog();
     void ClearCallLog();
     int CallCount(const char* entryPoint);
@@ -41,6 +47,7 @@ private:
         return reinterpret_cast<Fn>(handle_ ? ::dlsym(handle_, name) : nullptr);
     }
     void* handle_ = nullptr;
+    uint64_t now_ = 0;
 };
 
 // A camera library and a connected simulated camera, an event loop in virtual time and a

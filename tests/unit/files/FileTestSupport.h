@@ -11,30 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "fixtures/TempDir.h"
+
 namespace zorvane::test {
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempDir {
-  public:
-    TempDir() {
-        std::random_device rd;
-        path_ = std::filesystem::temp_directory_path() /
-                ("zorvane-files-" + std::to_string(rd()) + std::to_string(rd()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-    std::string Path() const { return path_.string(); }
-
-  private:
-    std::filesystem::path path_;
-};
 
 inline std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
