@@ -71,61 +71,53 @@ void BM_MemcpyFrame(benchmark::State& state) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(pixels) * 2);
 }
 
+// A connected simulated camera holding one finished frame, and an exposure cycle that sends
+// frames to a real image view. The library hands out the same finished frame again until a
+// newer one is taken, so the download can be repeated.
+struct DownloadBench {
+    explicit DownloadBench(int64_t megapixels)
+        : sim(std::string("flush_ms=0;wait_ms=0;download_mpx_s=1000;") + SizeOption(megapixels)),
+          view(viewHost),
+          host(view),
+          cycle(sim.lib, sim.camera, settings, sim.loop, sim.loop, sim.prompts, host) {
+        if (!sim.Connect()) return;
+        sim.lib.ZorvaneStartExposure(sim.camera.handle, 0.1f);
+        sim.Advance(1000);
+        ready = true;
+    }
+    int64_t Bytes() const { return int64_t(cycle.Geometry().width) * cycle.Geometry().height * 2; }
+
+    test::SimBench sim;
+    NullViewHost viewHost;
+    ImageView view;
+    ViewHost host;
+    ExposureSettings settings;
+    ExposureCycle cycle;
+    bool ready = false;
+};
+
 // Download (turned copy out of the library's buffer) and hand-over to the view, as EndShot does.
 void BM_DownloadAndSetFrame(benchmark::State& state) {
-    test::SimBench bench(std::string("flush_ms=0;wait_ms=0;download_mpx_s=1000;") +
-                         SizeOption(state.range(0)));
-    if (!bench.Connect()) {
-        state.SkipWithError("no simulated camera");
-        return;
-    }
-    NullViewHost viewHost;
-    ImageView view(viewHost);
-    ViewHost host(view);
-    ExposureSettings settings;
-    ExposureCycle cycle(bench.lib, bench.camera, settings, bench.loop, bench.loop, bench.prompts,
-                        host);
-    bench.lib.ZorvaneStartExposure(bench.camera.handle, 0.1f);
-    bench.Advance(1000);
-    // The library hands out the same finished frame again until a newer one is taken.
+    DownloadBench b(state.range(0));
+    if (!b.ready) return state.SkipWithError("no simulated camera");
     for (auto _ : state) {
-        if (!cycle.DownloadFrame()) {
-            state.SkipWithError("no frame");
-            break;
-        }
-        const FrameGeometry& g = cycle.Geometry();
-        view.SetFrame(cycle.Frame().Data(), g.x, g.y, g.width, g.height, g.binX, g.binY, true,
-                      false);
+        if (!b.cycle.DownloadFrame()) return state.SkipWithError("no frame");
+        const FrameGeometry& g = b.cycle.Geometry();
+        b.view.SetFrame(b.cycle.Frame().Data(), g.x, g.y, g.width, g.height, g.binX, g.binY, true,
+                        false);
     }
-    const int64_t pixels = int64_t(cycle.Geometry().width) * cycle.Geometry().height;
-    state.SetBytesProcessed(int64_t(state.iterations()) * pixels * 2);
+    state.SetBytesProcessed(int64_t(state.iterations()) * b.Bytes());
 }
 
 // Only the turned copy out of the library's buffer.
 void BM_DownloadOnly(benchmark::State& state) {
-    test::SimBench bench(std::string("flush_ms=0;wait_ms=0;download_mpx_s=1000;") +
-                         SizeOption(state.range(0)));
-    if (!bench.Connect()) {
-        state.SkipWithError("no simulated camera");
-        return;
-    }
-    NullViewHost viewHost;
-    ImageView view(viewHost);
-    ViewHost host(view);
-    ExposureSettings settings;
-    ExposureCycle cycle(bench.lib, bench.camera, settings, bench.loop, bench.loop, bench.prompts,
-                        host);
-    bench.lib.ZorvaneStartExposure(bench.camera.handle, 0.1f);
-    bench.Advance(1000);
+    DownloadBench b(state.range(0));
+    if (!b.ready) return state.SkipWithError("no simulated camera");
     for (auto _ : state) {
-        if (!cycle.DownloadFrame()) {
-            state.SkipWithError("no frame");
-            break;
-        }
-        benchmark::DoNotOptimize(cycle.Frame().Data());
+        if (!b.cycle.DownloadFrame()) return state.SkipWithError("no frame");
+        benchmark::DoNotOptimize(b.cycle.Frame().Data());
     }
-    const int64_t pixels = int64_t(cycle.Geometry().width) * cycle.Geometry().height;
-    state.SetBytesProcessed(int64_t(state.iterations()) * pixels * 2);
+    state.SetBytesProcessed(int64_t(state.iterations()) * b.Bytes());
 }
 
 // A GUI thread in real time: posted messages and window timers on one thread.
@@ -191,10 +183,7 @@ void BM_HighSpeedLoopRate(benchmark::State& state) {
     test::SimControls sim;
     for (auto _ : state) {
         sim.Configure("size=1024x1024");
-        if (auto f = reinterpret_cast<ZorvaneSimUseVirtualClock_fn>(
-                ::dlsym(::dlopen(test::SimControls::LibraryPath().c_str(), RTLD_NOW | RTLD_NOLOAD),
-                        "ZorvaneSimUseVirtualClock")))
-            f(0);
+        sim.UseRealClock();
         CameraLibrary lib({ExecutableDirectory()});
         test::ScriptedPrompts prompts;
         CameraConnection camera;
@@ -231,10 +220,7 @@ void BM_SimulatedCameraRate(benchmark::State& state) {
     test::SimControls sim;
     for (auto _ : state) {
         sim.Configure("size=1024x1024");
-        if (auto f = reinterpret_cast<ZorvaneSimUseVirtualClock_fn>(
-                ::dlsym(::dlopen(test::SimControls::LibraryPath().c_str(), RTLD_NOW | RTLD_NOLOAD),
-                        "ZorvaneSimUseVirtualClock")))
-            f(0);
+        sim.UseRealClock();
         CameraLibrary lib({ExecutableDirectory()});
         test::ScriptedPrompts prompts;
         CameraConnection camera;

@@ -22,6 +22,10 @@ void SimControls::Configure(const std::string& options) {
     if (auto f = Sym<ZorvaneSimUseVirtualClock_fn>("ZorvaneSimUseVirtualClock")) f(1);
 }
 
+void SimControls::UseRealClock() {
+    if (auto f = Sym<ZorvaneSimUseVirtualClock_fn>("ZorvaneSimUseVirtualClock")) f(0);
+}
+
 void SimControls::SetTime(uint64_t ms) {
     if (auto f = Sym<ZorvaneSimSetTime_fn>("ZorvaneSimSetTime")) f(ms);
 }

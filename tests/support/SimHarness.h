@@ -32,6 +32,8 @@ public:
         now_ = 0;
     }
     void Advance(uint64_t ms) { SetTime(now_ += ms); }
+    // Back to the steady clock, for measurements in real time.
+    void UseRealClock();
     std::string CallLog();
     void ClearCallLog();
     int CallCount(const char* entryPoint);
