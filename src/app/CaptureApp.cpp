@@ -241,10 +241,14 @@ void CaptureApp::ConnectOrDisconnect() {
 // ---------------------------------------------------------------------------------------------
 // Commands
 
+bool CaptureApp::SubframeIsFullSensor() const {
+    return exposure_.subX == 0 && exposure_.subY == 0 &&
+           exposure_.subWidth == camera_.properties.pixelsX &&
+           exposure_.subHeight == camera_.properties.pixelsY;
+}
+
 void CaptureApp::ToggleSubframeMode() {
-    const bool fullSensor = exposure_.subX == 0 && exposure_.subY == 0 &&
-                            exposure_.subWidth == camera_.properties.pixelsX &&
-                            exposure_.subHeight == camera_.properties.pixelsY;
+    const bool fullSensor = SubframeIsFullSensor();
     subframeMode_ = !(subframeMode_ || !fullSensor);
     view_->SetDefineMode(subframeMode_);
     if (!subframeMode_) view_->SetSelection({0, 0}, {0, 0});
@@ -275,9 +279,7 @@ bool CaptureApp::ExecuteCommand(int id) {
 CommandUi CaptureApp::GetCommandUi(int id) {
     CommandUi ui;
     const bool connected = IsConnected();
-    const bool fullSensor = exposure_.subX == 0 && exposure_.subY == 0 &&
-                            exposure_.subWidth == camera_.properties.pixelsX &&
-                            exposure_.subHeight == camera_.properties.pixelsY;
+    const bool fullSensor = SubframeIsFullSensor();
     switch (id) {
         case ids::ID_CAMERA_SNAPSHOT:
             ui.checked = cycle_.Exposing();

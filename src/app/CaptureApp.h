@@ -182,6 +182,7 @@ private:
     std::string CurrentLineSuffix() const override { return {}; }
     int CurrentRepeatIndex() const override { return 0; }
 
+    bool SubframeIsFullSensor() const;
     void ConnectAtStartUp();
     void SetDefaults();
     void ResetCreationState();
