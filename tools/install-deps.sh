@@ -9,6 +9,7 @@ pkgs=(
   fitsverify libcfitsio-dev libtiff-dev libtiff-tools
   libopencv-core-dev libopencv-imgproc-dev
   xvfb xauth
+  indi-bin libindi-dev
 )
 missing=()
 for p in "${pkgs[@]}"; do
