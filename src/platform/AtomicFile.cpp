@@ -92,12 +92,14 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
     return true;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
     bytes.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK a FIFO would block the open until some writer came along.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    // Only regular files: a device such as /dev/full never ends, a FIFO may never start.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return false;
     }
@@ -111,10 +113,22 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
             return false;
         }
         if (n == 0) break;
+        if (bytes.size() + static_cast<size_t>(n) > maxBytes) {
+            ::close(fd);
+            bytes.clear();
+            return false;
+        }
         bytes.append(buf, static_cast<size_t>(n));
     }
     ::close(fd);
     return true;
+}
+
+bool IsWriteProtected(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    // The permission bits, not access(): they say what the user meant even for root.
+    return (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
 }  // namespace zorvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -12,7 +13,14 @@ namespace zorvane {
 // link. The folder must exist. False on any failure, with the old file untouched.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes);
 
-// Reads a whole file; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& bytes);
+// Reads a whole regular file of at most maxBytes; false when it is something else (a FIFO, a
+// device, a folder), larger, or cannot be opened or read.
+inline constexpr std::size_t kMaxReadBytes = 64u << 20;
+bool ReadWholeFile(const std::string& path, std::string& bytes,
+                   std::size_t maxBytes = kMaxReadBytes);
+
+// True for an existing regular file that has no write permission for anybody, or none for
+// this process: the user asked for it to be left alone.
+bool IsWriteProtected(const std::string& path);
 
 }  // namespace zorvane

@@ -80,6 +80,14 @@ bool HasLineBreakOrNul(std::string_view s) {
     return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
+// Reading trims blanks and takes one pair of matching quotes off; such a value is quoted once
+// more so that it comes back whole.
+bool LosesCharactersOnReading(std::string_view v) {
+    if (v.empty()) return false;
+    if (IsBlank(v.front()) || IsBlank(v.back())) return true;
+    return v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
+}
+
 bool ValidNames(std::string_view section, std::string_view key, std::string_view value) {
     if (HasLineBreakOrNul(section) || HasLineBreakOrNul(key) || HasLineBreakOrNul(value)) {
         return false;
@@ -165,6 +173,8 @@ bool IniDocument::Load(const std::string& path) {
 bool IniDocument::Save() {
     if (!modified_) return true;
     if (path_.empty() || unreadable_) return false;
+    // The user's protection of the file is respected: it is never replaced.
+    if (IsWriteProtected(path_)) return false;
     const std::string dir = ParentDirectory(path_);
     // Folders made for the settings file are the user's own.
     if (!MakeDirectories(dir, 0700)) return false;
@@ -226,6 +236,14 @@ bool IniDocument::SetString(std::string_view section, std::string_view key,
     if (!ValidNames(section, key, value)) return false;
     section = Trim(section);
     key = Trim(key);
+    std::string quoted;
+    if (LosesCharactersOnReading(value)) {
+        quoted.reserve(value.size() + 2);
+        quoted.push_back('"');
+        quoted.append(value);
+        quoted.push_back('"');
+        value = quoted;
+    }
 
     if (const std::size_t i = FindKey(section, key); i != std::string::npos) {
         Line& line = lines_[i];

@@ -11,7 +11,8 @@ namespace zorvane {
 // sequence files were always read with:
 // - section and key names match without regard to case, surrounding blanks ignored;
 // - a value is the text after the first '=', surrounding blanks removed, and one pair of
-//   matching single or double quotes around it removed;
+//   matching single or double quotes around it removed (so a value whose outer characters
+//   would be lost that way is written inside a pair of double quotes: see SetString);
 // - lines starting with ';' or '#' are comments; a key before the first section belongs to none.
 // Writing a key changes only that key's line (its first occurrence), or adds the key at the end
 // of its section, or adds the section at the end of the file. Every other byte of the file —
@@ -21,14 +22,19 @@ class IniDocument {
 public:
     // The classic read buffer: at most 255 characters come back.
     static constexpr std::size_t kDefaultBufferSize = 256;
+    // No cut at all (paths reach 4096 characters).
+    static constexpr std::size_t kWholeValue = static_cast<std::size_t>(-1);
 
     IniDocument() = default;
 
     // Reads the file. A missing file gives an empty document that Save() will create; false
     // when the file is missing or could not be read (then Save() refuses to overwrite it).
+    // Only regular files are read (a FIFO or a device is not), up to a size far above any
+    // real settings file.
     bool Load(const std::string& path);
     // Writes the document back to the path it was loaded from, atomically, creating missing
-    // folders. True when the file on disk now holds the document (nothing to do counts).
+    // folders. True when the file on disk now holds the document (nothing to do counts). A
+    // write-protected file (no write permission) is never replaced: false.
     bool Save();
 
     const std::string& Path() const { return path_; }
@@ -49,7 +55,10 @@ public:
 
     // Sets a key in memory. Refuses (false, document unchanged) names and values that could not
     // be read back as written: line breaks or NUL anywhere, an empty key, '=' in a key, ']' in a
-    // section name, or a key starting with ';', '#' or '['.
+    // section name, or a key starting with ';', '#' or '['. A value that reading would change —
+    // blanks at either end, or a matching pair of quotes around it — is written inside one more
+    // pair of double quotes, which reading takes off again: every other value reads back as
+    // it was written.
     bool SetString(std::string_view section, std::string_view key, std::string_view value);
     bool SetInt(std::string_view section, std::string_view key, int value);
 

@@ -202,6 +202,58 @@ TEST(IniDocumentWrite, RefusesTextThatCouldNotBeReadBack) {
     EXPECT_EQ(ReadText(path), "[Sequence]\nRepeat=1\n");
 }
 
+TEST(IniDocumentWrite, ValuesWithOuterBlanksOrQuotesReadBackUnchanged) {
+    TempDir dir;
+    const std::string path = dir.File("settings.ini");
+    const std::string values[] = {"\"M 31\"", " lead",    "trail ",          "'Sun'", "\"",
+                                  "\"half",   "in\"side", "\"a\" and \"b\"", "plain"};
+    const auto key = [](int n) { return std::string(1, 'K').append(std::to_string(n)); };
+    for (int n = 0; n < 9; ++n)
+        ASSERT_TRUE(WritePrivateProfileString("Header", key(n), values[n], path)) << values[n];
+    for (int n = 0; n < 9; ++n)
+        EXPECT_EQ(GetPrivateProfileString("Header", key(n), "", 1000, path), values[n]);
+    // Only the values that needed it carry the extra quotes.
+    EXPECT_NE(ReadText(path).find("K0=\"\"M 31\"\"\n"), std::string::npos);
+    EXPECT_NE(ReadText(path).find("K5=\"half\n"), std::string::npos);
+    EXPECT_NE(ReadText(path).find("K8=plain\n"), std::string::npos);
+}
+
+TEST(IniDocumentLoad, ReadsOnlyRegularFilesOfASaneSize) {
+    TempDir dir;
+    // A FIFO nobody writes to would block the read for ever.
+    const std::string fifo = dir.File("fifo.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    IniDocument doc;
+    EXPECT_FALSE(doc.Load(fifo));
+    EXPECT_TRUE(doc.SetString("A", "k", "1"));
+    EXPECT_FALSE(doc.Save()) << "what could not be read is not replaced";
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // A link to a device that never ends.
+    const std::string endless = dir.File("endless.ini");
+    std::filesystem::create_symlink("/dev/full", endless);
+    EXPECT_FALSE(doc.Load(endless));
+    EXPECT_EQ(doc.GetInt("A", "k", 7), 7);
+}
+
+TEST(IniDocumentSave, AWriteProtectedFileIsReadButNeverReplaced) {
+    TempDir dir;
+    const std::string path = dir.File("settings.ini");
+    WriteText(path, "[Camera]\nExposure=2.000000\n");
+    ::chmod(path.c_str(), 0444);
+    IniDocument doc;
+    ASSERT_TRUE(doc.Load(path));
+    EXPECT_EQ(doc.GetString("Camera", "Exposure", ""), "2.000000");
+    ASSERT_TRUE(doc.SetString("Camera", "Exposure", "3.000000"));
+    EXPECT_FALSE(doc.Save());
+    EXPECT_EQ(ReadText(path), "[Camera]\nExposure=2.000000\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
+}
+
 TEST(IniDocumentSave, AFullDiskLeavesTheOldFileWhole) {
     TempDir dir;
     const std::string path = dir.File("settings.ini");
