@@ -1,5 +1,6 @@
 #include "settings/SettingsStore.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cfloat>
 #include <charconv>
@@ -30,6 +31,18 @@ constexpr const char* kDialogSections[kSettingsDialogCount] = {
 
 const char* DialogSectionName(SettingsDialog d) {
     return kDialogSections[static_cast<int>(d)];
+}
+
+// What the program's own controls accept; a value outside is limited to it, so that it is
+// never sent to the camera and goes back into the file sane.
+constexpr float kMinExposure = 0.001f;   // the exposure dialog's shortest exposure
+constexpr float kMaxSeconds = 10000.0f;  // the exposure and delay boxes' limit
+constexpr int kSequenceFormats = 6;
+
+float ReadSeconds(const IniDocument& doc, std::string_view section, std::string_view key,
+                  float current, float minimum) {
+    return std::clamp(SettingsStore::ReadFloatSetting(doc, section, key, current), minimum,
+                      kMaxSeconds);
 }
 
 std::string NameKey(int n) {
@@ -109,7 +122,8 @@ float SettingsStore::ReadFloatSetting(const IniDocument& doc, std::string_view s
 
 std::string SettingsStore::ReadTextSetting(const IniDocument& doc, std::string_view section,
                                            std::string_view key, std::string_view defaultValue) {
-    return doc.GetString(section, key, defaultValue);
+    // Whole: a path on Linux reaches 4096 characters, and a cut one would be written back.
+    return doc.GetString(section, key, defaultValue, IniDocument::kWholeValue);
 }
 
 std::string SettingsStore::FormatFloat(float value) {
@@ -203,8 +217,9 @@ void SettingsStore::LoadStart(const IniDocument& doc, SettingsValues& v, LoadRes
 
     FileSettings& f = v.files;
     f.savePath = ReadTextSetting(doc, kFilenames, "SaveFile", f.savePath);
-    f.sequenceNumber = ReadIntSetting(doc, kFilenames, "Sequence", f.sequenceNumber);
+    f.sequenceNumber = std::max(0, ReadIntSetting(doc, kFilenames, "Sequence", f.sequenceNumber));
     f.sequenceFormat = ReadIntSetting(doc, kFilenames, "SequenceFormat", f.sequenceFormat);
+    if (f.sequenceFormat < 0 || f.sequenceFormat >= kSequenceFormats) f.sequenceFormat = 0;
 
     for (int n = 1; n <= quick::kCount; ++n) {
         QuickPreset& p = v.presets[n - 1];
@@ -217,8 +232,8 @@ void SettingsStore::LoadStart(const IniDocument& doc, SettingsValues& v, LoadRes
     }
 
     ExposureSettings& e = v.exposure;
-    e.exposure = ReadFloatSetting(doc, kCamera, "Exposure", e.exposure);
-    e.delay = ReadFloatSetting(doc, kCamera, "ExposureDelay", e.delay);
+    e.exposure = ReadSeconds(doc, kCamera, "Exposure", e.exposure, kMinExposure);
+    e.delay = ReadSeconds(doc, kCamera, "ExposureDelay", e.delay, 0.0f);
     DisplayValues& d = v.display;
     d.panX = ReadIntSetting(doc, kDisplay, "OffsetX", d.panX);
     d.panY = ReadIntSetting(doc, kDisplay, "OffsetY", d.panY);
@@ -306,8 +321,8 @@ void SettingsStore::LoadPreset(int n, const IniDocument& doc, SettingsValues& v)
     ExposureSettings& e = v.exposure;
 
     if (exposure && !locked) {
-        e.exposure = ReadFloatSetting(doc, camera, "Exposure", builtIn.exposure);
-        e.delay = ReadFloatSetting(doc, camera, "ExposureDelay", e.delay);
+        e.exposure = ReadSeconds(doc, camera, "Exposure", builtIn.exposure, kMinExposure);
+        e.delay = ReadSeconds(doc, camera, "ExposureDelay", e.delay, 0.0f);
     }
     if (subframe) {
         DisplayValues& d = v.display;

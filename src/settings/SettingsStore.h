@@ -16,7 +16,9 @@ namespace zorvane {
 //
 // Encodings: integers "%d"; flags "%d" of 0 or 1, read as non-zero; floats "%f" (six decimals,
 // always with a '.'), read as text with the current value as default and scanned as a number —
-// text that is not a number keeps the current value; texts at most 255 characters.
+// text that is not a number keeps the current value; texts whole, whatever their length.
+// Numbers the program's own controls would not accept (an exposure of 1e30 s, a sequence
+// format 9) are limited to what they accept, or to their default.
 class SettingsStore {
 public:
     // Sections written with a preset digit for the quick presets.

@@ -159,6 +159,39 @@ TEST_F(SettingsStoreTest, FloatsThatDoNotScanKeepTheCurrentValue) {
     EXPECT_FLOAT_EQ(*SettingsStore::ScanFloat("2e2x"), 200.0f);
 }
 
+TEST_F(SettingsStoreTest, LongTextsComeBackWhole) {
+    // A save path in a deep folder: far beyond the classic 255-character read buffer.
+    std::string deep = dir.Path();
+    while (deep.size() < 3000) deep += "/night-of-the-comet";
+    const std::string savePath = deep + "/m31.fit";
+    SettingsValues v = Fresh();
+    store.Load(0, v);
+    v.files.savePath = savePath;
+    v.header.object = std::string(400, 'o');
+    ASSERT_TRUE(store.Save(0, v));
+    SettingsValues back = Fresh();
+    store.Load(0, back);
+    EXPECT_EQ(back.files.savePath, savePath);
+    EXPECT_EQ(back.header.object, std::string(400, 'o'));
+}
+
+TEST_F(SettingsStoreTest, NumbersTheControlsWouldRefuseAreLimited) {
+    for (const char* exposure : {"1e30", "-5", "0"}) {
+        SettingsValues v = LoadedFrom(std::string("[Camera]\nExposure=") + exposure +
+                                      "\nExposureDelay=-3\n[Camera2]\nExposure=99999\n"
+                                      "[Filenames]\nSequence=-4\nSequenceFormat=9\n");
+        EXPECT_GE(v.exposure.exposure, 0.001f) << exposure;
+        EXPECT_LE(v.exposure.exposure, 10000.0f) << exposure;
+        EXPECT_FLOAT_EQ(v.exposure.delay, 0.0f);
+        EXPECT_EQ(v.files.sequenceNumber, 0);
+        EXPECT_EQ(v.files.sequenceFormat, 0);
+        store.Load(2, v);  // F2 restores its exposure
+        EXPECT_FLOAT_EQ(v.exposure.exposure, 10000.0f);
+    }
+    EXPECT_FLOAT_EQ(LoadedFrom("[Camera]\nExposure=1e30\n").exposure.exposure, 10000.0f);
+    EXPECT_FLOAT_EQ(LoadedFrom("[Camera]\nExposure=-5\n").exposure.exposure, 0.001f);
+}
+
 TEST_F(SettingsStoreTest, UserBayerCodeIsReadOnlyWithoutAutomaticColour) {
     WriteText(path, "[Display]\nUserBayerCode=2\nPreviewMode=1\n");
     SettingsValues v = Fresh();
