@@ -86,7 +86,9 @@ void CoolerControl::Poll() {
 
             int mode;
             if (flags & ZORVANE_COOLING_SETPOINT) {
-                model_.value = setpoint * 0.01f;
+                // The program's setpoint (the stored one, or the last step), not the camera's:
+                // the box shows what "Cooler on" and the next step will send.
+                model_.value = setpointValue_ * 0.01f;
                 mode = CoolerDialogModel::kSetpoint;
             } else if (flags & ZORVANE_COOLING_POWER) {
                 int p = 100;
@@ -121,6 +123,18 @@ void CoolerControl::Poll() {
         }
     }
     timers_.SetTimer(kTimerCooler, kPollMs);
+}
+
+void CoolerControl::SetSetpointValue(int32_t v) {
+    // Limited to what the dialog can set, so that a damaged value is never sent to the camera.
+    const int32_t flags = camera_.coolingFlags;
+    if (flags & ZORVANE_COOLING_SETPOINT) {
+        v = std::clamp(v, kLowestSetpoint, kHighestSetpoint);
+    } else if ((flags & (ZORVANE_COOLING_ONOFF | ZORVANE_COOLING_POWER)) &&
+               camera_.maxLevel >= camera_.minLevel) {
+        v = std::clamp(v, camera_.minLevel, camera_.maxLevel);
+    }
+    setpointValue_ = v;
 }
 
 void CoolerControl::SpinStep(int delta) {

@@ -53,9 +53,13 @@ public:
 
     const CoolerDialogModel& Model() const { return model_; }
 
-    // Hundredths of a degree with setpoint control, else a raw power level. Persisted.
+    // Hundredths of a degree with setpoint control, else a raw power level. Persisted. A value
+    // the dialog could not set (beyond -40.0 .. 25.0 °C, or outside the camera's levels) is
+    // limited to that range.
+    static constexpr int32_t kLowestSetpoint = -4000;
+    static constexpr int32_t kHighestSetpoint = 2500;
     int32_t SetpointValue() const { return setpointValue_; }
-    void SetSetpointValue(int32_t v) { setpointValue_ = v; }
+    void SetSetpointValue(int32_t v);
     // Last valid sensor reading in °C; -1000 until the first.
     float SensorTemperature() const { return sensorTemperature_; }
     void ResetTemperature() { sensorTemperature_ = -1000.0f; }

@@ -53,7 +53,9 @@ class CoolerDialogTest : public QObject {
 private slots:
     void initTestCase() { QVERIFY2(sim_.Loaded(), "the simulated camera library is missing"); }
 
-    void storedSetpointIsSentByCoolerOnAndStepsMoveItByATenth() {
+    // The cooler's rules are the core's (CoolerControl); here only that the widgets show its
+    // model and route the spin and the button.
+    void theWidgetsShowTheCoolerAndRouteItsControls() {
         ScriptedPrompts prompts;
         WindowFolders folders;
         auto frame = OnSim(prompts, folders);
@@ -62,34 +64,22 @@ private slots:
         QVERIFY(d && d->isVisible());
         QCOMPARE(d->windowTitle(), QString("Cooler"));
         QCOMPARE(d->ModeLabel()->text(), QString("Setpoint:"));
+        QCOMPARE(d->ValueEdit()->text(), QString::fromUtf8("-15.0°C"));
         QCOMPARE(d->StatusLine()->text(), QString("Status: Off"));
         QCOMPARE(d->OnOffButton()->text(), QString("Cooler on"));
         QVERIFY(d->TemperatureLine()->isEnabled());
         QCOMPARE(d->TemperatureLine()->text(), QString::fromUtf8("Temp: 20.0°C"));
 
+        Step(d, 10);
+        QCOMPARE(d->ValueEdit()->text(), QString::fromUtf8("-14.0°C"));
         sim_.ClearCallLog();
         QTest::mouseClick(d->OnOffButton(), Qt::LeftButton);
-        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("-1500"));
-        QCOMPARE(d->ValueEdit()->text(), QString::fromUtf8("-15.0°C"));
+        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("-1400"));
+        QCOMPARE(d->ValueEdit()->text(), QString::fromUtf8("-14.0°C"));
         QCOMPARE(d->StatusLine()->text(), QString("Status: Cooling"));
         QCOMPARE(d->OnOffButton()->text(), QString("Warm up"));
 
-        // While cooling every step goes to the camera at once.
-        Step(d, 10);
-        QCOMPARE(d->ValueEdit()->text(), QString::fromUtf8("-14.0°C"));
-        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("-1400"));
-        QCOMPARE(frame->App().Cooler().SetpointValue(), -1400);
-
-        Step(d, -300);
-        QCOMPARE(d->ValueEdit()->text(), QString::fromUtf8("-40.0°C"));
-        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("-4000"));
-        Step(d, 700);
-        QCOMPARE(d->ValueEdit()->text(), QString::fromUtf8("25.0°C"));
-        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("2500"));
-
         // Warm up from below ambient: the button is disabled while the camera warms.
-        Step(d, -350);
-        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("-1000"));
         sim_.Advance(60000);
         QTest::mouseClick(d->OnOffButton(), Qt::LeftButton);
         QCOMPARE(sim_.CallCount("ZorvaneCoolerWarmUp"), 1);
@@ -97,21 +87,7 @@ private slots:
         QVERIFY(!d->OnOffButton()->isEnabled());
     }
 
-    void aSetpointChangedWhileOffIsSentOnlyByCoolerOn() {
-        ScriptedPrompts prompts;
-        WindowFolders folders;
-        auto frame = OnSim(prompts, folders);
-        CoolerDialog* d = Open(*frame);
-        QVERIFY(d);
-        sim_.ClearCallLog();
-        Step(d, -5);
-        QCOMPARE(d->ValueEdit()->text(), QString::fromUtf8("-0.5°C"));
-        QCOMPARE(sim_.CallCount("ZorvaneSetCooling"), 0);
-        QTest::mouseClick(d->OnOffButton(), Qt::LeftButton);
-        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("-50"));
-    }
-
-    void powerModeShowsPercentAndSendsRawLevels() {
+    void powerModeShowsPercent() {
         ScriptedPrompts prompts;
         WindowFolders folders;
         auto frame = OnSim(prompts, folders, "cooling=power");
@@ -120,17 +96,7 @@ private slots:
         QVERIFY(d);
         QCOMPARE(d->ModeLabel()->text(), QString("Power level:"));
         QTest::mouseClick(d->OnOffButton(), Qt::LeftButton);
-        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("128"));
         QCOMPARE(d->ValueEdit()->text(), QString("50%"));
-
-        Step(d, 50);
-        QCOMPARE(d->ValueEdit()->text(), QString("100%"));
-        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("255"));
-        Step(d, 1);
-        QCOMPARE(d->ValueEdit()->text(), QString("100%"));
-        Step(d, -101);
-        QCOMPARE(d->ValueEdit()->text(), QString("0%"));
-        QCOMPARE(LastSetCooling(QString::fromStdString(sim_.CallLog())), QString("0"));
     }
 
     void onOffModeShowsOnAndOff() {
@@ -192,7 +158,7 @@ private slots:
         CoolerDialog* d = Open(*frame);
         QVERIFY(d);
         QVERIFY(QTest::qWaitForWindowExposed(d));
-        QCOMPARE(d->pos(), QPoint(310, 220));
+        QCOMPARE(d->geometry().topLeft(), QPoint(310, 220));
         QVERIFY(placement.exists && placement.visible);
         QVERIFY(frame->Action(ids::ID_VIEW_COOLER)->isChecked());
 
@@ -205,7 +171,7 @@ private slots:
         QCOMPARE(frame->Cooler(), d);
         QVERIFY(d->isVisible());
 
-        d->move(400, 260);
+        d->setGeometry(QRect(QPoint(400, 260), d->size()));
         QCOMPARE(placement.left, 400);
         QCOMPARE(placement.top, 260);
 

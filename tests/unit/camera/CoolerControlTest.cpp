@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 #include "core/TimerIds.h"
@@ -40,26 +41,36 @@ TEST(CoolerControl, PollsOnlyOnceTheDialogExistsThenEveryTenSeconds) {
     EXPECT_EQ(b.cooler.Model().ButtonText(), "Cooler on");
 }
 
-TEST(CoolerControl, SetpointIsStoredWhileOffAndSentWithCoolerOn) {
+// The box shows the program's setpoint (stored, or stepped), never the camera's: what is shown
+// is what a step starts from and what "Cooler on" sends.
+TEST(CoolerControl, TheBoxShowsTheStoredSetpointWhichCoolerOnSends) {
     CoolerBench b("cooling=setpoint");
     ASSERT_TRUE(b.connected);
     b.cooler.SetSetpointValue(-1500);
     b.cooler.Poll();
     ASSERT_EQ(b.cooler.Model().mode, CoolerDialogModel::kSetpoint);
     EXPECT_EQ(b.cooler.Model().LabelText(), "Setpoint:");
-    EXPECT_EQ(b.cooler.Model().spinMin, -400);
-    EXPECT_EQ(b.cooler.Model().spinMax, 250);
+    EXPECT_EQ(b.cooler.Model().editText, "-15.0\u00b0C");
+    b.loop.Advance(10000);  // the next poll
+    EXPECT_EQ(b.cooler.Model().editText, "-15.0\u00b0C");
 
-    // Off: steps change the stored setpoint only.
+    // Off: a step changes the stored setpoint only.
     b.cooler.SpinStep(+1);
+    EXPECT_EQ(b.cooler.SetpointValue(), -1490);
     EXPECT_EQ(b.sim.CallCount("ZorvaneSetCooling"), 0);
+    b.loop.Advance(10000);
+    EXPECT_EQ(b.cooler.Model().editText, "-14.9\u00b0C");
     b.cooler.PressOnOffButton();
-    ASSERT_EQ(b.sim.CallCount("ZorvaneSetCooling"), 1);
-    EXPECT_NE(b.sim.CallLog().find("ZorvaneSetCooling(" + std::to_string(b.cooler.SetpointValue()) +
-                                   ")"),
-              std::string::npos);
+    EXPECT_NE(b.sim.CallLog().find("ZorvaneSetCooling(-1490)"), std::string::npos);
+    EXPECT_EQ(b.cooler.Model().editText, "-14.9\u00b0C");
     EXPECT_EQ(b.cooler.Model().state, CoolerDialogModel::kCooling);
     EXPECT_EQ(b.cooler.Model().ButtonText(), "Warm up");
+
+    // A damaged stored value is limited to what the box can set.
+    b.cooler.SetSetpointValue(INT32_MIN);
+    EXPECT_EQ(b.cooler.SetpointValue(), -4000);
+    b.cooler.SetSetpointValue(30000);
+    EXPECT_EQ(b.cooler.SetpointValue(), 2500);
 }
 
 TEST(CoolerControl, SetpointStepsAndClamps) {
