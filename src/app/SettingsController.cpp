@@ -3,6 +3,7 @@
 #include "app/CaptureApp.h"
 #include "app/ExposureDialogController.h"
 #include "core/TimerIds.h"
+#include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 #include "view/ImageView.h"
 
@@ -53,7 +54,7 @@ SettingsValues SettingsController::Gather() const {
     d.aspect = view.Aspect();
     d.reticle = view.Reticle();
     d.autoLevel = view.AutoLevel();
-    d.previewMode = view.PreviewMode();
+    d.previewMode = view.ColourMode();
     d.userBayerCode = view.UserBayerCode();
 
     v.focus = app_.Focus();
@@ -112,7 +113,7 @@ void SettingsController::LoadAtStart() {
     view.SetAspect(d.aspect);
     view.SetReticle(d.reticle);
     view.SetAutoLevel(d.autoLevel);
-    view.SetPreviewMode(d.previewMode);
+    view.SetColourMode(d.previewMode);
     if (!v.automaticColour) view.SetUserBayerCode(d.userBayerCode);
 
     app_.Focus() = v.focus;
@@ -146,6 +147,35 @@ void SettingsController::LoadAtStart() {
 
 bool SettingsController::SaveAtExit() {
     return store_.Save(0, Gather());
+}
+
+std::string SettingsController::WithPath(const char* text) const {
+    std::string out(text);
+    const auto at = out.find("%s");
+    if (at != std::string::npos) out.replace(at, 2, store_.Path());
+    return out;
+}
+
+bool SettingsController::ReportWriteProtected(Prompts& prompts) {
+    if (!IsWriteProtected(store_.Path())) return false;
+    if (!writeProtectedReported_) {
+        writeProtectedReported_ = true;
+        prompts.MessageBox(WithPath(kWriteProtectedText), CaptureApp::kTitle, MessageButtons::Ok,
+                           MessageIcon::Information);
+    }
+    return true;
+}
+
+void SettingsController::SaveAtExitOrAsk(Prompts& prompts) {
+    // The old file stays whole whatever happens; what the user must hear is that the night's
+    // changes are about to be lost, while they can still free the disk or fix the folder.
+    while (!SaveAtExit()) {
+        if (ReportWriteProtected(prompts)) return;
+        const MessageAnswer answer =
+            prompts.MessageBox(WithPath(kSaveFailedText), CaptureApp::kTitle,
+                               MessageButtons::RetryCancel, MessageIcon::Exclamation);
+        if (answer != MessageAnswer::Retry) return;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include "app/AppState.h"
 #include "app/AppUi.h"
+#include "core/Prompts.h"
 #include "core/TimerService.h"
 #include "settings/QuickPresets.h"
 #include "settings/SettingsStore.h"
@@ -38,6 +39,17 @@ public:
     // rectangle and maximised state into CaptureApp::Window() first. False when the file could
     // not be written (the old one is then untouched).
     bool SaveAtExit();
+    // The same as the window closes: a file that cannot be written is reported (kSaveFailedText)
+    // with Retry (try again) and Cancel (close without saving); a write-protected file is left
+    // as it is and said so once (kWriteProtectedText). Returns when the window may close.
+    void SaveAtExitOrAsk(Prompts& prompts);
+    // "%s" is the settings file's path.
+    static constexpr const char* kSaveFailedText =
+        "Can't save the settings to %s\n\nRetry to try again, or Cancel to close without "
+        "saving the changes made since the program started.";
+    static constexpr const char* kWriteProtectedText =
+        "%s is write-protected.\n\nThe settings were read from it, but changes to them are "
+        "not saved.";
 
     // ---- quick presets ----
     // F1-F8 (n = 1-8): recall the preset by its flags and the exposure lock, then start what
@@ -69,6 +81,9 @@ public:
 
 private:
     SettingsValues Gather() const;
+    // Once per run: the user protected the file, so a failed save is no surprise to them.
+    bool ReportWriteProtected(Prompts& prompts);
+    std::string WithPath(const char* text) const;
     void StartPreset(int flags);
 
     CaptureApp& app_;
@@ -78,6 +93,7 @@ private:
     SettingsStore store_;
     std::function<GuideCalibration()> trackingCalibration_;
     bool trackingExpand_ = false;
+    bool writeProtectedReported_ = false;
 };
 
 }  // namespace zorvane

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "support/AppBench.h"
 #include "app/SettingsController.h"
@@ -92,6 +93,79 @@ TEST(SettingsControllerTest, ExitSaveComesBackAtTheNextStart) {
     b.loop.Advance(150);
     EXPECT_EQ(b.ui.maximised, 1);
     EXPECT_FALSE(b.loop.IsTimerSet(kTimerMaximise));
+}
+
+// Every key the start-up reads, none at its default, in the exit save's order and format: the
+// exit save must give back exactly these bytes. The keys the start does not read hold what the
+// main settings always start with (FIFO is forced on); the dialog sections, the calibration and
+// CameraRelays are not written without their dialogs and must survive untouched.
+std::string GoldenSettings(const std::string& savePath) {
+    return "[Filenames]\nSaveFile=" + savePath +
+           "\nSequence=17\nSequenceFormat=3\n"
+           "[Quick]\nName1=Moon\nSnap1=2\nName2=Jupiter 2x2\nSnap2=12\nName3=Flat\nSnap3=8\n"
+           "Name4=Dark 60s\nSnap4=9\nName5=Focus\nSnap5=6\nName6=Guide\nSnap6=1\n"
+           "Name7=M 42\nSnap7=0\nName8=\" padded \"\nSnap8=13\n"
+           "[Camera]\nExposure=2.500000\nExposureDelay=1.250000\nRotate=1\nAmpOff=1\n"
+           "PrechargeMode=1\nFIFO=1\nPriority=0\nFixBanding=1\nCoolingSetpoint=-1500\nBinX=1\n"
+           "BinY=0\nLeft=0\nTop=0\nWidth=640\nHeight=480\nAutosave=0\n"
+           "[Display]\nOffsetX=12\nOffsetY=-7\nZoom=2\nGamma=1.500000\nInvert=1\n"
+           "NightVision=1\nAspect=0\nReticle=1\nAutoLevel=0\nPreviewMode=2\nUserBayerCode=3\n"
+           "[Focus]\nSearch=20\nMeasure=6\n"
+           "[Guiding]\nAggressivenessRA=7\nAggressivenessDEC=3\nAxes=2\nMinGuideTime=150\n"
+           "MaxGuideTime=2500\nGuideCalTime=4000\nAxisNSX=0.100000\nAxisNSY=0.990000\n"
+           "AxisWEX=-0.990000\nAxisWEY=0.100000\nVelNS=2.500000\nVelWE=3.750000\n"
+           "CameraRelays=0\n"
+           "[Header]\nObserver=A. Observer\nTelescope=200/1000 Newtonian\nObject=\"\"M 31\"\"\n"
+           "ExtraTimePrecision=1\n"
+           "[Window]\nMaximised=1\nLeft=10\nRight=810\nTop=20\nBottom=620\n"
+           "[ExpDialog]\nShow=1\nLeft=700\nTop=40\n[CoolDialog]\nShow=0\nLeft=720\nTop=400\n"
+           "[TrackingDialog]\nLeft=30\nTop=500\nExpand=1\n"
+           "[DispDialog]\nShow=1\nLeft=5\nTop=6\n[SeqDialog]\nShow=0\nLeft=-10000\nTop=-10000\n"
+           "[FilterDialog]\nShow=0\nLeft=300\nTop=300\n"
+           "[Ascom]\nScopeID=Sim.Telescope\n";
+}
+
+TEST(SettingsControllerTest, GoldenFileComesBackByteForByte) {
+    AppBench b;
+    std::string deep = b.dir.Path();
+    while (deep.size() < 300) deep += "/a-deep-folder";
+    const std::string golden = GoldenSettings(deep + "/m31_.fit");
+    WriteText(b.iniPath, golden);
+    b.Start();
+    EXPECT_EQ(b.app->Header().object, "\"M 31\"");
+    EXPECT_EQ(b.app->Presets()[7].title, " padded ");
+    ASSERT_TRUE(b.settings->SaveAtExit());
+    EXPECT_EQ(ReadText(b.iniPath), golden);
+}
+
+TEST(SettingsControllerTest, AFailedExitSaveIsReportedAndCanBeRetried) {
+    AppBench b;
+    // A file where the settings folder should be: no folder can be made there, not even by
+    // the superuser.
+    WriteText(b.dir.File("blocked"), "");
+    b.iniPath = b.dir.File("blocked/ZorvaneCapture.ini");
+    b.Start();
+    b.prompts.answers = {MessageAnswer::Retry, MessageAnswer::Cancel};
+    b.settings->SaveAtExitOrAsk(b.prompts);
+    ASSERT_EQ(b.prompts.messages.size(), 2u) << "Retry tries again; Cancel closes";
+    EXPECT_EQ(b.prompts.messages[0].caption, "Zorvane Capture");
+    EXPECT_EQ(b.prompts.messages[0].buttons, MessageButtons::RetryCancel);
+    EXPECT_EQ(b.prompts.messages[0].text.rfind("Can't save the settings to " + b.iniPath, 0), 0u);
+}
+
+TEST(SettingsControllerTest, AWriteProtectedFileIsReadKeptAndReportedOnce) {
+    AppBench b;
+    WriteText(b.iniPath, "[Camera]\nExposure=2.000000\n");
+    ::chmod(b.iniPath.c_str(), 0444);
+    b.Start();
+    EXPECT_FLOAT_EQ(b.Exposure().exposure, 2.0f);
+    b.settings->SaveAtExitOrAsk(b.prompts);
+    b.settings->SaveQuickPreset(1, "Moon", 8);
+    b.settings->SaveAtExitOrAsk(b.prompts);
+    EXPECT_EQ(ReadText(b.iniPath), "[Camera]\nExposure=2.000000\n");
+    ASSERT_EQ(b.prompts.messages.size(), 1u);
+    EXPECT_EQ(b.prompts.messages[0].text.rfind(b.iniPath + " is write-protected.", 0), 0u);
+    EXPECT_EQ(b.prompts.messages[0].buttons, MessageButtons::Ok);
 }
 
 TEST(SettingsControllerTest, FirstStartF5TakesOneShortBinnedExposure) {
