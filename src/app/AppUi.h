@@ -13,6 +13,9 @@ public:
     virtual void RepaintView(bool erase) = 0;
     // Copy the exposure settings and file settings into the exposure dialog, when it exists.
     virtual void RefreshExposureDialog() = 0;
+    // "Loc&k exp" from the menu or Ctrl+K: when the exposure dialog exists, take what is typed
+    // in it, show the new lock there and apply the dialog (true); false without the dialog.
+    virtual bool ApplyLockInExposureDialog(bool locked) = 0;
     // Show a new exposure time in the exposure dialog's exposure box ("%g"), when it exists.
     virtual void ShowExposureInDialog(float seconds) = 0;
     // The cooler's model changed; redraw the cooler dialog, when it exists.

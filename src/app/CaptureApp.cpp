@@ -255,8 +255,10 @@ void CaptureApp::ToggleSubframeMode() {
 }
 
 void CaptureApp::ToggleLock() {
-    exposure_.lockExposure = !exposure_.lockExposure;
-    ui_.RefreshExposureDialog();
+    const bool locked = !exposure_.lockExposure;
+    // Through the open dialog, so that what was typed in it a moment ago is not lost.
+    if (ui_.ApplyLockInExposureDialog(locked)) return;
+    exposure_.lockExposure = locked;
     cycle_.ApplyExposureSettings(exposure_);
 }
 

@@ -92,6 +92,19 @@ void ExposureDialogController::Apply() {
     applying_ = false;
 }
 
+void ExposureDialogController::ApplyLock(bool locked) {
+    if (applying_) return;
+    applying_ = true;
+    if (typingTimer_) typingTimer_->KillTimer(kTimerDialogEdit);
+    ReadView();
+    if (const auto failure = model_.Take()) ReportFailure(*failure);
+    // Whatever was refused, the lock itself is the user's command.
+    model_.controls.lock = locked;
+    model_.fields.lock = locked;
+    ApplyToMainWindow();
+    applying_ = false;
+}
+
 void ExposureDialogController::ApplyToMainWindow() {
     ExposureDialogModel& m = model_;
     FileSettings& files = app_.Saver().Settings();

@@ -52,6 +52,9 @@ public:
     // Takes the controls (a refused value is reported and stops the later ones), then applies
     // the fields to the main window's settings.
     void Apply();
+    // The lock changed from the main window: the controls as typed are taken (the typing timer
+    // has nothing left to do), the lock is set in them, and the dialog is applied.
+    void ApplyLock(bool locked);
     // An edit changed: restart the typing timer when the control is one of the typed ones.
     void OnEdited(int controlId);
     // The typing timer fired.

@@ -116,11 +116,6 @@ void ExposureDialogTest::lockDisablesTheTwelveControls() {
     }
     QVERIFY(d.Find<QWidget>(kSavePath)->isEnabled());
     QVERIFY(d.Find<QWidget>(kLock)->isEnabled());
-
-    // The menu's lock command shows in the dialog too.
-    d.bench.app->ToggleLock();
-    QVERIFY(!d.Find<QCheckBox>(kLock)->isChecked());
-    QVERIFY(d.Edit(kExposureEdit)->isEnabled());
 }
 
 void ExposureDialogTest::binYSameAsXGivesSquareBinning() {

@@ -41,6 +41,11 @@ public:
         ++exposureRefreshes;
         if (exposureDialog) exposureDialog->Refresh();
     }
+    bool ApplyLockInExposureDialog(bool locked) override {
+        if (!exposureDialog) return false;
+        exposureDialog->ApplyLock(locked);
+        return true;
+    }
     void ShowExposureInDialog(float seconds) override {
         if (exposureDialog) exposureDialog->SetExposureText(seconds);
     }

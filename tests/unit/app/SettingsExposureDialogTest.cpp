@@ -92,7 +92,8 @@ TEST_F(ExposureDialogControllerTest, SpinButtonsChangeTheExposureAndApply) {
     EXPECT_FLOAT_EQ(b.Exposure().exposure, 0.001f);
 }
 
-TEST_F(ExposureDialogControllerTest, LockDisablesTheControlsFromTheDialogOrTheMenu) {
+TEST_F(ExposureDialogControllerTest, LockFromTheDialogOrTheMenuKeepsWhatIsBeingTyped) {
+    b.exposure->Attach(nullptr, &b.loop);  // the typing timer runs on the virtual clock
     Controls().lock = true;
     b.exposure->Apply();
     EXPECT_TRUE(b.Exposure().lockExposure);
@@ -101,6 +102,18 @@ TEST_F(ExposureDialogControllerTest, LockDisablesTheControlsFromTheDialogOrTheMe
     b.app->ToggleLock();  // the menu's "Loc&k exp"
     EXPECT_FALSE(Controls().lock);
     EXPECT_TRUE(Controls().lockedControlsEnabled);
+
+    // Ctrl+K within two seconds of typing: the typed exposure is taken, not thrown away.
+    Controls().exposure = "2.5";
+    b.exposure->OnEdited(kExposureEdit);
+    ASSERT_TRUE(b.loop.IsTimerSet(kTimerDialogEdit));
+    b.app->ToggleLock();
+    EXPECT_TRUE(b.Exposure().lockExposure);
+    EXPECT_FLOAT_EQ(b.Exposure().exposure, 2.5f);
+    EXPECT_EQ(Controls().exposure, "2.5");
+    EXPECT_TRUE(Controls().lock);
+    EXPECT_FALSE(b.loop.IsTimerSet(kTimerDialogEdit));
+    b.exposure->Detach();
 }
 
 TEST_F(ExposureDialogControllerTest, NextDirectoryMovesTheSavePath) {
