@@ -9,6 +9,7 @@
 
 #include "core/CommandIds.h"
 #include "ui/CDisplayDialog.h"
+#include "ui/ToolWindow.h"
 
 namespace zorvane {
 
@@ -152,6 +153,7 @@ void CChildView::ShowDisplayDialog() {
         return;
     }
     dialog_ = std::make_unique<CDisplayDialog>(view_, this, shortcuts_);
+    MakeToolWindow(dialog_.get());
     view_.PushToDialog();
     dialog_->show();
 }
@@ -265,8 +267,8 @@ void CChildView::OnScrollBarsChanged() {
     ApplyScrollBars();
 }
 
-void CChildView::OnDialogRefresh() {
-    if (dialog_) dialog_->ShowControls();
+void CChildView::OnDialogLevels() {
+    if (dialog_) dialog_->ShowLevels();
 }
 
 void CChildView::OnDialogZoom(int level) {

@@ -57,7 +57,7 @@ private:
     // ImageViewObserver
     void OnRepaint(bool erase) override;
     void OnScrollBarsChanged() override;
-    void OnDialogRefresh() override;
+    void OnDialogLevels() override;
     void OnDialogZoom(int level) override;
     void OnDialogPush() override;
     void OnNightVisionChanged(bool on) override;

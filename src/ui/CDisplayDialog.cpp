@@ -15,8 +15,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <functional>
+#include <utility>
 
 #include "app/CaptureApp.h"
+#include "ui/ToolWindow.h"
 #include "view/ImageView.h"
 
 namespace zorvane {
@@ -170,6 +172,21 @@ void CDisplayDialog::ShowControls() {
     showing_ = false;
 }
 
+void CDisplayDialog::ShowLevels() {
+    const DisplayControls& c = view_.DialogModel().controls;
+    showing_ = true;
+    // A level edit is disabled while the levels are automatic; an enabled one may be the edit
+    // the running typing timer is waiting for.
+    const bool typing = typingTimer_.isActive();
+    for (auto [edit, text] : {std::pair{black_, &c.black}, std::pair{white_, &c.white}}) {
+        if (edit->hasFocus() || (typing && edit->isEnabled())) continue;
+        edit->setText(QString::fromStdString(*text));
+    }
+    blackTrack_->setValue(c.blackTrack);
+    whiteTrack_->setValue(c.whiteTrack);
+    showing_ = false;
+}
+
 void CDisplayDialog::SetZoomSlider(int level) {
     showing_ = true;
     zoomTrack_->setValue(level);
@@ -178,7 +195,7 @@ void CDisplayDialog::SetZoomSlider(int level) {
 
 void CDisplayDialog::MoveToRemembered() {
     const DialogPlacement& p = view_.DisplayDialogPlacement();
-    if (p.left != DialogPlacement::kNone) move(p.left, p.top);
+    if (p.left != DialogPlacement::kNone) PlaceToolWindow(this, p.left, p.top);
 }
 
 void CDisplayDialog::ReadControls() {
@@ -203,17 +220,21 @@ void CDisplayDialog::Apply() {
     if (applying_) return;
     applying_ = true;
     ReadControls();
-    if (const auto failure = view_.DialogModel().Take()) {
+    const auto failure = view_.DialogModel().Take();
+    if (failure) {
         QMessageBox::warning(this, QString::fromLatin1(CaptureApp::kTitle),
                              QString::fromStdString(failure->message));
+    }
+    view_.ApplyDialog();
+    // Everything typed has just been taken: the controls show the values now in use.
+    view_.DialogModel().Show();
+    ShowControls();
+    if (failure) {
         if (auto* w = findChild<QLineEdit*>(Id(failure->controlId))) {
             w->setFocus();
             w->selectAll();
         }
-    } else {
-        ShowControls();  // sliders and enabled state follow the taken values
     }
-    view_.ApplyDialog();
     applying_ = false;
 }
 
@@ -293,7 +314,8 @@ bool CDisplayDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CDisplayDialog::RememberPlacement() {
-    view_.SetDisplayDialogPlacement({pos().x(), pos().y(), isVisible()});
+    const QPoint at = ToolWindowPosition(this);
+    view_.SetDisplayDialogPlacement({at.x(), at.y(), isVisible()});
 }
 
 void CDisplayDialog::moveEvent(QMoveEvent* event) {

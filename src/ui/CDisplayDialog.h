@@ -30,6 +30,9 @@ public:
 
     // The model's controls into the widgets.
     void ShowControls();
+    // The model's black and white levels into their edits and sliders; an edit being typed in
+    // (it has the focus, or the typing timer runs) keeps its text.
+    void ShowLevels();
     void SetZoomSlider(int level);
     // Moves to the view's remembered place, when it has one.
     void MoveToRemembered();

@@ -107,6 +107,8 @@ std::optional<DisplayDialogModel::Failure> DisplayDialogModel::Take() {
 }
 
 void DisplayDialogModel::Show() {
+    // The log value is cut to one decimal before it is written into its box.
+    FollowFields();
     controls.aspect = fields.aspect;
     controls.negative = fields.negative;
     controls.nightVision = fields.nightVision;
@@ -115,7 +117,13 @@ void DisplayDialogModel::Show() {
     controls.black = std::to_string(fields.black);
     controls.autoStretch = fields.autoStretch;
     controls.reticle = fields.reticle;
-    FollowFields();
+}
+
+void DisplayDialogModel::ShowLevels() {
+    controls.white = std::to_string(fields.white);
+    controls.black = std::to_string(fields.black);
+    controls.whiteTrack = fields.white - 32768;
+    controls.blackTrack = fields.black - 32768;
 }
 
 void DisplayDialogModel::OnBlackTrack(int position) {

@@ -73,6 +73,9 @@ class DisplayDialogModel {
     std::optional<Failure> Take();
     // Fields into controls, with the sliders and the enabled state.
     void Show();
+    // Only the black and white fields into their controls and sliders (a new frame's
+    // automatic levels): whatever else is being edited stays as typed.
+    void ShowLevels();
 
     // A slider was moved: the matching edit shows its value.
     void OnBlackTrack(int position);

@@ -37,6 +37,7 @@ bool ImageView::SetFrame(const uint16_t* pixels, int originX, int originY, int w
     frame_.BinY = binY;
     NewFrameColour();
     UpdateDisplayTranslator();
+    interaction_.RefreshReadout();
     return host_.MeasureStar();
 }
 
@@ -50,6 +51,7 @@ void ImageView::SetEmptyFrame() {
     frame_.BinY = 1;
     NewFrameColour();
     UpdateDisplayTranslator();
+    interaction_.RefreshReadout();
     host_.MeasureStar();
 }
 
@@ -64,6 +66,8 @@ void ImageView::NewFrameColour() {
 
 void ImageView::SetSensorSize(int width, int height) {
     geometry_.SetSensorRect(Rect{0, 0, width, height});
+    // Another sensor (or none): the bars take its range and the pan is kept within it.
+    UpdateScrollBars();
 }
 
 void ImageView::SetPixelSize(float pixelWidth, float pixelHeight) {
@@ -99,7 +103,7 @@ bool ImageView::OnColourCommand(int commandId) {
     return true;
 }
 
-void ImageView::SetPreviewMode(int mode) {
+void ImageView::SetColourMode(int mode) {
     if (mode < ColourPreview::Raw || mode > ColourPreview::Luminance) return;
     colour_.SetMode(mode);
     // The buffer is only kept up to date while it is shown; build it before the next paint.
@@ -118,11 +122,12 @@ void ImageView::SetUserBayerCode(int code) {
 void ImageView::UpdateDisplayTranslator() {
     const DisplayTranslator::Levels lv = translator_.Update(frame_);
     host_.AutoExposureAdjust(lv.low, lv.high);
-    if (dialogExists_) {
+    // Only automatic levels change with the frame; the rest of the dialog may be mid-edit.
+    if (dialogExists_ && translator_.AutoStretch()) {
         dialog_.fields.black = translator_.BlackLevel();
         dialog_.fields.white = translator_.WhiteLevel();
-        dialog_.Show();
-        if (observer_) observer_->OnDialogRefresh();
+        dialog_.ShowLevels();
+        if (observer_) observer_->OnDialogLevels();
     }
 }
 

@@ -25,8 +25,9 @@ class ImageViewObserver {
     virtual void OnRepaint(bool erase) {}
     // Both scroll bars must show ImageView::ScrollBars().
     virtual void OnScrollBarsChanged() {}
-    // The display dialog's fields changed (levels after a frame): show DialogModel().controls.
-    virtual void OnDialogRefresh() {}
+    // The display dialog's black and white levels changed (automatic levels of a new frame):
+    // show those two controls of DialogModel().controls, leaving everything being typed alone.
+    virtual void OnDialogLevels() {}
     // The zoom changed under the user's hand: the dialog's zoom slider follows.
     virtual void OnDialogZoom(int level) {}
     // The dialog should move to its remembered place (when it has one) and show all fields.
@@ -83,8 +84,9 @@ class ImageView {
     // Colour-menu commands; nullopt for other ids.
     std::optional<ColourPreview::CommandUi> ColourCommandState(int commandId) const;
     bool OnColourCommand(int commandId);
-    int PreviewMode() const { return colour_.Mode(); }
-    void SetPreviewMode(int mode);
+    // The colour preview's mode: 0 Raw, 1 Colour, 2 Luminance ([Display] PreviewMode).
+    int ColourMode() const { return colour_.Mode(); }
+    void SetColourMode(int mode);
     int UserBayerCode() const { return colour_.BayerCode(); }
     // Taken only while automatic colour is off (a camera that reports its colours decides).
     void SetUserBayerCode(int code);

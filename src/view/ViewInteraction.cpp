@@ -145,7 +145,13 @@ void ViewInteraction::Wheel(Point cursor, int delta) {
 
 // Reports the frame pixel under the cursor: its place as frame origin plus column and row,
 // and its value (-1 when the cursor is not over the frame).
+void ViewInteraction::RefreshReadout() {
+    if (hasReadout_) Readout(readoutPoint_);
+}
+
 void ViewInteraction::Readout(Point p) {
+    hasReadout_ = true;
+    readoutPoint_ = p;
     const ImageFrame& f = view_.Frame();
     const Point c = f.SensorToFrame(view_.Geometry().ScreenToSensor(p));
     const int value = f.ContainsFrame(c) ? f.At(c.x, c.y) : -1;

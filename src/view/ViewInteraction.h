@@ -41,6 +41,9 @@ class ViewInteraction {
     void MouseMove(Point p);
     void LeftDoubleClick(Point p);
     void Wheel(Point cursor, int delta);
+    // A new frame is on show: the read-out of the last point the mouse rested on is given
+    // again with the new pixel under it (nothing when the mouse never moved over the view).
+    void RefreshReadout();
 
   private:
     void MoveEdges(Point p);
@@ -52,6 +55,8 @@ class ViewInteraction {
     int kind_ = kPan;
     Point p1_;
     Point p2_;
+    bool hasReadout_ = false;
+    Point readoutPoint_;
 };
 
 }  // namespace zorvane

@@ -258,7 +258,7 @@ private slots:
 
         f.ShowGradient(0, 0, 16, 16, 1);
         QVERIFY(f.widget.HandleCommand(ids::ID_COLOUR_LUMINANCE));
-        QCOMPARE(f.view.PreviewMode(), 2);
+        QCOMPARE(f.view.ColourMode(), 2);
         QVERIFY(f.widget.CommandState(ids::ID_COLOUR_LUMINANCE)->checked);
         QVERIFY(!f.widget.CommandState(ids::ID_COLOUR_RAW)->checked);
         QVERIFY(QApplication::overrideCursor() == nullptr);  // the wait cursor is gone again

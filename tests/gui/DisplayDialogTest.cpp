@@ -202,6 +202,20 @@ private slots:
         QCOMPARE(f.Edit(1032)->text(), QString("3000"));
     }
 
+    // In a loop of short exposures frames keep arriving while the user types.
+    void framesArrivingWhileTypingLeaveTheTypedTextAlone() {
+        Fixture f(true);
+        std::vector<uint16_t> px(50 * 50, 3000);
+        f.Retype(1034, "0.5");
+        QVERIFY(f.dialog->TypingTimer().isActive());
+        f.view.SetFrame(px.data(), 0, 0, 50, 50, 1, 1, false, false);
+        QCOMPARE(f.Edit(1034)->text(), QString("0.5"));
+        QCOMPARE(f.Edit(1032)->text(), QString("3000"));  // the frame's own levels still show
+        QTRY_COMPARE_WITH_TIMEOUT(f.view.DialogModel().fields.logValue, 0.5f, 1500);
+        f.view.SetFrame(px.data(), 0, 0, 50, 50, 1, 1, false, false);
+        QCOMPARE(f.Edit(1034)->text(), QString("0.5"));
+    }
+
     void switchesReachTheView() {
         Fixture f;
         Click(f.Get<QCheckBox>(1028));
@@ -260,13 +274,13 @@ private slots:
 
     void placementIsRememberedAndReused() {
         Fixture f;
-        f.dialog->move(123, 77);
+        f.dialog->setGeometry(QRect(QPoint(123, 77), f.dialog->size()));
         QCOMPARE(f.view.DispDialogLeft(), 123);
         QCOMPARE(f.view.DispDialogTop(), 77);
         QVERIFY(f.view.DispDialogShow());
         f.view.SetDisplayDialogPlacement({40, 30, true});
         f.view.PushToDialog();
-        QCOMPARE(f.dialog->pos(), QPoint(40, 30));
+        QCOMPARE(f.dialog->geometry().topLeft(), QPoint(40, 30));
     }
 
     void mainWindowShortcutsWorkInTheDialog() {

@@ -51,7 +51,7 @@ struct FakeViewObserver : ImageViewObserver {
         if (erase) ++erasingRepaints;
     }
     void OnScrollBarsChanged() override { ++scrollUpdates; }
-    void OnDialogRefresh() override { ++dialogRefreshes; }
+    void OnDialogLevels() override { ++dialogRefreshes; }
     void OnDialogZoom(int level) override { dialogZooms.push_back(level); }
     void OnDialogPush() override { ++dialogPushes; }
     void OnNightVisionChanged(bool on) override { nightVision.push_back(on); }

@@ -89,7 +89,7 @@ TEST_F(ImageViewTest, ResetRestoresTheDisplayDefaults) {
     EXPECT_EQ(view.ZoomLevel(), 0);
     EXPECT_TRUE(view.Aspect());
     EXPECT_FALSE(view.Reticle());
-    EXPECT_EQ(view.PreviewMode(), 0);
+    EXPECT_EQ(view.ColourMode(), 0);
     EXPECT_EQ(observer.nightVision, (std::vector<bool>{true, false}));
 }
 
@@ -142,6 +142,20 @@ TEST_F(ImageViewTest, ApplyDialogZoomsAboutTheSelectionCentre) {
     EXPECT_EQ(view.Geometry().SensorToScreen(Point{500, 400}), sensorCentre);
 }
 
+TEST_F(ImageViewTest, AnotherSensorResetsTheScrollBarsAndThePan) {
+    view.SetPan(5000, -5000);
+    view.UpdateScrollBars();
+    EXPECT_EQ(view.PanX(), 1000);  // (client 1000 + sensor 1000) / 2
+    view.SetSensorSize(200, 100);  // Connect to a smaller camera
+    EXPECT_EQ(view.ScrollBars().horizontal.max, 500 + 200);
+    EXPECT_EQ(view.ScrollBars().vertical.page, 100);
+    EXPECT_EQ(view.PanX(), 600);
+    EXPECT_EQ(view.PanY(), -450);
+    view.SetSensorSize(0, 0);  // Disconnect
+    EXPECT_EQ(view.ScrollBars().horizontal.max, 500);
+    EXPECT_EQ(view.PanX(), 500);
+}
+
 TEST_F(ImageViewTest, AutoStretchRefreshesTheDialogLevels) {
     view.SetDisplayDialogExists(true);
     std::vector<uint16_t> px(30 * 30, 4000);
@@ -173,7 +187,7 @@ TEST_F(ImageViewTest, ColourCommandsGoThroughTheView) {
     view.SetFrame(px.data(), 0, 0, 8, 8, 1, 1, false, false);
     const size_t before = host.exposureLevels.size();
     EXPECT_TRUE(view.OnColourCommand(ids::ID_COLOUR_LUMINANCE));
-    EXPECT_EQ(view.PreviewMode(), 2);
+    EXPECT_EQ(view.ColourMode(), 2);
     EXPECT_EQ(host.exposureLevels.size(), before + 1);
     EXPECT_GT(observer.repaints, 0);
     ASSERT_TRUE(view.ColourCommandState(ids::ID_COLOUR_LUMINANCE).has_value());

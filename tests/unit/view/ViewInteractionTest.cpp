@@ -168,10 +168,18 @@ TEST_F(InteractionTest, ReadoutReportsOriginPlusColumnAndRow) {
     EXPECT_EQ(host.readouts[2].value, -1);
 }
 
-TEST_F(InteractionTest, ReadoutBeforeAnyFrameIsSafe) {
-    mouse.MouseMove({10, 10});
+TEST_F(InteractionTest, ReadoutBeforeAnyFrameIsSafeAndFollowsTheNextFrame) {
+    view.SetFrame(nullptr, 0, 0, 0, 0, 1, 1, false, false);
+    EXPECT_TRUE(host.readouts.empty()) << "no read-out before the mouse was over the view";
+    mouse.MouseMove({110, 60});
     ASSERT_EQ(host.readouts.size(), 1u);
     EXPECT_EQ(host.readouts[0].value, -1);
+    // The frame arrives under a mouse that does not move.
+    std::vector<uint16_t> px(20 * 20, 321);
+    view.SetFrame(px.data(), 100, 50, 20, 20, 2, 2, false, false);
+    ASSERT_EQ(host.readouts.size(), 2u);
+    EXPECT_EQ(host.readouts[1].value, 321);
+    EXPECT_EQ(host.readouts[1].x, 105);
 }
 
 TEST_F(InteractionTest, DoubleClickPicksTheStar) {
