@@ -15,6 +15,7 @@
 #include "core/CommandIds.h"
 #include "ui/AboutDialog.h"
 #include "ui/CChildView.h"
+#include "ui/CDisplayDialog.h"
 #include "ui/CExposureDialog.h"
 #include "ui/CImageHeaderDialog.h"
 #include "ui/CQuickSaveDialog.h"
@@ -22,6 +23,7 @@
 #include "ui/CommandPrompts.h"
 #include "ui/CoolerDialog.h"
 #include "ui/MainStatusBar.h"
+#include "ui/ToolWindow.h"
 #include "ui/UsbErrorDialog.h"
 #include "view/ImageView.h"
 
@@ -96,11 +98,8 @@ CMainFrame::CMainFrame(Prompts& prompts, AppOptions options, QWidget* parent)
 
     app_->OnCreate([this] { settings_->LoadAtStart(); });
     ApplyWindowPlacement();
-
-    for (AppDialog d : app_->DialogsToReopen()) {
-        if (!dialogs_[static_cast<int>(d)]) ToggleDialog(d);
-    }
-    view_->ReopenDisplayDialog();
+    // The dialogs open once the window is on the screen (see showEvent).
+    reopenPending_ = true;
 
     connect(&idleTimer_, &QTimer::timeout, this, &CMainFrame::UpdateUi);
     idleTimer_.start(kIdleMs);
@@ -315,13 +314,17 @@ void CMainFrame::HandleOwnCommand(int id) {
             EditImageHeader();
             break;
         case ID_QUICK_SAVE:
-            CQuickSaveDialog::Run(*settings_, this);
+            OnSaveQuickSettings();
             break;
         default:
             for (int n = 1; n <= 8; ++n)
                 if (id == QuickPresetCommand(n)) settings_->ApplyQuickPreset(n);
             break;
     }
+}
+
+void CMainFrame::OnSaveQuickSettings() {
+    CQuickSaveDialog::Run(*settings_, this);
 }
 
 void CMainFrame::UpdateCommandUi() {
@@ -355,8 +358,11 @@ void CMainFrame::ApplyWindowPlacement() {
     // give back the same window whatever the decorations measure.
     const WindowPlacement& w = app_->Window();
     if (w.right > w.left && w.bottom > w.top) {
-        move(w.left, w.top);
-        resize(w.right - w.left, w.bottom - w.top);
+        // A stored rectangle off the screen, or larger than it, would put the window out of
+        // sight or ask for a picture memory of gigabytes.
+        const QRect r = KeptOnScreen(QRect(w.left, w.top, w.right - w.left, w.bottom - w.top));
+        move(r.topLeft());
+        resize(r.size());
     }
 }
 
@@ -470,7 +476,8 @@ void CMainFrame::ToggleDialog(AppDialog which) {
         placement.exists = true;
         if (which == AppDialog::Cooler) app_->Cooler().SetDialogExists(true);
         slot->addActions(ShortcutActions());
-        if (placement.HasPosition()) slot->move(placement.left, placement.top);
+        MakeToolWindow(slot.get());
+        if (placement.HasPosition()) PlaceToolWindow(slot.get(), placement.left, placement.top);
         slot->installEventFilter(this);
         BringUpToDate(which);
         slot->show();
@@ -498,8 +505,9 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
             case QEvent::Move:
                 // The normal position: a minimised or maximised dialog keeps the last one.
                 if (!d->isMinimized() && !d->isMaximized()) {
-                    placement.left = d->x();
-                    placement.top = d->y();
+                    const QPoint at = ToolWindowPosition(d);
+                    placement.left = at.x();
+                    placement.top = at.y();
                 }
                 break;
             default:
@@ -552,6 +560,12 @@ void CMainFrame::RefreshExposureDialog() {
     if (Dialog(AppDialog::Exposure)) exposureDialog_->Refresh();
 }
 
+bool CMainFrame::ApplyLockInExposureDialog(bool locked) {
+    if (!Dialog(AppDialog::Exposure)) return false;
+    exposureDialog_->ApplyLock(locked);
+    return true;
+}
+
 void CMainFrame::ShowExposureInDialog(float seconds) {
     if (Dialog(AppDialog::Exposure)) exposureDialog_->SetExposureText(seconds);
 }
@@ -589,10 +603,32 @@ void CMainFrame::ExitProcessNow(int code) {
     std::_Exit(code);
 }
 
+void CMainFrame::ReopenDialogs() {
+    for (AppDialog d : app_->DialogsToReopen()) {
+        if (!dialogs_[static_cast<int>(d)]) ToggleDialog(d);
+    }
+    view_->ReopenDisplayDialog();
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!reopenPending_) return;
+    reopenPending_ = false;
+    // After the window manager has this window: tool windows mapped before their owner are
+    // not kept above it, and the maximised window would cover them.
+    QTimer::singleShot(0, this, [this] {
+        if (app_) ReopenDialogs();
+    });
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
     RecordWindowPlacement();
-    settings_->SaveAtExit();
+    settings_->SaveAtExitOrAsk(prompts_);
     event->accept();
+    // Their visibility is saved; open tool windows must not keep the program running.
+    for (auto& d : dialogs_)
+        if (d) d->hide();
+    if (QWidget* display = view_ ? view_->DisplayDialog() : nullptr) display->hide();
 }
 
 }  // namespace zorvane

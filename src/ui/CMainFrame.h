@@ -48,6 +48,8 @@ public:
     void UpdateCommandUi();
     void UpdateStatusBar();
 
+    // "&Save..." of the "&Quick" menu: the Save quick settings dialog.
+    void OnSaveQuickSettings();
     // Shows a modeless dialog, creating it on first use, or hides it when it is visible.
     void ToggleDialog(AppDialog which);
     QDialog* Dialog(AppDialog which) const;
@@ -65,6 +67,7 @@ public:
     // ---- AppUi ----
     void RepaintView(bool erase) override;
     void RefreshExposureDialog() override;
+    bool ApplyLockInExposureDialog(bool locked) override;
     void ShowExposureInDialog(float seconds) override;
     void RefreshCoolerDialog() override;
     void EnableSequencerRun(bool enable) override;
@@ -73,6 +76,7 @@ public:
     [[noreturn]] void ExitProcessNow(int code) override;
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -85,6 +89,8 @@ private:
     void ShowAbout();
     void EditImageHeader();
     void ApplyWindowPlacement();
+    // The dialogs that were open at the last exit.
+    void ReopenDialogs();
     void RecordWindowPlacement();
     void FocusExposureEdit();
     std::unique_ptr<QDialog> CreateDialog(AppDialog which);
@@ -111,6 +117,7 @@ private:
 
     std::array<std::unique_ptr<QDialog>, 5> dialogs_;
     std::unique_ptr<QDialog> usbError_;
+    bool reopenPending_ = false;
 };
 
 }  // namespace zorvane

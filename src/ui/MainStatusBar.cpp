@@ -6,6 +6,37 @@
 
 namespace zorvane {
 
+namespace {
+
+// An indicator pane: its own width while there is room, narrower (down to what its text needs)
+// when the window is narrow, so that the prompts in the first pane are not cut to a few
+// letters.
+class IndicatorPane : public QLabel {
+public:
+    IndicatorPane(int width, QWidget* parent) : QLabel(parent), width_(width) {
+        setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
+    }
+    QSize sizeHint() const override {
+        return {squeezed_ ? TextWidth() : width_, QLabel::sizeHint().height()};
+    }
+    QSize minimumSizeHint() const override {
+        return {TextWidth(), QLabel::minimumSizeHint().height()};
+    }
+    void SetSqueezed(bool on) {
+        if (on == squeezed_) return;
+        squeezed_ = on;
+        updateGeometry();
+    }
+
+private:
+    int TextWidth() const { return std::min(width_, QLabel::minimumSizeHint().width()); }
+
+    int width_;
+    bool squeezed_ = false;
+};
+
+}  // namespace
+
 MainStatusBar::MainStatusBar(QWidget* parent) : QStatusBar(parent) {
     setObjectName(QStringLiteral("statusBar"));
     idle_ = new QLabel(QString::fromLatin1(kIdleText), this);
@@ -27,15 +58,28 @@ MainStatusBar::MainStatusBar(QWidget* parent) : QStatusBar(parent) {
     const double scale =
         std::max(1.0, fontMetrics().horizontalAdvance(QStringLiteral("0123456789")) / 60.0);
     for (int i = 0; i < 4; ++i) {
-        auto* label = new QLabel(this);
+        auto* label = new IndicatorPane(static_cast<int>(layout[i].width * scale + 0.5), this);
         label->setObjectName(QString::number(layout[i].id));
-        label->setFixedWidth(static_cast<int>(layout[i].width * scale + 0.5));
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         addPermanentWidget(label);
         panes_[i] = {layout[i].id, label, QString::fromLatin1(layout[i].initial), true};
         Show(panes_[i]);
     }
+    connect(this, &QStatusBar::messageChanged, this, &MainStatusBar::FitMessage);
+}
+
+void MainStatusBar::FitMessage(const QString& message) {
+    // Squeezed panes stay so until the prompts end (the menu closes), not at every item.
+    const bool squeeze = !message.isEmpty() && (squeezed_ || [&] {
+        int room = width();
+        for (const PaneState& p : panes_)
+            if (p.label->isVisible()) room = std::min(room, p.label->x());
+        return fontMetrics().horizontalAdvance(message) + 14 > room;
+    }());
+    if (squeeze == squeezed_) return;
+    squeezed_ = squeeze;
+    for (PaneState& p : panes_) static_cast<IndicatorPane*>(p.label)->SetSqueezed(squeeze);
 }
 
 MainStatusBar::PaneState* MainStatusBar::Find(int indicatorId) {

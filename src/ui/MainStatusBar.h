@@ -9,7 +9,8 @@
 namespace zorvane {
 
 // The main window's status bar: a stretching message pane ("Ready", menu prompts) and four
-// fixed indicator panes, each addressed by its indicator id. A disabled pane hides its text.
+// indicator panes, each addressed by its indicator id, at their own widths unless the window
+// is too narrow for the prompts. A disabled pane hides its text.
 class MainStatusBar : public QStatusBar {
     Q_OBJECT
 public:
@@ -40,10 +41,13 @@ private:
     PaneState* Find(int indicatorId);
     const PaneState* Find(int indicatorId) const;
     void Show(PaneState& pane);
+    // A prompt that would be cut makes the indicator panes as narrow as their texts allow.
+    void FitMessage(const QString& message);
 
     QLabel* idle_ = nullptr;
     std::array<PaneState, 4> panes_{};
     std::optional<QColor> background_;
+    bool squeezed_ = false;
 };
 
 }  // namespace zorvane

@@ -2,9 +2,11 @@
 // Connect / disconnect, the status bar and the two information boxes, on the simulated camera
 // and on an empty library folder.
 
+#include <QFile>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProcess>
+#include <QScreen>
 #include <QStatusTipEvent>
 #include <QToolBar>
 #include <QToolButton>
@@ -12,6 +14,7 @@
 #include "MainFrameHarness.h"
 #include "core/CommandIds.h"
 #include "ui/CChildView.h"
+#include "ui/CDisplayDialog.h"
 #include "ui/MainStatusBar.h"
 #include "view/ImageView.h"
 
@@ -305,6 +308,10 @@ private slots:
         QCOMPARE(bar->PaneText(ids::ID_INDICATOR_ZOOM), QString("Zoom 1:1"));
         QVERIFY(!bar->PaneEnabled(ids::ID_INDICATOR_READOUT));
         QCOMPARE(bar->Pane(ids::ID_INDICATOR_READOUT)->text(), QString());
+        // With room enough the panes have their own widths.
+        frame->resize(1200, 500);
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
         QVERIFY(bar->Pane(ids::ID_INDICATOR_SAVED)->width() >= 150);
         QVERIFY(bar->Pane(ids::ID_INDICATOR_READOUT)->width() >= 90);
         QVERIFY(bar->Pane(ids::ID_INDICATOR_ZOOM)->width() >= 60);
@@ -503,29 +510,96 @@ private slots:
         QVERIFY(!exposure->isVisible());
     }
 
-    void openDialogsAndThePlacementComeBackAfterARestart() {
+    // Open dialogs come back after a restart as tool windows of the main window (kept above
+    // it, also maximised) and exactly where they were, not a title bar higher each time.
+    void openDialogsComeBackAsToolWindowsWhereTheyWere() {
         ScriptedPrompts prompts;
         WindowFolders folders;
+        const std::pair<int, QPoint> places[] = {{ids::ID_VIEW_EXPOSURE, QPoint(400, 30)},
+                                                 {ids::ID_VIEW_COOLER, QPoint(330, 240)},
+                                                 {ids::ID_VIEW_DISPLAY, QPoint(40, 300)}};
+        const auto dialogOf = [](CMainFrame& frame, int id) -> QWidget* {
+            if (id == ids::ID_VIEW_DISPLAY) return frame.View()->DisplayDialog();
+            return frame.Dialog(id == ids::ID_VIEW_COOLER ? AppDialog::Cooler
+                                                          : AppDialog::Exposure);
+        };
         {
             auto frame = OnSim(prompts, folders);
             frame->show();
             frame->move(70, 60);
             frame->resize(700, 460);
-            auto& cooler = frame->App().Placement(AppDialog::Cooler);
-            cooler.left = 330;
-            cooler.top = 240;
-            frame->OnCommand(ids::ID_VIEW_COOLER);
-            frame->OnCommand(ids::ID_VIEW_EXPOSURE);
-            frame->OnCommand(ids::ID_VIEW_EXPOSURE);  // exists, hidden at exit
+            QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+            for (const auto& [id, at] : places) {
+                frame->OnCommand(id);
+                QWidget* d = dialogOf(*frame, id);
+                QVERIFY(d && d->isVisible());
+                d->setGeometry(QRect(at, d->size()));  // where the user dragged it
+            }
+            frame->showMaximized();
             QVERIFY(frame->close());
         }
         auto frame = OnSim(prompts, folders);
-        QDialog* cooler = frame->Dialog(AppDialog::Cooler);
-        QVERIFY(cooler && cooler->isVisible());
-        QCOMPARE(cooler->pos(), QPoint(330, 240));
-        QVERIFY(!frame->Dialog(AppDialog::Exposure));
         QCOMPARE(frame->pos(), QPoint(70, 60));
         QCOMPARE(frame->size(), QSize(700, 460));
+        frame->show();
+        QTRY_VERIFY(frame->isMaximized());
+        frame->UpdateUi();
+        for (const auto& [id, at] : places) {
+            QWidget* d = dialogOf(*frame, id);
+            QVERIFY2(d && d->isVisible(), qPrintable(QString::number(id)));
+            QCOMPARE(d->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+            QCOMPARE(d->parentWidget()->window(), static_cast<QWidget*>(frame.get()));
+            QCOMPARE(d->geometry().topLeft(), at);
+            QVERIFY(frame->Action(id)->isChecked());
+        }
+    }
+
+    void theWindowIsKeptOnTheScreen() {
+        ScriptedPrompts prompts;
+        WindowFolders folders;
+        QFile ini(folders.settings.path() + "/ZorvaneCapture.ini");
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Window]\nLeft=30000\nTop=30000\nRight=60000\nBottom=60000\n");
+        ini.close();
+        auto frame = OnSim(prompts, folders);
+        const QRect screen = frame->screen()->availableGeometry();
+        QVERIFY2(screen.contains(frame->geometry()), qPrintable(QString("%1,%2 %3x%4")
+                                                                    .arg(frame->x())
+                                                                    .arg(frame->y())
+                                                                    .arg(frame->width())
+                                                                    .arg(frame->height())));
+    }
+
+    // At the size of a first start the prompts of the longest items are not cut.
+    void menuPromptsTakeTheFreeWidth() {
+        ScriptedPrompts prompts;
+        WindowFolders folders;
+        auto frame = OnSim(prompts, folders);
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        frame->UpdateUi();
+        MainStatusBar* bar = frame->StatusBar();
+        for (int id : {ids::ID_FILE_AUTOSAVE, ids::ID_CAMERA_SNAPSHOT, ids::ID_FILE_SAVE_AS}) {
+            QStatusTipEvent tip(frame->Action(id)->statusTip());
+            QApplication::sendEvent(frame.get(), &tip);
+            QApplication::processEvents();
+            int panesLeft = bar->width();
+            for (int pane : {ids::ID_INDICATOR_SAVED, ids::ID_INDICATOR_READOUT,
+                             ids::ID_INDICATOR_ZOOM, ids::ID_INDICATOR_STATE})
+                panesLeft = std::min(panesLeft, bar->Pane(pane)->x());
+            const int needed = bar->fontMetrics().horizontalAdvance(bar->currentMessage()) + 8;
+            QVERIFY2(needed <= panesLeft, qPrintable(bar->currentMessage()));
+        }
+    }
+
+    void saveQuickSettingsOpensItsDialog() {
+        ScriptedPrompts prompts;
+        WindowFolders folders;
+        auto frame = OnSim(prompts, folders);
+        QString title;
+        WhenModalShows([&title](QWidget* modal) { title = modal->windowTitle(); });
+        frame->OnSaveQuickSettings();
+        QCOMPARE(title, QString("Save quick settings"));
     }
 
     void commandsReachTheCoreAndShowTheirChecks() {
