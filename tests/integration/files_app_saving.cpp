@@ -135,5 +135,102 @@ TEST(ProgramSaving, SaveAsTiffReadsBackThroughLibtiff) {
     TIFFClose(tif);
 }
 
+// The whole header of a FITS file as one text of 80-character cards.
+std::string FitsHeader(const std::string& path) {
+    fitsfile* f = nullptr;
+    int status = 0;
+    if (fits_open_file(&f, path.c_str(), READONLY, &status) != 0) return "<unreadable>";
+    char* cards = nullptr;
+    int count = 0;
+    fits_hdr2str(f, 0, nullptr, 0, &cards, &count, &status);
+    std::string text = status == 0 && cards ? cards : "<unreadable>";
+    if (cards) fits_free_memory(cards, &status);
+    fits_close_file(f, &status);
+    return text;
+}
+
+std::string TiffDescription(const std::string& path) {
+    TIFF* tif = TIFFOpen(path.c_str(), "rc");
+    if (!tif) return "<unreadable>";
+    char* description = nullptr;
+    std::string text = TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &description) == 1
+                           ? std::string(description)
+                           : "<none>";
+    TIFFClose(tif);
+    return text;
+}
+
+std::string Card(const std::string& header, const std::string& keyword) {
+    for (size_t at = 0; at + 80 <= header.size(); at += 80) {
+        const std::string card = header.substr(at, 80);
+        if (card.compare(0, keyword.size(), keyword) == 0 &&
+            (card.size() == keyword.size() || card[keyword.size()] == ' ' ||
+             card[keyword.size()] == '='))
+            return card.substr(0, card.find_last_not_of(' ') + 1);
+    }
+    return "<missing>";
+}
+
+// The value of a card, blanks around it removed.
+std::string Value(const std::string& card) {
+    const auto eq = card.find('=');
+    if (eq == std::string::npos) return card;
+    const auto first = card.find_first_not_of(' ', eq + 1);
+    return first == std::string::npos ? "" : card.substr(first);
+}
+
+// Saves the frame on show under `name` with the given filter (1 FITS, 2 TIFF).
+void SaveAs(AppBench& b, const std::string& name, int filter) {
+    b.prompts.saveResults.push_back(test::ScriptedPrompts::Chosen(b.dir.File(name), filter));
+    b.app->ExecuteCommand(ids::ID_FILE_SAVE_AS);
+}
+
+TEST(ProgramSaving, TheHeaderDescribesTheCameraAsItWas) {
+    AppBench b("flush_ms=0;wait_ms=0;size=400x300");
+    b.Start();
+    ASSERT_TRUE(b.app->IsConnected());
+    b.app->Header().telescope = "Newtonian 200";
+    b.app->ToggleRotate();  // frames stay as the camera gives them
+    ExposureSettings& e = b.Exposure();
+    e.binX = 2;
+    e.binY = 0;
+    e.subX = 100;
+    e.subY = 50;
+    e.subWidth = 200;
+    e.subHeight = 100;
+    TakeFrame(b, 0.2f);
+    SaveAs(b, "a.fit", 1);
+    std::string header = FitsHeader(b.dir.File("a.fit"));
+    EXPECT_NE(Card(header, "HISTORY").find("Rotate 180"), std::string::npos) << header;
+    EXPECT_EQ(Value(Card(header, "XORGSUBF")), "50");
+    EXPECT_EQ(Value(Card(header, "YORGSUBF")), "25");
+    EXPECT_EQ(Value(Card(header, "XPOSSUBF")), "100");
+    EXPECT_EQ(Value(Card(header, "YPOSSUBF")), "50");
+    EXPECT_NE(Card(header, "TELESCOP").find("'Newtonian 200'"), std::string::npos);
+    const std::string date = Card(header, "DATE-OBS");
+    ASSERT_NE(date, "<missing>");
+
+    // A cleared telescope leaves no keyword behind, in either format.
+    b.app->Header().telescope.clear();
+    SaveAs(b, "b.fit", 1);
+    SaveAs(b, "b.tif", 2);
+    EXPECT_EQ(Card(FitsHeader(b.dir.File("b.fit")), "TELESCOP"), "<missing>");
+    const std::string description = TiffDescription(b.dir.File("b.tif"));
+    EXPECT_NE(description.find("XORGSUBF"), std::string::npos) << description;
+    EXPECT_EQ(description.find("TELESCOP"), std::string::npos) << description;
+
+    // The start time was written when the frame came in: the finer time only from the next.
+    b.app->Header().extraTimePrecision = true;
+    SaveAs(b, "c.fit", 1);
+    EXPECT_EQ(Card(FitsHeader(b.dir.File("c.fit")), "DATE-OBS"), date);
+    TakeFrame(b, 0.2f);
+    SaveAs(b, "d.fit", 1);
+    const std::string finer = Card(FitsHeader(b.dir.File("d.fit")), "DATE-OBS");
+    // 'YYYY-MM-DDThh:mm:ss' becomes 'YYYY-MM-DDThh:mm:ss.d'.
+    EXPECT_EQ(finer.find('\''), date.find('\'')) << finer;
+    EXPECT_EQ(finer.rfind('\'') - finer.find('\''), date.rfind('\'') - date.find('\'') + 2)
+        << date << " / " << finer;
+}
+
 }  // namespace
 }  // namespace zorvane

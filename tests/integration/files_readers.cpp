@@ -5,6 +5,7 @@
 #include <tiffio.h>
 
 #include <array>
+#include <cstdarg>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -151,9 +152,24 @@ TEST(FilesReaders, FitsFilesVerifyAndReadBack) {
     fits_close_file(f, &status);
 }
 
+// Every warning libtiff gives while reading, formatted.
+std::vector<std::string>& TiffWarnings() {
+    static std::vector<std::string> warnings;
+    return warnings;
+}
+
+void CollectTiffWarning(const char* module, const char* format, va_list args) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, args);
+    TiffWarnings().push_back(std::string(module ? module : "") + ": " + text);
+}
+
 TEST(FilesReaders, TiffFilesReadBack) {
     TempDir dir;
-    TIFFSetWarningHandler(nullptr);  // the description has no terminating zero, by design
+    // The one warning expected: the description has no terminating zero, by design. Any other
+    // one is a fault of the file.
+    TiffWarnings().clear();
+    const TIFFErrorHandler previous = TIFFSetWarningHandler(CollectTiffWarning);
     const std::vector<Frame> frames = {RandomFrame(100, 100, 5), RandomFrame(333, 7, 6),
                                        RandomFrame(1, 1, 7)};
     TiffWriter writer;
@@ -196,6 +212,12 @@ TEST(FilesReaders, TiffFilesReadBack) {
             }
         }
         TIFFClose(tif);
+    }
+    TIFFSetWarningHandler(previous);
+    for (const std::string& w : TiffWarnings()) {
+        const bool knownDescription = w.find("ImageDescription") != std::string::npos &&
+                                      w.find("null byte") != std::string::npos;
+        EXPECT_TRUE(knownDescription) << w;
     }
 }
 
