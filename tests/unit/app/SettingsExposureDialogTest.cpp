@@ -83,13 +83,13 @@ TEST_F(ExposureDialogControllerTest, RefusedValueIsReportedAndTheRestStillApplie
     EXPECT_FLOAT_EQ(b.Exposure().exposure, 2.0f);
 }
 
+// The steps and rounding are the model's (ExposureDialogModelTest); here only that a click
+// shows its result and applies it.
 TEST_F(ExposureDialogControllerTest, SpinButtonsChangeTheExposureAndApply) {
     Controls().exposure = "5.25";
     b.exposure->OnSpin(ExposureSpin::Seconds, true);
     EXPECT_EQ(Controls().exposure, "6.3");
     EXPECT_FLOAT_EQ(b.Exposure().exposure, 6.3f);
-    b.exposure->OnSpin(ExposureSpin::Minutes, false);
-    EXPECT_FLOAT_EQ(b.Exposure().exposure, 0.001f);
 }
 
 TEST_F(ExposureDialogControllerTest, LockFromTheDialogOrTheMenuKeepsWhatIsBeingTyped) {
@@ -116,20 +116,18 @@ TEST_F(ExposureDialogControllerTest, LockFromTheDialogOrTheMenuKeepsWhatIsBeingT
     b.exposure->Detach();
 }
 
-TEST_F(ExposureDialogControllerTest, NextDirectoryMovesTheSavePath) {
-    const std::string night = b.dir.Path() + "/night";
-    Controls().savePath = night + "/m31.fit";
+// How the next folder is named is the saver's rule (ImageSaverTest); here only that the dialog
+// shows the result and that the request lives until the next apply.
+TEST_F(ExposureDialogControllerTest, NextDirectoryShowsTheMovedSavePath) {
+    Controls().savePath = b.dir.Path() + "/night/m31.fit";
     Controls().sequenceNumber = "17";
-    Controls().sequenceFormat = 0;
     b.exposure->OnNextDir();
-    EXPECT_EQ(b.app->Saver().Settings().savePath, night + "_001/m31.fit");
-    EXPECT_EQ(b.app->Saver().Settings().sequenceNumber, 0);
-    EXPECT_EQ(Controls().savePath, night + "_001/m31.fit");
+    EXPECT_NE(b.app->Saver().Settings().savePath, b.dir.Path() + "/night/m31.fit");
+    EXPECT_EQ(Controls().savePath, b.app->Saver().Settings().savePath);
     EXPECT_EQ(Controls().sequenceNumber, "0");
-    EXPECT_TRUE(std::filesystem::is_directory(night + "_001"));
     EXPECT_FALSE(b.exposure->Model().nextDirRequested);
 
-    // A name without a folder cannot move: a beep, and nothing changes.
+    // A name without a folder cannot move: a beep, and the typed values are still taken.
     Controls().savePath = "m31.fit";
     Controls().sequenceNumber = "5";
     b.exposure->OnNextDir();
