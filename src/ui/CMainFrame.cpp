@@ -628,6 +628,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     // Their visibility is saved; open tool windows must not keep the program running.
     for (auto& d : dialogs_)
         if (d) d->hide();
+    if (usbError_) usbError_->hide();
     if (QWidget* display = view_ ? view_->DisplayDialog() : nullptr) display->hide();
 }
 
