@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace zorvane::indi {
+
+enum class PropertyState { Idle, Ok, Busy, Alert };
+enum class PropertyKind { Number, Switch, Text, Light, Blob };
+
+// One element of a property vector, copied out of the client library.
+struct Element {
+    std::string name;
+    double number = 0.0;  // numbers
+    bool on = false;      // switches
+    std::string text;     // texts
+};
+
+// A copy of one property vector as the server last described it. `updates` counts the
+// definitions and updates received for it, so a caller can tell that an answer has come.
+struct PropertySnapshot {
+    std::string device;
+    std::string name;
+    PropertyKind kind = PropertyKind::Number;
+    PropertyState state = PropertyState::Idle;
+    std::vector<Element> elements;
+    uint64_t updates = 0;
+
+    const Element* Find(std::string_view element) const;
+};
+
+// Every device and property the server has defined, as copies.
+struct DeviceSet {
+    std::map<std::string, std::map<std::string, PropertySnapshot>, std::less<>> devices;
+
+    const PropertySnapshot* Find(std::string_view device, std::string_view property) const;
+    // DRIVER_INFO.DRIVER_INTERFACE as a number; 0 when the device has not said.
+    unsigned DriverInterface(std::string_view device) const;
+};
+
+// Driver interface bits of DRIVER_INFO.DRIVER_INTERFACE.
+inline constexpr unsigned kTelescopeInterface = 1u << 0;
+inline constexpr unsigned kCcdInterface = 1u << 1;
+inline constexpr unsigned kFilterInterface = 1u << 4;
+
+// A connection to one INDI server. The client library delivers definitions and updates on its
+// own listener thread; they are copied into a DeviceSet under a lock, and no library object is
+// kept beyond the callback. Every other call is made from the caller's thread and every wait
+// has a bound. Values are sent as whole vectors built here, never through the library's copy
+// of a property (which the listener thread may be rewriting at the same moment).
+class IndiClient {
+public:
+    IndiClient();
+    ~IndiClient();
+    IndiClient(const IndiClient&) = delete;
+    IndiClient& operator=(const IndiClient&) = delete;
+
+    // Connects afresh, dropping any earlier connection first (also one whose server died).
+    // A refused connection fails at once; an unreachable host after `timeoutMs`.
+    bool Connect(const std::string& host, int port, int timeoutMs);
+    void Disconnect();
+    // False once the server has closed the connection or died.
+    bool IsConnected() const;
+
+    DeviceSet Devices() const;
+    std::optional<PropertySnapshot> Get(std::string_view device, std::string_view property) const;
+
+    // Waits until `ready` holds for the devices (checked under the lock, so keep it short),
+    // the connection is lost, or `timeoutMs` has passed. True when `ready` held.
+    bool WaitUntil(const std::function<bool(const DeviceSet&)>& ready, int timeoutMs) const;
+    bool WaitForProperty(std::string_view device, std::string_view property, int timeoutMs) const;
+
+    // Sends a new value vector: the elements named, with their values. For a one-of-many
+    // switch give every element, the chosen one on. False when not connected.
+    bool SendSwitches(const std::string& device, const std::string& property,
+                      const std::vector<std::pair<std::string, bool>>& elements);
+    bool SendNumbers(const std::string& device, const std::string& property,
+                     const std::vector<std::pair<std::string, double>>& elements);
+    bool SendTexts(const std::string& device, const std::string& property,
+                   const std::vector<std::pair<std::string, std::string>>& elements);
+    // Switches one element of a one-of-many switch on and the others off, from the elements
+    // the server defined. False when the property has not been defined.
+    bool SelectSwitch(const std::string& device, const std::string& property,
+                      const std::string& element);
+
+    // Host and port from "host:port" or "host" ("" = localhost, port 7624).
+    static std::pair<std::string, int> ParseServer(std::string_view text);
+    static constexpr int kDefaultPort = 7624;
+
+private:
+    class Listener;
+    struct Shared;
+    std::shared_ptr<Shared> shared_;
+    std::unique_ptr<Listener> listener_;
+};
+
+}  // namespace zorvane::indi
