@@ -1,0 +1,76 @@
+#include "automation/IndiTransport.h"
+
+#include "automation/IndiFilterWheelServer.h"
+#include "automation/IndiTelescopeServer.h"
+#include "indi/IndiClient.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+
+namespace zorvane {
+
+using indi::DeviceSet;
+
+IndiTransport::IndiTransport(std::string settingsPath)
+    : settingsPath_(settingsPath.empty() ? SettingsFilePath() : std::move(settingsPath)) {}
+
+IndiDeviceAddress IndiTransport::ParseAddress(const std::string& text) {
+    IndiDeviceAddress a;
+    const size_t at = text.rfind('@');
+    a.device = text.substr(0, at);
+    if (at != std::string::npos) {
+        const auto [host, port] = indi::IndiClient::ParseServer(text.substr(at + 1));
+        a.host = host;
+        a.port = port;
+    }
+    return a;
+}
+
+std::shared_ptr<AutomationServer> IndiTransport::Create(const std::string& progId,
+                                                        const char* serverName, int32_t& code) {
+    const std::string setting = GetPrivateProfileString(
+        kSection, progId, "", IniDocument::kDefaultBufferSize, settingsPath_);
+    const bool wheelId = progId == kFilterWheelProgId;
+    if (setting.empty() && !wheelId) {
+        code = result::ClassNotRegistered;
+        return nullptr;
+    }
+    IndiDeviceAddress address = ParseAddress(setting);
+    if (serverName && *serverName) address.host = serverName;
+
+    auto client = std::make_unique<indi::IndiClient>();
+    if (!client->Connect(address.host, address.port, kServerTimeoutMs)) {
+        code = result::ServerUnavailable;
+        return nullptr;
+    }
+    // The named device, or the first one that says it is a filter wheel.
+    std::string device = address.device;
+    const bool found = client->WaitUntil(
+        [&](const DeviceSet& set) {
+            for (const auto& [name, properties] : set.devices) {
+                if (!properties.count("CONNECTION") || !properties.count("DRIVER_INFO")) continue;
+                if (!address.device.empty()
+                        ? name == address.device
+                        : (set.DriverInterface(name) & indi::kFilterInterface)) {
+                    device = name;
+                    return true;
+                }
+            }
+            return false;
+        },
+        kDeviceTimeoutMs);
+    if (!found) {
+        code = result::ServerUnavailable;
+        return nullptr;
+    }
+    const unsigned kind = client->Devices().DriverInterface(device);
+    const std::string server = address.host + ":" + std::to_string(address.port);
+    code = result::Ok;
+    if (wheelId || ((kind & indi::kFilterInterface) && !(kind & indi::kTelescopeInterface)))
+        return std::make_shared<IndiFilterWheelServer>(std::move(client), device, server);
+    if (kind & indi::kTelescopeInterface)
+        return std::make_shared<IndiTelescopeServer>(std::move(client), device, server);
+    code = result::ClassNotRegistered;
+    return nullptr;
+}
+
+}  // namespace zorvane

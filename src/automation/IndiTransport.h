@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+
+#include "automation/AutomationServer.h"
+
+namespace zorvane {
+
+// Where a ProgID points: an INDI device on a server.
+struct IndiDeviceAddress {
+    std::string device;  // empty: the first device of the wanted kind
+    std::string host = "localhost";
+    int port = 7624;
+};
+
+// Creates automation servers for INDI devices. A ProgID resolves through the settings file:
+// section "Automation", key = the ProgID, value = "device@host:port" (host and port may be
+// left out: localhost, 7624). Without a key the filter wheel's ProgID takes the first device
+// on localhost:7624 whose driver says it is a filter wheel. The device's kind (filter wheel or
+// mount) decides which members it shows.
+class IndiTransport : public AutomationTransport {
+public:
+    static constexpr const char* kSection = "Automation";
+    static constexpr const char* kFilterWheelProgId = "Qelt.Filterwheel.Com";
+    // An unreachable host is given up after this; a refused connection fails at once.
+    static constexpr int kServerTimeoutMs = 500;
+    // How long the server may take to show the device.
+    static constexpr int kDeviceTimeoutMs = 3000;
+
+    // `settingsPath` empty: the user's settings file.
+    explicit IndiTransport(std::string settingsPath = {});
+
+    std::shared_ptr<AutomationServer> Create(const std::string& progId, const char* serverName,
+                                             int32_t& code) override;
+
+    // "device@host:port", "device@host", "device", "@host:port".
+    static IndiDeviceAddress ParseAddress(const std::string& text);
+
+private:
+    std::string settingsPath_;
+};
+
+}  // namespace zorvane
