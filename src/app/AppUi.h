@@ -25,6 +25,9 @@ public:
     // Rewrite the text of item `position` (0-based) of the "&Quick" menu; false when the menu
     // bar has no "&Quick" among its first 20 items.
     virtual bool SetQuickMenuItemText(int position, const std::string& text) = 0;
+    // The wheel's number of positions: every sequencer line's filter range becomes 1..count,
+    // when the sequencer dialog exists.
+    virtual void SetSequencerFilterRange(int count) {}
     // Show the main window maximised (timer 3).
     virtual void MaximiseWindow() = 0;
     // End the process at once with this exit code (Abort in a connection failure).

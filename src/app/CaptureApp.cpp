@@ -7,19 +7,22 @@
 #include <cstring>
 
 #include "app/StatusBarText.h"
+#include "automation/IndiTransport.h"
 #include "core/CommandIds.h"
 #include "core/TimerIds.h"
 #include "files/HeaderKeywords.h"
-#include "platform/Paths.h"
 #include "platform/Clock.h"
 #include "platform/MachineSwitch.h"
+#include "platform/Paths.h"
 #include "platform/System.h"
 #include "view/ImageView.h"
 
 namespace zorvane {
 
 namespace {
-std::string FixedText(const char* text, size_t size) { return std::string(text, strnlen(text, size)); }
+std::string FixedText(const char* text, size_t size) {
+    return std::string(text, strnlen(text, size));
+}
 }  // namespace
 
 CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& prompts, AppUi& ui,
@@ -33,7 +36,9 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
       cycle_(lib_, camera_, exposure_, timers_, poster_, prompts_, *this),
       view_(std::make_unique<ImageView>(*this)),
       cooler_(lib_, camera_, timers_),
-      saver_(prompts_, *this, HomeDirectory()) {
+      saver_(prompts_, *this, HomeDirectory()),
+      automation_(std::make_unique<IndiTransport>(options_.settingsPath)),
+      wheel_(*automation_, prompts_) {
     cooler_.sleep = [](unsigned ms) { SleepMilliseconds(static_cast<int>(ms)); };
 }
 
@@ -50,6 +55,8 @@ void CaptureApp::Construct() {
     if (device_ >= 0) lib_.ZorvaneSetupDialog();
     ConnectAtStartUp();
     SetDefaults();
+    // Without a wheel (or its server) the program starts as before, with 5 positions.
+    ConnectFilterWheel(true);
 }
 
 void CaptureApp::ConnectAtStartUp() {
@@ -89,6 +96,7 @@ void CaptureApp::SetDefaults() {
     exposure_ = defaults;
     for (auto& d : dialogs_) d = ModelessDialogState{};
     guideOutputCamera_ = true;
+    filters_ = FilterNames{};
     cooler_.ResetTemperature();
     guideTargetX_ = guideTargetY_ = -10000.0f;
 }
@@ -135,7 +143,35 @@ void CaptureApp::Shutdown() {
         camera_.handle = nullptr;
     }
     lib_.ReleaseManagerLocks(lib_.ManagerLockToken());
+    DisconnectFilterWheel();
     lib_.FreeLibrary();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Filter wheel
+
+bool CaptureApp::ConnectFilterWheel(bool quiet) {
+    if (!wheel_.Connect(quiet)) return false;
+    FilterPositionCount();
+    return true;
+}
+
+void CaptureApp::DisconnectFilterWheel() {
+    wheel_.Disconnect();
+}
+
+int CaptureApp::FilterPositionCount() {
+    const int count = wheel_.GetPositionCount();
+    // A wheel that cannot list its filters leaves the count as it was.
+    if (count > 0) {
+        filters_.positions = count;
+        ui_.SetSequencerFilterRange(count);
+    }
+    return count;
+}
+
+void CaptureApp::Sleep(int ms) {
+    SleepMilliseconds(ms);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -187,7 +223,9 @@ void CaptureApp::QueryCamera() {
     if (exposure_.binY == exposure_.binX) exposure_.binY = 0;
 }
 
-bool CaptureApp::IsConnected() { return camera_.IsConnected(lib_); }
+bool CaptureApp::IsConnected() {
+    return camera_.IsConnected(lib_);
+}
 
 void CaptureApp::DisconnectCamera() {
     cycle_.FreeFrame();
@@ -262,19 +300,38 @@ void CaptureApp::ToggleLock() {
     cycle_.ApplyExposureSettings(exposure_);
 }
 
-void CaptureApp::ToggleAutosave() { saver_.ToggleAutosave(); }
+void CaptureApp::ToggleAutosave() {
+    saver_.ToggleAutosave();
+}
 
 bool CaptureApp::ExecuteCommand(int id) {
     switch (id) {
-        case ids::ID_CAMERA_SNAPSHOT: Snapshot(); return true;
-        case ids::ID_CAMERA_LOOP: ToggleLoop(); return true;
-        case ids::ID_CAMERA_SUBFRAME: ToggleSubframeMode(); return true;
-        case ids::ID_CAMERA_ROTATE: ToggleRotate(); return true;
-        case ids::ID_CAMERA_LOCK: ToggleLock(); return true;
-        case ids::ID_CAMERA_CONNECT: ConnectOrDisconnect(); return true;
-        case ids::ID_FILE_AUTOSAVE: ToggleAutosave(); return true;
-        case ids::ID_FILE_SAVE_AS: saver_.SaveImageAs(); return true;
-        default: return false;
+        case ids::ID_CAMERA_SNAPSHOT:
+            Snapshot();
+            return true;
+        case ids::ID_CAMERA_LOOP:
+            ToggleLoop();
+            return true;
+        case ids::ID_CAMERA_SUBFRAME:
+            ToggleSubframeMode();
+            return true;
+        case ids::ID_CAMERA_ROTATE:
+            ToggleRotate();
+            return true;
+        case ids::ID_CAMERA_LOCK:
+            ToggleLock();
+            return true;
+        case ids::ID_CAMERA_CONNECT:
+            ConnectOrDisconnect();
+            return true;
+        case ids::ID_FILE_AUTOSAVE:
+            ToggleAutosave();
+            return true;
+        case ids::ID_FILE_SAVE_AS:
+            saver_.SaveImageAs();
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -295,22 +352,39 @@ CommandUi CaptureApp::GetCommandUi(int id) {
             ui.checked = subframeMode_ || !fullSensor;
             ui.enabled = !exposure_.lockExposure;
             break;
-        case ids::ID_CAMERA_ROTATE: ui.checked = exposure_.rotate180; break;
-        case ids::ID_CAMERA_LOCK: ui.checked = exposure_.lockExposure; break;
-        case ids::ID_CAMERA_SET_EXP: ui.enabled = !exposure_.lockExposure; break;
-        case ids::ID_VIEW_EXPOSURE: ui.checked = Placement(AppDialog::Exposure).visible; break;
+        case ids::ID_CAMERA_ROTATE:
+            ui.checked = exposure_.rotate180;
+            break;
+        case ids::ID_CAMERA_LOCK:
+            ui.checked = exposure_.lockExposure;
+            break;
+        case ids::ID_CAMERA_SET_EXP:
+            ui.enabled = !exposure_.lockExposure;
+            break;
+        case ids::ID_VIEW_EXPOSURE:
+            ui.checked = Placement(AppDialog::Exposure).visible;
+            break;
         case ids::ID_VIEW_COOLER:
             ui.checked = Placement(AppDialog::Cooler).visible;
             ui.enabled = cooler_.HasControl();
             break;
-        case ids::ID_VIEW_TRACKING: ui.checked = Placement(AppDialog::Tracking).visible; break;
-        case ids::ID_CAMERA_SEQUENCER: ui.checked = Placement(AppDialog::Sequencer).visible; break;
+        case ids::ID_VIEW_TRACKING:
+            ui.checked = Placement(AppDialog::Tracking).visible;
+            break;
+        case ids::ID_CAMERA_SEQUENCER:
+            ui.checked = Placement(AppDialog::Sequencer).visible;
+            break;
         case ids::ID_CAMERA_FILTER_WHEEL:
             ui.checked = Placement(AppDialog::FilterWheel).visible;
             break;
-        case ids::ID_CAMERA_CONNECT: ui.text = connected ? "Dis&connect" : "&Connect"; break;
-        case ids::ID_FILE_AUTOSAVE: ui.checked = saver_.Settings().autosave; break;
-        default: break;
+        case ids::ID_CAMERA_CONNECT:
+            ui.text = connected ? "Dis&connect" : "&Connect";
+            break;
+        case ids::ID_FILE_AUTOSAVE:
+            ui.checked = saver_.Settings().autosave;
+            break;
+        default:
+            break;
     }
     return ui;
 }
@@ -326,7 +400,8 @@ void CaptureApp::OnTimer(int id) {
             cooler_.Poll();
             ui_.RefreshCoolerDialog();
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -351,9 +426,13 @@ bool CaptureApp::CameraStatePaneActive() {
                                         has ? lib_.ZorvaneCameraState(camera_.handle) : 0);
 }
 
-std::string CaptureApp::SavedPaneText() const { return saver_.SavedStatusText(); }
+std::string CaptureApp::SavedPaneText() const {
+    return saver_.SavedStatusText();
+}
 
-std::string CaptureApp::ZoomPaneText() const { return statusbar::ZoomText(view_->ZoomLevel()); }
+std::string CaptureApp::ZoomPaneText() const {
+    return statusbar::ZoomText(view_->ZoomLevel());
+}
 
 std::string CaptureApp::ReadoutPaneText() const {
     return statusbar::ReadoutText(readoutX_, readoutY_, readoutValue_);
@@ -378,7 +457,9 @@ std::string CaptureApp::InfoManufacturerText() const {
            FixedText(camera_.properties.manufacturer, sizeof camera_.properties.manufacturer);
 }
 
-std::string CaptureApp::InfoSerialText() const { return "Serial: " + camera_.SerialText(); }
+std::string CaptureApp::InfoSerialText() const {
+    return "Serial: " + camera_.SerialText();
+}
 
 std::string CaptureApp::InfoProtocolText() const {
     char buf[48];
@@ -405,7 +486,9 @@ void CaptureApp::OnPixelReadout(int x, int y, int value) {
     readoutValue_ = value;
 }
 
-void CaptureApp::OnStarPicked() { guideTargetX_ = guideTargetY_ = -10000.0f; }
+void CaptureApp::OnStarPicked() {
+    guideTargetX_ = guideTargetY_ = -10000.0f;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Exposure host
@@ -432,7 +515,9 @@ void CaptureApp::OnNewFrameShown() {
     ui_.RepaintView(false);
 }
 
-void CaptureApp::AutosaveImage() { saver_.AutosaveImage(); }
+void CaptureApp::AutosaveImage() {
+    saver_.AutosaveImage();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Saver host
@@ -456,6 +541,11 @@ void CaptureApp::AddHeaderKeywords(KeywordSink& sink) {
     in.telescope = header_.telescope;
     in.observer = header_.observer;
     in.object = header_.object;
+    // The wheel's position while it is connected; none while it moves (it is at no filter).
+    if (wheel_.IsConnected()) {
+        const int position = wheel_.GetPosition();
+        if (position >= 0) in.filterPosition = position;
+    }
     in.exposureSeconds = lib_.ZorvaneLastExposureDuration(h);
     in.startTimeText = startTimeText_;
     in.pixelSizeX = p.pixelSizeX;
@@ -480,9 +570,13 @@ void CaptureApp::AddHeaderKeywords(KeywordSink& sink) {
     zorvane::AddHeaderKeywords(in, sink);
 }
 
-void CaptureApp::EnableSequencerRun(bool enable) { ui_.EnableSequencerRun(enable); }
+void CaptureApp::EnableSequencerRun(bool enable) {
+    ui_.EnableSequencerRun(enable);
+}
 
-void CaptureApp::ShowAutoExposure(float seconds) { ui_.ShowExposureInDialog(seconds); }
+void CaptureApp::ShowAutoExposure(float seconds) {
+    ui_.ShowExposureInDialog(seconds);
+}
 
 int CaptureApp::RaiseThreadPriority() {
     const int saved = CurrentThreadPriority();
@@ -490,8 +584,12 @@ int CaptureApp::RaiseThreadPriority() {
     return saved;
 }
 
-void CaptureApp::RestoreThreadPriority(int saved) { SetCurrentThreadPriority(saved); }
+void CaptureApp::RestoreThreadPriority(int saved) {
+    SetCurrentThreadPriority(saved);
+}
 
-void CaptureApp::KeepSystemAwake() { zorvane::KeepSystemAwake(); }
+void CaptureApp::KeepSystemAwake() {
+    zorvane::KeepSystemAwake();
+}
 
 }  // namespace zorvane

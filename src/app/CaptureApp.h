@@ -1,15 +1,16 @@
 #pragma once
 
 #include <array>
-#include <memory>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/AppState.h"
 #include "app/AppUi.h"
+#include "automation/AutomationServer.h"
 #include "camera/CameraConnection.h"
 #include "camera/CameraLibrary.h"
 #include "camera/CoolerControl.h"
@@ -20,6 +21,8 @@
 #include "core/TimerService.h"
 #include "files/ImageSaver.h"
 #include "files/SaverHost.h"
+#include "filterwheel/FilterDialogModel.h"
+#include "filterwheel/FilterWheel.h"
 #include "view/ImageViewHost.h"
 
 namespace zorvane {
@@ -57,7 +60,10 @@ struct AppOptions {
 // The toolkit-free core of the main window: it owns the camera connection, the exposure cycle,
 // the image view's state, the cooler and the rest of the program's state, and carries out the
 // main window's commands. The Qt main window shows it and routes user input to it.
-class CaptureApp : public ImageViewHost, private ExposureHost, private SaverHost {
+class CaptureApp : public ImageViewHost,
+                   public FilterDialogHost,
+                   private ExposureHost,
+                   private SaverHost {
 public:
     static constexpr const char* kTitle = "Zorvane Capture";
     static constexpr const char* kVersionText = "Version 4.2.0.0";
@@ -117,7 +123,23 @@ public:
     std::string InfoSerialText() const;        // "Serial: %s"
     std::string InfoProtocolText() const;      // "Protocol ver %d.%02d"
     const std::string& LibraryVersionText() const { return lib_.LibraryVersionText(); }
-    std::string FilterWheelVersionText() const { return {}; }
+    std::string FilterWheelVersionText() { return wheel_.GetVersionText(); }
+
+    // ---- filter wheel ----
+    FilterWheel& Wheel() { return wheel_; }
+    // Connect (quietly or not); when connected, take the wheel's number of positions and hand
+    // it to the sequencer's filter ranges. Quiet at start-up and at each sequence start.
+    bool ConnectFilterWheel(bool quiet) override;
+    void DisconnectFilterWheel() override;
+    bool IsFilterWheelConnected() override { return wheel_.IsConnected(); }
+    bool SetFilterPosition(int position) { return wheel_.SetPosition(position); }
+    int SetFilterPositionAndWait(int position) override {
+        return wheel_.SetPositionAndWait(position);
+    }
+    int FilterPosition() override { return wheel_.GetPosition(); }
+    // The wheel's count, which also becomes the main window's number of positions.
+    int FilterPositionCount() override;
+    void Sleep(int ms) override;
 
     // ---- state the window reads ----
     bool IsConnected();
@@ -125,7 +147,9 @@ public:
     bool SubframeMode() const { return subframeMode_; }
     const std::string& LastSavedName() const { return saver_.LastSavedName(); }
     ModelessDialogState& Placement(AppDialog d) { return dialogs_[static_cast<int>(d)]; }
-    const ModelessDialogState& Placement(AppDialog d) const { return dialogs_[static_cast<int>(d)]; }
+    const ModelessDialogState& Placement(AppDialog d) const {
+        return dialogs_[static_cast<int>(d)];
+    }
 
     CameraLibrary& Library() { return lib_; }
     CameraConnection& Camera() { return camera_; }
@@ -203,6 +227,8 @@ private:
     std::unique_ptr<ImageView> view_;
     CoolerControl cooler_;
     ImageSaver saver_;
+    std::unique_ptr<AutomationTransport> automation_;
+    FilterWheel wheel_;
 
     std::array<ModelessDialogState, 5> dialogs_{};
     bool usbErrorDialogOpen_ = false;

@@ -17,6 +17,7 @@
 #include "ui/CChildView.h"
 #include "ui/CDisplayDialog.h"
 #include "ui/CExposureDialog.h"
+#include "ui/CFilterWheelDialog.h"
 #include "ui/CImageHeaderDialog.h"
 #include "ui/CQuickSaveDialog.h"
 #include "ui/CameraInfoDialog.h"
@@ -446,8 +447,10 @@ std::unique_ptr<QDialog> CMainFrame::CreateDialog(AppDialog which) {
         }
         case AppDialog::Exposure:
             return std::make_unique<CExposureDialog>(*exposureDialog_, this, ShortcutActions());
-        // Hook: the tracking, sequencer and filter-wheel dialogs are created here once they
-        // land; until then their commands do nothing.
+        case AppDialog::FilterWheel:
+            return std::make_unique<CFilterWheelDialog>(*app_, this);
+        // Hook: the tracking and sequencer dialogs are created here once they land; until
+        // then their commands do nothing.
         default:
             return nullptr;
     }
@@ -461,6 +464,9 @@ void CMainFrame::BringUpToDate(AppDialog which) {
         case AppDialog::Cooler:
             app_->Cooler().Poll();
             RefreshCoolerDialog();
+            break;
+        case AppDialog::FilterWheel:
+            static_cast<CFilterWheelDialog*>(Dialog(which))->RefreshFilterDialog();
             break;
         default:
             break;
