@@ -84,6 +84,15 @@ int32_t IndiDeviceServer::PutConnected(bool on) {
         },
         kConnectTimeoutMs);
     if (!answered) return Fail("The device \"" + device_ + "\" did not answer in time");
+    const std::vector<std::string> later = LaterProperties();
+    if (on && !later.empty())
+        client_->WaitUntil(
+            [&](const DeviceSet& set) {
+                for (const std::string& name : later)
+                    if (!set.Find(device_, name)) return false;
+                return true;
+            },
+            kAnswerTimeoutMs);
     return result::Ok;
 }
 

@@ -45,6 +45,9 @@ protected:
     virtual int32_t InvokeDevice(const Call& call) = 0;
     // Properties the device must have defined before it counts as connected.
     virtual std::vector<std::string> ConnectedProperties() const = 0;
+    // Properties a connected device usually defines a moment later; a connect waits a short
+    // time for them, but the device counts as connected without them.
+    virtual std::vector<std::string> LaterProperties() const { return {}; }
 
     // A failure the caller can read: result::Exception with the text.
     int32_t Fail(const std::string& description);

@@ -18,6 +18,9 @@ protected:
     void DescribeDevice(ServerDescription& description) override;
     int32_t InvokeDevice(const Call& call) override;
     std::vector<std::string> ConnectedProperties() const override { return {}; }
+    std::vector<std::string> LaterProperties() const override {
+        return {"TELESCOPE_TIMED_GUIDE_NS", "TELESCOPE_TIMED_GUIDE_WE"};
+    }
 
 private:
     int32_t PulseGuide(int direction, int milliseconds);

@@ -1,0 +1,118 @@
+// The Filter Wheel dialog in the main window: without a wheel server (quiet start-up, the
+// Connect message, the toggle and its stored placement) and with the INDI wheel simulator
+// (connect, choose a position, disconnect).
+
+#include <QComboBox>
+#include <QPushButton>
+
+#include "MainFrameHarness.h"
+#include "core/CommandIds.h"
+#include "platform/IniFile.h"
+#include "support/IndiServer.h"
+#include "ui/CFilterWheelDialog.h"
+
+using namespace zorvane;
+using namespace zorvane::test;
+
+class FilterWheelDialogTest : public QObject {
+    Q_OBJECT
+
+    // The main window on the simulated camera, its wheel at `wheelServer`.
+    static std::unique_ptr<CMainFrame> Open(ScriptedPrompts& prompts, WindowFolders& folders,
+                                            const std::string& wheelServer) {
+        const AppOptions options = folders.Options(BinDir());
+        WritePrivateProfileString("Automation", "Qelt.Filterwheel.Com", wheelServer,
+                                  options.settingsPath);
+        return std::make_unique<CMainFrame>(prompts, options);
+    }
+
+    static CFilterWheelDialog* Toggle(CMainFrame& frame) {
+        frame.OnCommand(ids::ID_CAMERA_FILTER_WHEEL);
+        return static_cast<CFilterWheelDialog*>(frame.Dialog(AppDialog::FilterWheel));
+    }
+
+private slots:
+    void withoutServerStartUpIsQuietAndConnectSaysSo() {
+        ScriptedPrompts prompts;
+        WindowFolders folders;
+        const std::string dead = "@localhost:" + std::to_string(IndiServer::FreePort());
+        auto frame = Open(prompts, folders, dead);
+        QCOMPARE(frame->App().Filters().positions, 5);
+        QVERIFY(prompts.messages.empty());
+
+        CFilterWheelDialog* d = Toggle(*frame);
+        QVERIFY(d && d->isVisible());
+        QCOMPARE(d->windowTitle(), QString("Filter Wheel"));
+        QVERIFY(frame->Action(ids::ID_CAMERA_FILTER_WHEEL)->isChecked());
+        QCOMPARE(d->TypeText()->text(), QString("Not Connected"));
+        QCOMPARE(d->ConnectButton()->text(), QString("Connect"));
+        QVERIFY(!d->PositionList()->isEnabled());
+
+        QTest::mouseClick(d->ConnectButton(), Qt::LeftButton);
+        QCOMPARE(prompts.messages.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(prompts.messages[0].text),
+                 QString("Cannot communicate with filterwheel"));
+        QCOMPARE(QString::fromStdString(prompts.messages[0].caption), QString("Filterwheel"));
+        QCOMPARE(d->TypeText()->text(), QString("Not Connected"));
+        QVERIFY(!d->PositionList()->isEnabled());
+
+        // Hidden and shown again by the command; it comes back where it was left.
+        d->move(123, 145);
+        Toggle(*frame);
+        QVERIFY(!d->isVisible());
+        QVERIFY(!frame->Action(ids::ID_CAMERA_FILTER_WHEEL)->isChecked());
+        Toggle(*frame);
+        QVERIFY(d->isVisible());
+        frame->close();
+        const std::string ini = folders.Options(BinDir()).settingsPath;
+        QCOMPARE(GetPrivateProfileInt("FilterDialog", "Show", -1, ini), 1);
+        QCOMPARE(GetPrivateProfileInt("FilterDialog", "Left", -1, ini), 123);
+        frame.reset();
+
+        auto again = Open(prompts, folders, dead);
+        QWidget* reopened = again->Dialog(AppDialog::FilterWheel);
+        QVERIFY(reopened && reopened->isVisible());
+        QCOMPARE(reopened->pos(), QPoint(123, 145));
+    }
+
+    void withTheSimulatorConnectsAndMoves() {
+        IndiServer server({IndiServer::kWheelDriver}, {IndiServer::kWheelDevice});
+        const IndiServer::Status status = server.Start();
+        if (status == IndiServer::Status::CannotStart)
+            QSKIP(("indiserver cannot start here: " + server.Error()).c_str());
+        QVERIFY2(status == IndiServer::Status::Started, server.Error().c_str());
+
+        ScriptedPrompts prompts;
+        WindowFolders folders;
+        std::string address = "@";
+        address += server.Address();
+        auto frame = Open(prompts, folders, address);
+        QVERIFY(frame->App().IsFilterWheelConnected());
+        QCOMPARE(frame->App().Filters().positions, 8);
+        QCOMPARE(frame->App().SetFilterPositionAndWait(0), 0);
+
+        CFilterWheelDialog* d = Toggle(*frame);
+        QVERIFY(d);
+        QCOMPARE(d->TypeText()->text(), QString("Qelt Filterwheel"));
+        QCOMPARE(d->ConnectButton()->text(), QString("Disconnect"));
+        QVERIFY(d->PositionList()->isEnabled());
+        QCOMPARE(d->PositionList()->count(), 8);
+        QCOMPARE(d->PositionList()->currentText(), QString("1"));
+
+        // Entry "3" is the wheel's position 2; the list shows where the wheel stopped.
+        d->PositionList()->setCurrentIndex(2);
+        QCOMPARE(d->PositionList()->currentText(), QString("3"));
+        QCOMPARE(frame->App().FilterPosition(), 2);
+
+        QTest::mouseClick(d->ConnectButton(), Qt::LeftButton);
+        QCOMPARE(d->TypeText()->text(), QString("Not Connected"));
+        QVERIFY(!frame->App().IsFilterWheelConnected());
+        QTest::mouseClick(d->ConnectButton(), Qt::LeftButton);
+        QCOMPARE(d->ConnectButton()->text(), QString("Disconnect"));
+        QCOMPARE(d->PositionList()->currentText(), QString("3"));
+        QVERIFY(prompts.messages.empty());
+    }
+};
+
+ZORVANE_GUI_TEST_MAIN(FilterWheelDialogTest)
+#include "FilterWheelDialogTest.moc"

@@ -1,0 +1,217 @@
+// The filter wheel and the mount adaptor against the INDI simulators on a private server, and
+// the program's start-up with and without a wheel: positions, moves, a second program
+// instance, guide pulses, a server that dies mid-move, and the FILTER keyword in saved files.
+#include <fitsio.h>
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <chrono>
+#include <thread>
+
+#include "automation/AutomationObject.h"
+#include "automation/IndiTransport.h"
+#include "core/CommandIds.h"
+#include "filterwheel/FilterWheel.h"
+#include "fixtures/TempDir.h"
+#include "support/AppBench.h"
+#include "support/IndiServer.h"
+#include "support/ScriptedPrompts.h"
+
+namespace zorvane {
+namespace {
+
+using test::IndiServer;
+using test::ScriptedPrompts;
+using test::TempDir;
+
+// The settings file naming the simulators on `server`.
+std::string AutomationSection(const IndiServer& server) {
+    return std::string("[Automation]\nQelt.Filterwheel.Com=") + IndiServer::kWheelDevice + "@" +
+           server.Address() + "\nTest.Telescope=" + IndiServer::kTelescopeDevice + "@" +
+           server.Address() + "\n";
+}
+
+// Polls `done` every 10 ms for at most `ms`.
+template <typename F>
+bool Within(int ms, F done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+class IndiDevices : public ::testing::Test {
+protected:
+    IndiServer server{{IndiServer::kWheelDriver, IndiServer::kTelescopeDriver},
+                      {IndiServer::kWheelDevice, IndiServer::kTelescopeDevice}};
+    TempDir dir;
+    std::string ini = dir.File("ZorvaneCapture.ini");
+    ScriptedPrompts prompts;
+
+    void SetUp() override {
+        ZORVANE_START_INDI_SERVER(server);
+        test::WriteText(ini, AutomationSection(server));
+    }
+};
+
+TEST_F(IndiDevices, WheelMovesAndASecondInstanceSeesIt) {
+    IndiTransport transport(ini);
+    FilterWheel wheel(transport, prompts);
+    ASSERT_TRUE(wheel.Connect(false));
+    EXPECT_TRUE(wheel.IsConnected());
+    EXPECT_EQ(wheel.GetPositionCount(), 8) << "the simulator's eight filter names";
+    EXPECT_EQ(wheel.GetVersionText(), "Using Wyrl assembly v1.0");
+    ASSERT_EQ(wheel.SetPositionAndWait(0), 0);
+
+    // Straight after the command the wheel counts as moving; the wait returns where it went.
+    ASSERT_TRUE(wheel.SetPosition(6));
+    EXPECT_EQ(wheel.GetPosition(), -1);
+    EXPECT_TRUE(Within(5000, [&] { return wheel.GetPosition() == 6; }));
+    EXPECT_EQ(wheel.SetPositionAndWait(2), 2);
+    EXPECT_EQ(wheel.GetPosition(), 2);
+
+    // Another program on the same server finds the wheel where this one left it, and sees
+    // this one's moves.
+    IndiTransport otherTransport(ini);
+    FilterWheel other(otherTransport, prompts);
+    ASSERT_TRUE(other.Connect(true));
+    EXPECT_EQ(other.GetPosition(), 2);
+    EXPECT_EQ(wheel.SetPositionAndWait(4), 4);
+    EXPECT_TRUE(Within(2000, [&] { return other.GetPosition() == 4; }));
+
+    // A position that is not on the wheel is not sent; the wheel stays.
+    EXPECT_TRUE(wheel.SetPosition(8));
+    EXPECT_EQ(wheel.GetPosition(), 4);
+
+    other.Disconnect();
+    wheel.Disconnect();
+    EXPECT_FALSE(wheel.IsConnected());
+    EXPECT_EQ(wheel.GetPosition(), -1);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(IndiDevices, ServerKilledMidMoveGivesMinusOneWithoutHanging) {
+    IndiTransport transport(ini);
+    FilterWheel wheel(transport, prompts);
+    ASSERT_TRUE(wheel.Connect(true));
+    ASSERT_EQ(wheel.SetPositionAndWait(0), 0);
+    ASSERT_TRUE(wheel.SetPosition(7));
+    server.Kill();
+    EXPECT_EQ(wheel.SetPositionAndWait(5), -1);
+    EXPECT_EQ(wheel.GetPosition(), -1);
+    EXPECT_FALSE(wheel.IsConnected());
+    EXPECT_EQ(wheel.GetPositionCount(), -1);
+
+    EXPECT_FALSE(wheel.Connect(false));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "Cannot communicate with filterwheel");
+}
+
+TEST_F(IndiDevices, MountPulseGoesBusyAndEnds) {
+    IndiTransport transport(ini);
+    AutomationObject scope(transport);
+    ASSERT_TRUE(scope.CreateFromProgId("Test.Telescope"));
+    ASSERT_TRUE(scope.PutProperty("Connected", 1));
+    ASSERT_NE(scope.GetProperty("Connected"), nullptr);
+    EXPECT_NE(scope.GetProperty("Connected")->AsInt16(), 0);
+    ASSERT_NE(scope.GetProperty("CanPulseGuide"), nullptr);
+    EXPECT_NE(scope.GetProperty("CanPulseGuide")->AsInt16(), 0);
+
+    for (int direction : {0, 3}) {
+        ASSERT_NE(scope.CallMethod("PulseGuide", direction, 400), nullptr)
+            << (scope.LastException() ? scope.LastException()->description : "");
+        EXPECT_NE(scope.GetProperty("IsPulseGuiding")->AsInt16(), 0) << direction;
+        EXPECT_TRUE(
+            Within(5000, [&] { return scope.GetProperty("IsPulseGuiding")->AsInt16() == 0; }))
+            << "the pulse never ended, direction " << direction;
+    }
+    // A pulse of no length does not wait for an answer that never comes.
+    ASSERT_NE(scope.CallMethod("PulseGuide", 1, 0), nullptr);
+    EXPECT_EQ(scope.GetProperty("IsPulseGuiding")->AsInt16(), 0);
+
+    EXPECT_EQ(scope.CallMethod("PulseGuide", 4, 100), nullptr);
+    EXPECT_EQ(scope.LastResult(), result::Exception);
+    ASSERT_NE(scope.LastException(), nullptr);
+    EXPECT_EQ(scope.LastException()->description, "Guide direction 4 is not 0 to 3");
+    EXPECT_TRUE(scope.PutProperty("Connected", 0));
+    EXPECT_EQ(scope.GetProperty("Connected")->AsInt16(), 0);
+}
+
+std::string FitsKeyword(const std::string& path, const char* name) {
+    fitsfile* f = nullptr;
+    int status = 0;
+    if (fits_open_file(&f, path.c_str(), READONLY, &status)) return "<unreadable>";
+    char value[FLEN_VALUE] = {}, comment[FLEN_COMMENT] = {};
+    fits_read_keyword(f, name, value, comment, &status);
+    int ignore = 0;
+    fits_close_file(f, &ignore);
+    return status == 0 ? value : "<missing>";
+}
+
+std::string TiffDescription(const std::string& path) {
+    TIFF* tif = TIFFOpen(path.c_str(), "rc");
+    if (!tif) return {};
+    char* text = nullptr;
+    std::string result = TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &text) == 1 ? text : "";
+    TIFFClose(tif);
+    return result;
+}
+
+void SnapshotAndSave(test::AppBench& b, const std::string& path, int type) {
+    b.app->ExecuteCommand(ids::ID_CAMERA_SNAPSHOT);
+    ASSERT_TRUE(b.loop.RunUntil([&] { return !b.app->Cycle().Exposing(); }, 10000));
+    b.prompts.saveResults.push_back(ScriptedPrompts::Chosen(path, type));
+    b.app->ExecuteCommand(ids::ID_FILE_SAVE_AS);
+}
+
+TEST_F(IndiDevices, ProgramConnectsAtStartUpAndFilesNameThePosition) {
+    test::AppBench b("flush_ms=0;wait_ms=0;size=64x48");
+    test::WriteText(b.iniPath, AutomationSection(server));
+    b.Start();
+    ASSERT_TRUE(b.app->IsFilterWheelConnected());
+    EXPECT_EQ(b.app->Filters().positions, 8);
+    EXPECT_EQ(b.app->FilterWheelVersionText(), "Using Wyrl assembly v1.0");
+    ASSERT_EQ(b.app->SetFilterPositionAndWait(2), 2);
+
+    SnapshotAndSave(b, b.dir.File("wheel.fit"), 1);
+    EXPECT_EQ(FitsKeyword(b.dir.File("wheel.fit"), "FILTER"), "'Position 3'");
+    SnapshotAndSave(b, b.dir.File("wheel.tif"), 2);
+    EXPECT_NE(TiffDescription(b.dir.File("wheel.tif")).find("FILTER='Position 3'"),
+              std::string::npos)
+        << TiffDescription(b.dir.File("wheel.tif"));
+
+    b.app->DisconnectFilterWheel();
+    SnapshotAndSave(b, b.dir.File("nowheel.fit"), 1);
+    EXPECT_EQ(FitsKeyword(b.dir.File("nowheel.fit"), "FILTER"), "<missing>");
+    EXPECT_TRUE(b.prompts.messages.empty());
+}
+
+// Needs no server: the point is that there is none.
+TEST(IndiNoServer, StartUpIsQuietWithFivePositions) {
+    test::AppBench b("flush_ms=0;wait_ms=0;size=64x48");
+    test::WriteText(b.iniPath, "[Automation]\nQelt.Filterwheel.Com=@localhost:" +
+                                   std::to_string(IndiServer::FreePort()) + "\n");
+    const auto start = std::chrono::steady_clock::now();
+    b.Start();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(b.app->IsFilterWheelConnected());
+    EXPECT_EQ(b.app->Filters().positions, 5);
+    EXPECT_EQ(b.app->FilterWheelVersionText(), "");
+    EXPECT_TRUE(b.prompts.messages.empty());
+    std::printf("start-up without a wheel server: %lld ms\n",
+                static_cast<long long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+
+    // An unknown ProgID is not sent anywhere.
+    IndiTransport transport(b.iniPath);
+    AutomationObject object(transport);
+    EXPECT_FALSE(object.CreateFromProgId("No.Such.Driver"));
+    EXPECT_EQ(object.LastResult(), result::ClassNotRegistered);
+    EXPECT_FALSE(object.CreateFromProgId("Qelt.Filterwheel.Com"));
+    EXPECT_EQ(object.LastResult(), result::ServerUnavailable);
+}
+
+}  // namespace
+}  // namespace zorvane
