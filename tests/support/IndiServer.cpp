@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -100,8 +101,10 @@ IndiServer::Status IndiServer::Start() {
         return Status::CannotStart;
     }
     if (pid == 0) {
-        // Its own process group, so that the drivers go with it.
+        // Its own process group, so that the drivers go with it; and it goes when the test
+        // program does, however that ends.
         ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         const int null = ::open("/dev/null", O_RDWR);
         if (null >= 0) {
             ::dup2(null, 0);
