@@ -10,6 +10,7 @@
 #include "platform/IniFile.h"
 #include "support/IndiServer.h"
 #include "ui/CFilterWheelDialog.h"
+#include "ui/ToolWindow.h"
 
 using namespace zorvane;
 using namespace zorvane::test;
@@ -57,7 +58,7 @@ private slots:
         QVERIFY(!d->PositionList()->isEnabled());
 
         // Hidden and shown again by the command; it comes back where it was left.
-        d->move(123, 145);
+        PlaceToolWindow(d, 123, 145);
         Toggle(*frame);
         QVERIFY(!d->isVisible());
         QVERIFY(!frame->Action(ids::ID_CAMERA_FILTER_WHEEL)->isChecked());
@@ -70,9 +71,11 @@ private slots:
         frame.reset();
 
         auto again = Open(prompts, folders, dead);
+        again->show();
+        QTRY_VERIFY(again->Dialog(AppDialog::FilterWheel));
         QWidget* reopened = again->Dialog(AppDialog::FilterWheel);
-        QVERIFY(reopened && reopened->isVisible());
-        QCOMPARE(reopened->pos(), QPoint(123, 145));
+        QVERIFY(reopened->isVisible());
+        QCOMPARE(reopened->geometry().topLeft(), QPoint(123, 145));
     }
 
     void withTheSimulatorConnectsAndMoves() {
