@@ -1,6 +1,6 @@
 // Writing a 16 MP frame as FITS and as TIFF, next to cfitsio and libtiff writing the same frame
 // into the same folder, and next to a plain write of the same bytes. After the run the ratios
-// to the reference writers are printed.
+// to the reference writers are printed. The previous file is removed outside the timing.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -8,14 +8,13 @@
 #include <tiffio.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "RatioReport.h"
 #include "files/FitsWriter.h"
 #include "files/HeaderKeywords.h"
 #include "files/TiffWriter.h"
@@ -59,32 +58,15 @@ HeaderInputs Header() {
     return in;
 }
 
-// Seconds and writes of each benchmark over all its runs, for the closing ratios.
-struct Total {
-    double seconds = 0;
-    double writes = 0;
-    double Mean() const { return writes > 0 ? seconds / writes : 0; }
-};
-std::map<std::string, Total>& Totals() {
-    static std::map<std::string, Total> totals;
-    return totals;
-}
-
 // Times each write on its own, with the previous file removed outside the timing.
 template <typename WriteFn>
-void TimeWrites(benchmark::State& state, const char* name, const std::string& path, WriteFn write) {
-    double total = 0;
+void TimeWrites(benchmark::State& state, const std::string& path, WriteFn write) {
     for (auto _ : state) {
         state.PauseTiming();
         std::remove(path.c_str());
         state.ResumeTiming();
-        const auto start = std::chrono::steady_clock::now();
         if (!write()) state.SkipWithError("write failed");
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        total += took.count();
     }
-    Totals()[name].seconds += total;
-    Totals()[name].writes += static_cast<double>(state.iterations());
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kPixels * 2);
     std::remove(path.c_str());
 }
@@ -92,7 +74,7 @@ void TimeWrites(benchmark::State& state, const char* name, const std::string& pa
 void BM_FitsWriter(benchmark::State& state) {
     FitsWriter writer;
     const std::string path = Folder() + "/ours.fit";
-    TimeWrites(state, "fits", path, [&] {
+    TimeWrites(state, path, [&] {
         AddHeaderKeywords(Header(), writer);
         const bool ok = writer.Write(path, Frame().data(), kWidth, kHeight);
         writer.ClearKeywords();
@@ -102,7 +84,7 @@ void BM_FitsWriter(benchmark::State& state) {
 
 void BM_CfitsioWrite(benchmark::State& state) {
     const std::string path = Folder() + "/cfitsio.fit";
-    TimeWrites(state, "cfitsio", path, [&] {
+    TimeWrites(state, path, [&] {
         fitsfile* f = nullptr;
         int status = 0;
         long naxes[2] = {kWidth, kHeight};
@@ -119,7 +101,7 @@ void BM_CfitsioWrite(benchmark::State& state) {
 void BM_TiffWriter(benchmark::State& state) {
     TiffWriter writer;
     const std::string path = Folder() + "/ours.tif";
-    TimeWrites(state, "tiff", path, [&] {
+    TimeWrites(state, path, [&] {
         AddHeaderKeywords(Header(), writer);
         const bool ok = writer.Write(path, Frame().data(), kWidth, kHeight);
         writer.ClearKeywords();
@@ -130,7 +112,7 @@ void BM_TiffWriter(benchmark::State& state) {
 void BM_LibtiffWrite(benchmark::State& state) {
     const std::string path = Folder() + "/libtiff.tif";
     TIFFSetWarningHandler(nullptr);
-    TimeWrites(state, "libtiff", path, [&] {
+    TimeWrites(state, path, [&] {
         TIFF* tif = TIFFOpen(path.c_str(), "w");
         if (!tif) return false;
         TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, kWidth);
@@ -151,7 +133,7 @@ void BM_LibtiffWrite(benchmark::State& state) {
 // The floor: the same number of bytes in one write call, no conversion.
 void BM_PlainWrite(benchmark::State& state) {
     const std::string path = Folder() + "/plain.raw";
-    TimeWrites(state, "plain", path, [&] {
+    TimeWrites(state, path, [&] {
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd < 0) return false;
         const char* p = reinterpret_cast<const char*>(Frame().data());
@@ -172,28 +154,24 @@ BENCHMARK(BM_FitsWriter)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LibtiffWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_TiffWriter)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void PrintRatio(const char* what, const char* ours, const char* reference) {
-    const auto& t = Totals();
-    if (!t.count(ours) || !t.count(reference) || t.at(reference).Mean() <= 0) return;
-    std::printf("%-28s %.2fx  (%.2f ms / %.2f ms)\n", what,
-                t.at(ours).Mean() / t.at(reference).Mean(), t.at(ours).Mean() * 1e3,
-                t.at(reference).Mean() * 1e3);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     Frame();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::printf("\nTime ratios (lower is faster):\n");
-    PrintRatio("FITS writer / cfitsio", "fits", "cfitsio");
-    PrintRatio("FITS writer / plain write", "fits", "plain");
-    PrintRatio("TIFF writer / libtiff", "tiff", "libtiff");
-    PrintRatio("TIFF writer / plain write", "tiff", "plain");
+    using zorvane::bench::RatioRow;
+    const int rc = zorvane::bench::RunWithRatios(
+        argc, argv,
+        {
+            RatioRow{"FITS writer 16 MP / plain write", "BM_FitsWriter/real_time",
+                     "BM_PlainWrite/real_time", 1.3},
+            RatioRow{"FITS writer 16 MP / cfitsio", "BM_FitsWriter/real_time",
+                     "BM_CfitsioWrite/real_time"},
+            RatioRow{"TIFF writer 16 MP / plain write", "BM_TiffWriter/real_time",
+                     "BM_PlainWrite/real_time"},
+            RatioRow{"TIFF writer 16 MP / libtiff", "BM_TiffWriter/real_time",
+                     "BM_LibtiffWrite/real_time"},
+        });
     std::error_code ec;
     std::filesystem::remove_all(Folder(), ec);
-    return 0;
+    return rc;
 }

@@ -1,6 +1,7 @@
 // The image view's two per-frame costs: the display translation of a 16 MP frame (histogram,
-// percentiles, lookup table) and one render of a 1920 × 1080 window, each next to memcpy of
-// the same bytes in the same run.
+// percentiles, lookup table) and one render of a 1920 × 1080 window, next to memcpy of the same
+// bytes and to a plain lookup-table map of the same screen in the same run. Every buffer is
+// allocated and written once before timing.
 
 #include <benchmark/benchmark.h>
 
@@ -9,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "RatioReport.h"
 #include "view/DisplayTranslator.h"
 #include "view/ImageFrame.h"
 #include "view/ViewGeometry.h"
@@ -79,16 +81,40 @@ void BM_Render1080p(benchmark::State& state) {
     geo.SetZoom(static_cast<int>(state.range(0)));
     ViewBitmap bmp;
     bmp.Allocate(kScreenW, kScreenH);
+    std::memset(bmp.Bits(), 0, size_t(bmp.Stride()) * kScreenH);
     ViewRenderer renderer;
     RenderSource src;
     src.frame = &f;
     src.lut = t.Lut();
+    renderer.Render(src, geo, bmp);
     for (auto _ : state) {
         renderer.Render(src, geo, bmp);
         benchmark::DoNotOptimize(bmp.Bits());
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bmp.Stride()) * kScreenH);
+}
+
+// The reference for 1:1: the screen's pixels straight through the lookup table into the same
+// 24-bit layout, one byte at a time.
+void BM_LutMap1080p(benchmark::State& state) {
+    const ImageFrame& f = Sky();
+    DisplayTranslator t;
+    t.Update(f);
+    const uint8_t* lut = t.Lut();
+    const int stride = ViewBitmap::StrideFor(kScreenW);
+    std::vector<uint8_t> out(size_t(stride) * kScreenH, 0);
+    const int x0 = (kWidth - kScreenW) / 2, y0 = (kHeight - kScreenH) / 2;
+    for (auto _ : state) {
+        for (int y = 0; y < kScreenH; ++y) {
+            const uint16_t* s = f.Pixels.get() + size_t(y0 + y) * kWidth + x0;
+            uint8_t* o = out.data() + size_t(y) * stride;
+            for (int x = 0; x < kScreenW; ++x) o[3 * x] = o[3 * x + 1] = o[3 * x + 2] = lut[s[x]];
+        }
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(stride) * kScreenH);
 }
 
 void BM_MemcpyScreen(benchmark::State& state) {
@@ -107,6 +133,20 @@ void BM_MemcpyScreen(benchmark::State& state) {
 BENCHMARK(BM_UpdateDisplayTranslator)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemcpyFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Render1080p)->Arg(0)->Arg(-1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LutMap1080p)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemcpyScreen)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    using zorvane::bench::RatioRow;
+    return zorvane::bench::RunWithRatios(
+        argc, argv,
+        {
+            RatioRow{"display translation 16 MP / memcpy", "BM_UpdateDisplayTranslator",
+                     "BM_MemcpyFrame"},
+            RatioRow{"render 1080p 1:1 (ms)", "BM_Render1080p/0", nullptr, 0.8},
+            RatioRow{"render 1080p 1:1 / plain lookup map", "BM_Render1080p/0", "BM_LutMap1080p"},
+            RatioRow{"render 1080p zoomed out / plain lookup map", "BM_Render1080p/-1",
+                     "BM_LutMap1080p"},
+            RatioRow{"render 1080p 2:1 / plain lookup map", "BM_Render1080p/2", "BM_LutMap1080p"},
+        });
+}
