@@ -4,14 +4,18 @@
 // measured in this same process.
 //
 // The machine the benchmarks run on is shared, so wall-clock means swing with the load. Each
-// row therefore shows two ratios:
+// row therefore shows three ratios:
 // - "best": the fastest single iteration of each side (wall-clock, timed by TimeEach), the
 //   nearest thing to an idle machine; for work split over two threads this is the figure a
 //   user sees when both cores are free;
 // - "cpu": the CPU time per iteration (of the whole process where a benchmark measures process
-//   time, that is all the work both threads did), median over repetitions.
+//   time, that is all the work both threads did), median over repetitions;
+// - "main": the CPU time of the calling thread alone per iteration. For single-threaded work
+//   it is the same as "cpu"; for work split in two equal halves it is what the caller waits
+//   on an idle two-core machine, less the wait for the helper to finish its half.
 
 #include <benchmark/benchmark.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -22,6 +26,12 @@
 #include <vector>
 
 namespace zorvane::bench {
+
+inline double ThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec * 1e-6;
+}
 
 // Runs work() once per iteration, timing each run on its own; prepare() runs before each one
 // outside the timing. The fastest run goes into the counter "best_ms".
@@ -81,6 +91,8 @@ public:
             for (const auto& [name, counter] : r.counters) e.counters[name] = counter.value;
             auto best = r.counters.find("best_ms");
             if (best != r.counters.end()) e.best = std::min(e.best, best->second.value);
+            auto main = r.counters.find("main_ms");
+            if (main != r.counters.end()) e.main.push_back(main->second.value);
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -138,7 +150,8 @@ public:
 
 private:
     struct Entry {
-        std::vector<double> cpu;  // seconds per iteration, one per repetition
+        std::vector<double> cpu;   // seconds per iteration, one per repetition
+        std::vector<double> main;  // milliseconds of the calling thread per iteration
         double best = std::numeric_limits<double>::infinity();
         std::map<std::string, double> counters;
     };

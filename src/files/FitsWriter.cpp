@@ -111,20 +111,25 @@ bool FitsWriter::Write(const std::string& path, const std::uint16_t* pixels, int
     std::size_t filled = kBlockSize / 2;
     bool ok = true;
 
-    // Rows bottom-up: the last buffer row becomes FITS row 1.
-    for (std::size_t row = static_cast<std::size_t>(height); ok && row-- > 0;) {
-        const std::uint16_t* src = pixels + row * rowPixels;
-        std::size_t left = rowPixels;
-        while (left > 0) {
-            const std::size_t n = std::min(left, chunk - filled);
-            ConvertPixels(src, buffer.get() + filled, n);
-            src += n;
-            left -= n;
-            filled += n;
-            if (filled == chunk) {
-                if (!(ok = file.Write(buffer.get(), filled * 2))) break;
-                filled = 0;
-            }
+    // The last buffer row becomes FITS row 1. Each chunk's rows are converted top-down, in the
+    // order they lie in memory, each into its slot counted from the chunk's far end.
+    for (std::size_t first = 0; ok && first < count;) {
+        const std::size_t last = std::min(count, first + (chunk - filled));  // file pixels
+        const std::size_t lowRow = first / rowPixels, highRow = (last - 1) / rowPixels;
+        for (std::size_t fileRow = highRow + 1; fileRow-- > lowRow;) {
+            const std::size_t rowStart = fileRow * rowPixels;
+            const std::size_t from = std::max(rowStart, first);
+            const std::size_t to = std::min(rowStart + rowPixels, last);
+            const std::uint16_t* src =
+                pixels + (static_cast<std::size_t>(height) - 1 - fileRow) * rowPixels;
+            ConvertPixels(src + (from - rowStart), buffer.get() + filled + (from - first),
+                          to - from);
+        }
+        filled += last - first;
+        first = last;
+        if (filled == chunk) {
+            ok = file.Write(buffer.get(), filled * 2);
+            filled = 0;
         }
     }
     if (ok) {

@@ -3,9 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/SplitWork.h"
+
 namespace zorvane {
 
 namespace {
+
+// Frames from this size on are filled by two threads, each taking half the rows.
+constexpr int64_t kTwoThreadPixels = int64_t{1} << 20;
+inline bool IsLarge(int width, int height) {
+    return int64_t{width} * height >= kTwoThreadPixels;
+}
 
 // Neighbour index before and after i in a line of n, mirrored at the ends. A line of one has no
 // neighbour at all, so the pixel stands in for it.
@@ -67,12 +75,10 @@ void RggbPairs(const uint16_t* __restrict up, const uint16_t* __restrict cur,
     }
 }
 
-}  // namespace
-
-void FillRggb(const uint16_t* src, int width, int height, int offsetX, int offsetY, uint16_t* out) {
-    if (!src || !out || width <= 0 || height <= 0) return;
+void FillRggbRows(const uint16_t* src, int width, int height, int offsetX, int offsetY,
+                  uint16_t* out, int rowBegin, int rowEnd) {
     const size_t w = static_cast<size_t>(width);
-    for (int r = 0; r < height; ++r) {
+    for (int r = rowBegin; r < rowEnd; ++r) {
         const uint16_t* up = src + static_cast<size_t>(Before(r, height)) * w;
         const uint16_t* cur = src + static_cast<size_t>(r) * w;
         const uint16_t* dn = src + static_cast<size_t>(After(r, height)) * w;
@@ -102,6 +108,15 @@ void FillRggb(const uint16_t* src, int width, int height, int offsetX, int offse
     }
 }
 
+}  // namespace
+
+void FillRggb(const uint16_t* src, int width, int height, int offsetX, int offsetY, uint16_t* out) {
+    if (!src || !out || width <= 0 || height <= 0) return;
+    SplitInTwo(size_t(height), IsLarge(width, height), [&](int, size_t begin, size_t end) {
+        FillRggbRows(src, width, height, offsetX, offsetY, out, int(begin), int(end));
+    });
+}
+
 namespace {
 
 // Members of the four colour groups of the 2 × 4 pattern, by site k = column phase + 2 × row
@@ -119,13 +134,10 @@ inline uint16_t ClampChannel(float v) {
     return static_cast<uint16_t>(static_cast<int32_t>(v));
 }
 
-}  // namespace
-
-void FillFourRow(const uint16_t* src, int width, int height, int offsetX, int offsetY,
-                 uint16_t* out) {
-    if (!src || !out || width <= 0 || height <= 0) return;
+void FillFourRowRows(const uint16_t* src, int width, int height, int offsetX, int offsetY,
+                     uint16_t* out, int rowBegin, int rowEnd) {
     const size_t w = static_cast<size_t>(width);
-    for (int r = 0; r < height; ++r) {
+    for (int r = rowBegin; r < rowEnd; ++r) {
         const int r0 = std::max(0, r - 1);
         const int r1 = std::min(height - 1, r + 1);
         for (int c = 0; c < width; ++c) {
@@ -166,6 +178,16 @@ void FillFourRow(const uint16_t* src, int width, int height, int offsetX, int of
             o[2] = ClampChannel(static_cast<float>(y) * s);
         }
     }
+}
+
+}  // namespace
+
+void FillFourRow(const uint16_t* src, int width, int height, int offsetX, int offsetY,
+                 uint16_t* out) {
+    if (!src || !out || width <= 0 || height <= 0) return;
+    SplitInTwo(size_t(height), IsLarge(width, height), [&](int, size_t begin, size_t end) {
+        FillFourRowRows(src, width, height, offsetX, offsetY, out, int(begin), int(end));
+    });
 }
 
 void FillGrey(const uint16_t* src, int width, int height, uint16_t* out) {

@@ -4,16 +4,46 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/SplitWork.h"
+
 namespace zorvane {
 
 namespace {
 constexpr int kValues = 65536;
-constexpr int kPartials = 3;  // histograms counted alongside the main one
+constexpr int kLanes = 4;            // histograms one thread counts into side by side
+constexpr int kCounts = 2 * kLanes;  // two threads' worth; the first is the result
+constexpr size_t kTwoThreadPixels = size_t{2} << 20;  // interiors this large use two threads
+
+// Counts interior rows [r0, r1) into four histograms and widens range to the values seen. Each
+// row's range is found first, a quick vector pass that also brings the row into the cache; then
+// its pixels are counted four abreast, so that runs of equal values do not wait on one another.
+void CountRows(const ImageFrame& frame, int r0, int r1, uint32_t* const* h, ValueRange& range) {
+    const int w = frame.Width;
+    const int cols = w - 2;
+    uint16_t low = 0xFFFF, high = 0;
+    uint32_t *h0 = h[0], *h1 = h[1], *h2 = h[2], *h3 = h[3];
+    for (int r = r0; r < r1; ++r) {
+        const uint16_t* p = frame.Pixels.get() + size_t(r) * w + 1;
+        for (int c = 0; c < cols; ++c) {
+            low = std::min(low, p[c]);
+            high = std::max(high, p[c]);
+        }
+        int c = 0;
+        for (; c + 4 <= cols; c += 4) {
+            ++h0[p[c]];
+            ++h1[p[c + 1]];
+            ++h2[p[c + 2]];
+            ++h3[p[c + 3]];
+        }
+        for (; c < cols; ++c) ++h0[p[c]];
+    }
+    if (r1 > r0 && cols > 0) range.Add({low, high});
+}
 }  // namespace
 
 DisplayTranslator::DisplayTranslator()
     : histogram_(new uint32_t[kValues]()),
-      partials_(new uint32_t[size_t(kPartials) * kValues]()),
+      partials_(new uint32_t[size_t(kCounts - 1) * kValues]()),
       gammaTable_(new uint8_t[kGammaSteps + 1]()),
       lut_(new uint8_t[kValues]) {
     for (int v = 0; v < kValues; ++v) lut_[v] = static_cast<uint8_t>(v >> 8);
@@ -40,30 +70,37 @@ float DisplayTranslator::GammaFromLogValue(float logValue) {
 
 // Counts the frame without its one-pixel border. Returns false when the interior is too small
 // to give meaningful percentiles (16 pixels or fewer).
+//
+// Only the values a frame uses are touched: the counts are zero outside counted_, so clearing,
+// merging and the percentile scans cover that range alone. Large frames are counted by two
+// threads, four histograms each, and merged here.
 bool DisplayTranslator::CountInterior(const ImageFrame& frame) {
-    uint32_t* h0 = histogram_.get();
-    std::memset(h0, 0, sizeof(uint32_t) * kValues);
+    uint32_t* h[kCounts];
+    h[0] = histogram_.get();
+    for (int i = 1; i < kCounts; ++i) h[i] = partials_.get() + size_t(i - 1) * kValues;
+    if (counted_.low <= counted_.high) {
+        const size_t span = sizeof(uint32_t) * size_t(counted_.high - counted_.low + 1);
+        for (uint32_t* hi : h) std::memset(hi + counted_.low, 0, span);
+    }
+    counted_ = {};
     const int64_t n = int64_t(frame.Width - 2) * int64_t(frame.Height - 2);
     if (n <= 16) return false;
 
-    uint32_t* h1 = partials_.get();
-    uint32_t* h2 = h1 + kValues;
-    uint32_t* h3 = h2 + kValues;
-    std::memset(h1, 0, sizeof(uint32_t) * kPartials * kValues);
-    const int w = frame.Width;
-    const int cols = w - 2;
-    for (int r = 1; r < frame.Height - 1; ++r) {
-        const uint16_t* p = frame.Pixels.get() + size_t(r) * w + 1;
-        int c = 0;
-        for (; c + 4 <= cols; c += 4) {
-            ++h0[p[c]];
-            ++h1[p[c + 1]];
-            ++h2[p[c + 2]];
-            ++h3[p[c + 3]];
-        }
-        for (; c < cols; ++c) ++h0[p[c]];
+    ValueRange parts[2];
+    const int rows = frame.Height - 2;
+    SplitInTwo(size_t(rows), size_t(n) >= kTwoThreadPixels,
+               [&](int part, size_t begin, size_t end) {
+                   CountRows(frame, 1 + int(begin), 1 + int(end), h + part * kLanes, parts[part]);
+               });
+    counted_ = parts[0];
+    counted_.Add(parts[1]);
+    const bool second = parts[1].low <= parts[1].high;
+    uint32_t* h0 = h[0];
+    for (int v = counted_.low; v <= counted_.high; ++v) {
+        uint32_t sum = h0[v] + h[1][v] + h[2][v] + h[3][v];
+        if (second) sum += h[4][v] + h[5][v] + h[6][v] + h[7][v];
+        h0[v] = sum;
     }
-    for (int v = 0; v < kValues; ++v) h0[v] += h1[v] + h2[v] + h3[v];
     return true;
 }
 
@@ -78,14 +115,32 @@ void DisplayTranslator::BuildGammaTable(float exponent) {
 }
 
 void DisplayTranslator::BuildLut() {
+    const LutKey key{black_, white_, gammaExponent_, negative_};
+    if (lutKey_ && *lutKey_ == key) return;
+    lutKey_ = key;
     const float s = static_cast<float>(4096.0 / ((white_ - black_) + 0.0001));
     const uint8_t* gamma = gammaTable_.get();
-    for (int v = 0; v < kValues; ++v) {
-        int k = static_cast<int>(float(v - black_) * s);
-        k = std::clamp(k, 0, kGammaSteps);
-        if (negative_) k = kGammaSteps - k;
-        lut_[v] = gamma[k];
+    uint8_t* lut = lut_.get();
+    if (white_ <= black_) {
+        for (int v = 0; v < kValues; ++v) {
+            int k = static_cast<int>(float(v - black_) * s);
+            k = std::clamp(k, 0, kGammaSteps);
+            if (negative_) k = kGammaSteps - k;
+            lut[v] = gamma[k];
+        }
+        return;
     }
+    // With white above black the step s is positive and (v - black) * s rises with v: below
+    // black it clamps to 0, and from the first value that reaches the top step on it clamps
+    // there. Only the ramp between needs working out.
+    std::memset(lut, gamma[negative_ ? kGammaSteps : 0], size_t(black_));
+    int v = black_;
+    for (; v < kValues; ++v) {
+        const int k = static_cast<int>(float(v - black_) * s);
+        if (k >= kGammaSteps) break;
+        lut[v] = gamma[negative_ ? kGammaSteps - k : k];
+    }
+    std::memset(lut + v, gamma[negative_ ? 0 : kGammaSteps], size_t(kValues - v));
 }
 
 DisplayTranslator::Levels DisplayTranslator::Update(const ImageFrame& frame) {
@@ -95,7 +150,7 @@ DisplayTranslator::Levels DisplayTranslator::Update(const ImageFrame& frame) {
         const uint64_t t = uint64_t(n >> 10) + 1;
         const uint32_t* h = histogram_.get();
         uint64_t sum = 0;
-        for (int v = 0; v < kValues; ++v) {
+        for (int v = counted_.low; v <= counted_.high; ++v) {
             sum += h[v];
             if (sum >= t) {
                 lv.low = v;
@@ -103,7 +158,7 @@ DisplayTranslator::Levels DisplayTranslator::Update(const ImageFrame& frame) {
             }
         }
         sum = 0;
-        for (int v = kValues - 1; v >= 0; --v) {
+        for (int v = counted_.high; v >= counted_.low; --v) {
             sum += h[v];
             if (sum >= t) {
                 lv.high = v;

@@ -2,16 +2,27 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "view/ImageFrame.h"
 
 namespace zorvane {
 
+// A range of 16-bit values; empty while low > high.
+struct ValueRange {
+    int low = 65536;
+    int high = -1;
+    void Add(const ValueRange& o) {
+        if (o.low < low) low = o.low;
+        if (o.high > high) high = o.high;
+    }
+};
+
 // Turns 16-bit frame values into 8-bit screen grey levels: black and white levels (taken from
 // the frame's histogram while auto stretch is on), a gamma curve and the negative switch, all
 // folded into one 65536-entry lookup table that the renderer applies per pixel.
 class DisplayTranslator {
-  public:
+public:
     static constexpr int kGammaSteps = 4096;
 
     DisplayTranslator();
@@ -50,7 +61,7 @@ class DisplayTranslator {
     static float LogValueFromGamma(float gamma);
     static float GammaFromLogValue(float logValue);
 
-  private:
+private:
     bool CountInterior(const ImageFrame& frame);
     void BuildGammaTable(float exponent);
     void BuildLut();
@@ -64,9 +75,19 @@ class DisplayTranslator {
     std::unique_ptr<uint32_t[]> histogram_;
     // Extra histograms counted in parallel, so runs of equal values do not wait on one another.
     std::unique_ptr<uint32_t[]> partials_;
+    // Values the last count touched; every histogram is zero outside them.
+    ValueRange counted_;
     std::unique_ptr<uint8_t[]> gammaTable_;
     float gammaExponent_ = -1.0f;
     std::unique_ptr<uint8_t[]> lut_;
+    // What the lookup table was last built from; none while it holds the initial table.
+    struct LutKey {
+        int black, white;
+        float exponent;
+        bool negative;
+        friend bool operator==(const LutKey&, const LutKey&) = default;
+    };
+    std::optional<LutKey> lutKey_;
 };
 
 }  // namespace zorvane

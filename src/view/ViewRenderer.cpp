@@ -69,6 +69,32 @@ inline void GreyRow(uint8_t* out, const uint16_t* src, const int* cols, int coun
     }
 }
 
+// The same for a run of neighbouring frame pixels (1:1), four pixels to three whole words.
+inline void GreyRunRow(uint8_t* out, const uint16_t* src, int count, const uint8_t* lut,
+                       bool night) {
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const uint32_t g0 = lut[src[i]], g1 = lut[src[i + 1]], g2 = lut[src[i + 2]],
+                       g3 = lut[src[i + 3]];
+        uint32_t w[3];
+        if (!night) {
+            w[0] = g0 * 0x010101u | g1 << 24;
+            w[1] = g1 * 0x0101u | g2 * 0x01010000u;
+            w[2] = g2 | g3 * 0x01010100u;
+        } else {
+            w[0] = g0 << 16;
+            w[1] = g1 << 8;
+            w[2] = g2 | g3 << 24;
+        }
+        std::memcpy(out + size_t(i) * 3, w, 12);
+    }
+    for (; i < count; ++i) {
+        const uint8_t g = lut[src[i]];
+        out[i * 3] = out[i * 3 + 1] = night ? 0 : g;
+        out[i * 3 + 2] = g;
+    }
+}
+
 inline void ColourRow(uint8_t* out, const uint16_t* src, const int* cols, int count,
                       const uint8_t* lut, bool grey, bool night) {
     for (int i = 0; i < count; ++i) {
@@ -123,6 +149,9 @@ void ViewRenderer::Render(const RenderSource& src, const ViewGeometry& geo, View
 
     const int count = x1 - x0;
     const bool colour = src.colourBuffer != nullptr;
+    // At 1:1 the columns are one run of neighbours and need no table.
+    bool run = true;
+    for (int i = 1; i < count && run; ++i) run = columns_[i] == columns_[0] + i;
     uint8_t* bits = bmp.Bits();
     const size_t stride = size_t(bmp.Stride());
     const size_t rowBytes = size_t(count) * 3;
@@ -139,6 +168,9 @@ void ViewRenderer::Render(const RenderSource& src, const ViewGeometry& geo, View
         if (colour)
             ColourRow(out, src.colourBuffer + size_t(r) * f.Width * 3, columns_.data(), count,
                       src.lut, src.luminance, src.nightVision);
+        else if (run)
+            GreyRunRow(out, f.Pixels.get() + size_t(r) * f.Width + columns_[0], count, src.lut,
+                       src.nightVision);
         else
             GreyRow(out, f.Pixels.get() + size_t(r) * f.Width, columns_.data(), count, src.lut,
                     src.nightVision);

@@ -90,6 +90,29 @@ TEST(FitsWriterTest, DataEndingOnABlockBoundaryGetsNoExtraBlock) {
     }
 }
 
+TEST(FitsWriterTest, EveryPixelAcrossChunkSeams) {
+    // Rows are converted a chunk at a time; check every value of frames whose rows straddle the
+    // chunks, and of one whose rows are longer than a chunk, and the zero fill after them.
+    TempDir dir;
+    FitsWriter writer;
+    for (auto [w, h] : {std::pair{1001, 300}, std::pair{140001, 3}}) {
+        std::vector<std::uint16_t> pixels(std::size_t(w) * h);
+        for (std::size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = static_cast<std::uint16_t>(i * 2654435761u >> 7);
+        ASSERT_TRUE(writer.Write(dir / "e.fit", pixels.data(), w, h));
+        const std::string file = ReadBytes(dir / "e.fit");
+        const std::size_t data = pixels.size() * 2;
+        ASSERT_EQ(file.size(), 2880 + (data + 2879) / 2880 * 2880);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const std::size_t at = 2880 + 2u * ((std::size_t(h) - 1 - y) * w + x);
+                const unsigned v = (Byte(file, at) ^ 0x80u) << 8 | Byte(file, at + 1);
+                ASSERT_EQ(v, pixels[std::size_t(y) * w + x]) << w << ": " << x << "," << y;
+            }
+        for (std::size_t i = 2880 + data; i < file.size(); ++i) ASSERT_EQ(Byte(file, i), 0u);
+    }
+}
+
 TEST(FitsWriterTest, KeepsTwentyPairsAndCutsOversizedTexts) {
     FitsWriter writer;
     for (int i = 0; i < 22; ++i)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <random>
@@ -109,6 +110,28 @@ TEST(ColourPreviewFillTest, RggbRowRunsAgreeWithSinglePixels) {
                         << "width " << w << " code " << code << " at " << c << "," << r;
                 }
             }
+        }
+    }
+}
+
+TEST(ColourPreviewFillTest, LargeFramesAgreeRowByRowWithStrips) {
+    // Large frames are filled by two threads, half the rows each. A row's colours depend only on
+    // the rows either side of it, so each row must come out as the middle row of that three-row
+    // strip filled on its own, also where the halves meet.
+    const int w = 1024, h = 1030;
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> value(0, 65535);
+    std::vector<uint16_t> mosaic(size_t(w) * h);
+    for (auto& v : mosaic) v = static_cast<uint16_t>(value(rng));
+    for (auto [fill, rowPhases] : {std::pair{&FillRggb, 2}, std::pair{&FillFourRow, 4}}) {
+        const auto out = Fill(fill, mosaic, w, h, 1, 1);
+        for (int r : {1, h / 2 - 1, h / 2, h / 2 + 1, h - 2}) {
+            const std::vector<uint16_t> strip(mosaic.begin() + size_t(r - 1) * w,
+                                              mosaic.begin() + size_t(r + 2) * w);
+            const auto one = Fill(fill, strip, w, 3, 1, r % rowPhases);
+            ASSERT_TRUE(std::equal(one.begin() + size_t(w) * 3, one.begin() + size_t(w) * 6,
+                                   out.begin() + size_t(r) * w * 3))
+                << "row " << r << (fill == FillRggb ? " rggb" : " four-row");
         }
     }
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <vector>
 
 #include "view/DisplayTranslator.h"
@@ -121,6 +123,70 @@ TEST(DisplayTranslator, LookupTableRamps) {
     EXPECT_EQ(t.Lut()[0], 255);
     EXPECT_EQ(t.Lut()[4096], 0);
     EXPECT_GT(t.Lut()[1000], t.Lut()[3000]);
+}
+
+// The counting keeps its histograms zero outside the values a frame used and splits large
+// frames over two threads; from frame to frame the result must still be a plain count.
+TEST(DisplayTranslator, EachFrameIsCountedAfreshAtAnySize) {
+    std::mt19937 rng(3);
+    auto frame = [&](int w, int h, int lo, int hi) {
+        ImageFrame f = Frame(w, h, 0);
+        std::uniform_int_distribution<int> value(lo, hi);
+        for (int i = 0; i < w * h; ++i) f.Pixels[i] = uint16_t(value(rng));
+        return f;
+    };
+    std::vector<ImageFrame> frames;
+    frames.push_back(frame(300, 200, 0, 65535));
+    frames.push_back(frame(120, 90, 1000, 1010));
+    frames.push_back(frame(1600, 1400, 900, 1100));  // two threads
+    Put(frames.back(), 3, 2, 65535);                 // a lone hot pixel in the first rows
+    Put(frames.back(), 1500, 1390, 7);               // and a cold one in the last
+    frames.push_back(frame(300, 200, 40000, 40001));
+    frames.push_back(frame(6, 6, 5, 6));  // too few pixels: an empty histogram
+
+    DisplayTranslator t;
+    for (const ImageFrame& f : frames) {
+        std::vector<uint32_t> want(65536, 0);
+        for (int r = 1; r < f.Height - 1; ++r)
+            for (int c = 1; c < f.Width - 1; ++c) ++want[f.At(c, r)];
+        if (f.Width <= 6) std::fill(want.begin(), want.end(), 0);
+        DisplayTranslator::Levels levels{0, 1};
+        const uint64_t n = uint64_t(f.Width - 2) * (f.Height - 2), limit = (n >> 10) + 1;
+        if (f.Width > 6) {
+            uint64_t sum = 0;
+            for (levels.low = 0; (sum += want[levels.low]) < limit;) ++levels.low;
+            sum = 0;
+            for (levels.high = 65535; (sum += want[levels.high]) < limit;) --levels.high;
+        }
+        ASSERT_EQ(t.Update(f), levels) << f.Width;
+        ASSERT_TRUE(std::equal(want.begin(), want.end(), t.Histogram())) << f.Width;
+    }
+}
+
+// The table is only worked out between the levels; everything must still follow the formula.
+TEST(DisplayTranslator, LookupTableFollowsTheFormulaEverywhere) {
+    struct Case {
+        int black, white;
+        float gamma;
+        bool negative;
+    };
+    DisplayTranslator t;
+    t.SetAutoStretch(false);
+    for (const Case& c :
+         {Case{0, 1, 1.0f, false}, Case{1000, 1010, 2.0f, false}, Case{1000, 1010, 2.0f, true},
+          Case{30000, 64000, 0.4f, true}, Case{65534, 65535, 1.0f, false},
+          Case{0, 65535, 1.5f, false}, Case{5000, 200, 1.0f, false}, Case{5000, 200, 1.0f, true}}) {
+        t.SetLevels(c.black, c.white);
+        t.SetGamma(c.gamma);
+        t.SetNegative(c.negative);
+        t.Update(ImageFrame{});
+        const float s = static_cast<float>(4096.0 / ((c.white - c.black) + 0.0001));
+        for (int v = 0; v < 65536; ++v) {
+            int k = std::clamp(static_cast<int>(float(v - c.black) * s), 0, 4096);
+            if (c.negative) k = 4096 - k;
+            ASSERT_EQ(t.Lut()[v], t.GammaTable()[k]) << c.black << "-" << c.white << " at " << v;
+        }
+    }
 }
 
 TEST(DisplayTranslator, InitialTableIsTheHighByte) {

@@ -116,6 +116,22 @@ TEST(ViewRenderer, NightVisionDrawsInRedOnly) {
     EXPECT_EQ(s.At(3, 2), (Bgr{0, 0, 24}));
 }
 
+TEST(ViewRenderer, OneToOneRowsOfAnyWidth) {
+    // At 1:1 rows are drawn four pixels at a time; the pixels left over go one by one.
+    for (bool night : {false, true}) {
+        Scene s(7, 2, 7, 2);
+        s.src.nightVision = night;
+        s.Render();
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 7; ++x) {
+                const int v = 10 * y + x + 1;
+                const Bgr want = night ? Bgr{0, 0, v} : Scene::Grey(v);
+                ASSERT_EQ(s.At(x, y), want) << x << "," << y;
+            }
+        EXPECT_EQ(s.bmp.Row(0)[21], 0);  // the row's padding byte
+    }
+}
+
 TEST(ViewRenderer, ColourBufferThroughTheTable) {
     Scene s(2, 1, 2, 1);
     // Pixel 0: blue 40, green 80, red 200; pixel 1: blue 4, green 8, red 12.
