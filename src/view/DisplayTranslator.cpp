@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "core/SplitWork.h"
@@ -12,22 +13,16 @@ namespace {
 constexpr int kValues = 65536;
 constexpr int kLanes = 4;            // histograms one thread counts into side by side
 constexpr int kCounts = 2 * kLanes;  // two threads' worth; the first is the result
-constexpr size_t kTwoThreadPixels = size_t{2} << 20;  // interiors this large use two threads
+constexpr size_t kTwoThreadPixels = size_t{4} << 20;  // interiors this large use two threads
 
-// Counts interior rows [r0, r1) into four histograms and widens range to the values seen. Each
-// row's range is found first, a quick vector pass that also brings the row into the cache; then
-// its pixels are counted four abreast, so that runs of equal values do not wait on one another.
-void CountRows(const ImageFrame& frame, int r0, int r1, uint32_t* const* h, ValueRange& range) {
+// Counts interior rows [r0, r1) into four histograms, four pixels abreast, so that runs of
+// equal values do not wait on one another.
+void CountRows(const ImageFrame& frame, int r0, int r1, uint32_t* const* h) {
     const int w = frame.Width;
     const int cols = w - 2;
-    uint16_t low = 0xFFFF, high = 0;
     uint32_t *h0 = h[0], *h1 = h[1], *h2 = h[2], *h3 = h[3];
     for (int r = r0; r < r1; ++r) {
         const uint16_t* p = frame.Pixels.get() + size_t(r) * w + 1;
-        for (int c = 0; c < cols; ++c) {
-            low = std::min(low, p[c]);
-            high = std::max(high, p[c]);
-        }
         int c = 0;
         for (; c + 4 <= cols; c += 4) {
             ++h0[p[c]];
@@ -37,7 +32,6 @@ void CountRows(const ImageFrame& frame, int r0, int r1, uint32_t* const* h, Valu
         }
         for (; c < cols; ++c) ++h0[p[c]];
     }
-    if (r1 > r0 && cols > 0) range.Add({low, high});
 }
 }  // namespace
 
@@ -69,37 +63,33 @@ float DisplayTranslator::GammaFromLogValue(float logValue) {
 }
 
 // Counts the frame without its one-pixel border. Returns false when the interior is too small
-// to give meaningful percentiles (16 pixels or fewer).
-//
-// Only the values a frame uses are touched: the counts are zero outside counted_, so clearing,
-// merging and the percentile scans cover that range alone. Large frames are counted by two
-// threads, four histograms each, and merged here.
+// to give meaningful percentiles (16 pixels or fewer). Large frames are counted by two threads,
+// four histograms each, and merged here.
 bool DisplayTranslator::CountInterior(const ImageFrame& frame) {
     uint32_t* h[kCounts];
     h[0] = histogram_.get();
     for (int i = 1; i < kCounts; ++i) h[i] = partials_.get() + size_t(i - 1) * kValues;
-    if (counted_.low <= counted_.high) {
-        const size_t span = sizeof(uint32_t) * size_t(counted_.high - counted_.low + 1);
-        for (uint32_t* hi : h) std::memset(hi + counted_.low, 0, span);
-    }
-    counted_ = {};
+    // Only the histograms the last count used hold anything.
+    for (int i = 0; i < usedCounts_; ++i) std::memset(h[i], 0, sizeof(uint32_t) * kValues);
+    usedCounts_ = 1;
     const int64_t n = int64_t(frame.Width - 2) * int64_t(frame.Height - 2);
     if (n <= 16) return false;
 
-    ValueRange parts[2];
     const int rows = frame.Height - 2;
+    bool split = false;
     SplitInTwo(size_t(rows), size_t(n) >= kTwoThreadPixels,
                [&](int part, size_t begin, size_t end) {
-                   CountRows(frame, 1 + int(begin), 1 + int(end), h + part * kLanes, parts[part]);
+                   if (part == 1) split = true;
+                   CountRows(frame, 1 + int(begin), 1 + int(end), h + part * kLanes);
                });
-    counted_ = parts[0];
-    counted_.Add(parts[1]);
-    const bool second = parts[1].low <= parts[1].high;
-    uint32_t* h0 = h[0];
-    for (int v = counted_.low; v <= counted_.high; ++v) {
-        uint32_t sum = h0[v] + h[1][v] + h[2][v] + h[3][v];
-        if (second) sum += h[4][v] + h[5][v] + h[6][v] + h[7][v];
-        h0[v] = sum;
+    usedCounts_ = split ? kCounts : kLanes;
+    uint32_t *h0 = h[0], *h1 = h[1], *h2 = h[2], *h3 = h[3];
+    if (split) {
+        const uint32_t *h4 = h[4], *h5 = h[5], *h6 = h[6], *h7 = h[7];
+        for (int v = 0; v < kValues; ++v)
+            h0[v] += h1[v] + h2[v] + h3[v] + h4[v] + h5[v] + h6[v] + h7[v];
+    } else {
+        for (int v = 0; v < kValues; ++v) h0[v] += h1[v] + h2[v] + h3[v];
     }
     return true;
 }
@@ -150,7 +140,7 @@ DisplayTranslator::Levels DisplayTranslator::Update(const ImageFrame& frame) {
         const uint64_t t = uint64_t(n >> 10) + 1;
         const uint32_t* h = histogram_.get();
         uint64_t sum = 0;
-        for (int v = counted_.low; v <= counted_.high; ++v) {
+        for (int v = 0; v < kValues; ++v) {
             sum += h[v];
             if (sum >= t) {
                 lv.low = v;
@@ -158,7 +148,7 @@ DisplayTranslator::Levels DisplayTranslator::Update(const ImageFrame& frame) {
             }
         }
         sum = 0;
-        for (int v = counted_.high; v >= counted_.low; --v) {
+        for (int v = kValues - 1; v >= 0; --v) {
             sum += h[v];
             if (sum >= t) {
                 lv.high = v;

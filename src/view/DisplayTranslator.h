@@ -8,16 +8,6 @@
 
 namespace zorvane {
 
-// A range of 16-bit values; empty while low > high.
-struct ValueRange {
-    int low = 65536;
-    int high = -1;
-    void Add(const ValueRange& o) {
-        if (o.low < low) low = o.low;
-        if (o.high > high) high = o.high;
-    }
-};
-
 // Turns 16-bit frame values into 8-bit screen grey levels: black and white levels (taken from
 // the frame's histogram while auto stretch is on), a gamma curve and the negative switch, all
 // folded into one 65536-entry lookup table that the renderer applies per pixel.
@@ -75,8 +65,9 @@ private:
     std::unique_ptr<uint32_t[]> histogram_;
     // Extra histograms counted in parallel, so runs of equal values do not wait on one another.
     std::unique_ptr<uint32_t[]> partials_;
-    // Values the last count touched; every histogram is zero outside them.
-    ValueRange counted_;
+    // How many of the histograms (the result first, then the partials) the last count used;
+    // the others are all zero.
+    int usedCounts_ = 1;
     std::unique_ptr<uint8_t[]> gammaTable_;
     float gammaExponent_ = -1.0f;
     std::unique_ptr<uint8_t[]> lut_;

@@ -69,29 +69,32 @@ inline void GreyRow(uint8_t* out, const uint16_t* src, const int* cols, int coun
     }
 }
 
-// The same for a run of neighbouring frame pixels (1:1), four pixels to three whole words.
+// The same for a run of neighbouring frame pixels (1:1): four pixels make three whole words.
 inline void GreyRunRow(uint8_t* out, const uint16_t* src, int count, const uint8_t* lut,
                        bool night) {
+    auto put = [](uint8_t* at, uint32_t word) { std::memcpy(at, &word, 4); };
     int i = 0;
-    for (; i + 4 <= count; i += 4) {
-        const uint32_t g0 = lut[src[i]], g1 = lut[src[i + 1]], g2 = lut[src[i + 2]],
-                       g3 = lut[src[i + 3]];
-        uint32_t w[3];
-        if (!night) {
-            w[0] = g0 * 0x010101u | g1 << 24;
-            w[1] = g1 * 0x0101u | g2 * 0x01010000u;
-            w[2] = g2 | g3 * 0x01010100u;
-        } else {
-            w[0] = g0 << 16;
-            w[1] = g1 << 8;
-            w[2] = g2 | g3 << 24;
+    if (!night) {
+        for (; i + 4 <= count; i += 4, out += 12) {
+            const uint32_t g0 = lut[src[i]], g1 = lut[src[i + 1]], g2 = lut[src[i + 2]],
+                           g3 = lut[src[i + 3]];
+            put(out, g0 * 0x010101u | g1 << 24);
+            put(out + 4, g1 * 0x0101u | g2 * 0x01010000u);
+            put(out + 8, g2 | g3 * 0x01010100u);
         }
-        std::memcpy(out + size_t(i) * 3, w, 12);
+    } else {
+        for (; i + 4 <= count; i += 4, out += 12) {
+            const uint32_t g0 = lut[src[i]], g1 = lut[src[i + 1]], g2 = lut[src[i + 2]],
+                           g3 = lut[src[i + 3]];
+            put(out, g0 << 16);
+            put(out + 4, g1 << 8);
+            put(out + 8, g2 | g3 << 24);
+        }
     }
-    for (; i < count; ++i) {
+    for (; i < count; ++i, out += 3) {
         const uint8_t g = lut[src[i]];
-        out[i * 3] = out[i * 3 + 1] = night ? 0 : g;
-        out[i * 3 + 2] = g;
+        out[0] = out[1] = night ? 0 : g;
+        out[2] = g;
     }
 }
 

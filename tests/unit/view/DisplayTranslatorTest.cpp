@@ -138,9 +138,9 @@ TEST(DisplayTranslator, EachFrameIsCountedAfreshAtAnySize) {
     std::vector<ImageFrame> frames;
     frames.push_back(frame(300, 200, 0, 65535));
     frames.push_back(frame(120, 90, 1000, 1010));
-    frames.push_back(frame(1600, 1400, 900, 1100));  // two threads
+    frames.push_back(frame(2200, 2000, 900, 1100));  // two threads
     Put(frames.back(), 3, 2, 65535);                 // a lone hot pixel in the first rows
-    Put(frames.back(), 1500, 1390, 7);               // and a cold one in the last
+    Put(frames.back(), 2100, 1990, 7);               // and a cold one in the last
     frames.push_back(frame(300, 200, 40000, 40001));
     frames.push_back(frame(6, 6, 5, 6));  // too few pixels: an empty histogram
 
