@@ -3,9 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "files/OutputFile.h"
 
@@ -76,6 +81,38 @@ inline void ConvertPixels(const std::uint16_t* src, std::uint16_t* dst, std::siz
     }
 }
 
+// Fills buffer with the file's pixels [from, to), counted from the start of the header block:
+// the header, then the frame's rows from the last to the first, then zeros. The rows of the
+// frame a chunk takes are converted top-down, in the order they lie in memory, each into its
+// slot counted from the chunk's far end. Returns the number of pixels filled.
+std::size_t FillChunk(const char* header, const std::uint16_t* pixels, std::size_t rowPixels,
+                      std::size_t height, std::size_t from, std::size_t to, std::uint16_t* buffer) {
+    constexpr std::size_t headerPixels = FitsWriter::kBlockSize / 2;
+    const std::size_t count = rowPixels * height;
+    std::size_t at = from;
+    if (at < headerPixels) {
+        const std::size_t n = std::min(to, headerPixels) - at;
+        std::memcpy(buffer, header + at * 2, n * 2);
+        at += n;
+    }
+    const std::size_t dataEnd = std::min(to, headerPixels + count);
+    if (at < dataEnd) {
+        const std::size_t first = at - headerPixels, last = dataEnd - headerPixels;
+        std::uint16_t* out = buffer + (at - from);
+        const std::size_t lowRow = first / rowPixels, highRow = (last - 1) / rowPixels;
+        for (std::size_t fileRow = highRow + 1; fileRow-- > lowRow;) {
+            const std::size_t rowStart = fileRow * rowPixels;
+            const std::size_t begin = std::max(rowStart, first);
+            const std::size_t end = std::min(rowStart + rowPixels, last);
+            const std::uint16_t* src = pixels + (height - 1 - fileRow) * rowPixels;
+            ConvertPixels(src + (begin - rowStart), out + (begin - first), end - begin);
+        }
+        at = dataEnd;
+    }
+    if (at < to) std::memset(buffer + (at - from), 0, (to - at) * 2);
+    return to - from;
+}
+
 }  // namespace
 
 bool FitsWriter::Write(const std::string& path, const std::uint16_t* pixels, int width,
@@ -101,53 +138,20 @@ bool FitsWriter::Write(const std::string& path, const std::uint16_t* pixels, int
     OutputFile file;
     if (!file.Open(path)) return false;
 
+    // The file after the header block's place: the header, the converted pixels, zeros to the
+    // end of the last block, written a chunk at a time.
+    const std::size_t headerPixels = kBlockSize / 2;
     const std::size_t dataBytes = count * 2;
     const std::size_t paddedBytes = (dataBytes + kBlockSize - 1) / kBlockSize * kBlockSize;
-    const std::size_t chunk = kChunkPixels;
-    auto buffer = std::make_unique_for_overwrite<std::uint16_t[]>(chunk);
-    // The header leads the first chunk: with whole chunks of a page multiple after it, every
-    // write starts on a page boundary of the file, which the system copies fastest.
-    std::memcpy(buffer.get(), header.Data(), kBlockSize);
-    std::size_t filled = kBlockSize / 2;
-    bool ok = true;
-
-    // The last buffer row becomes FITS row 1. Each chunk's rows are converted top-down, in the
-    // order they lie in memory, each into its slot counted from the chunk's far end.
-    for (std::size_t first = 0; ok && first < count;) {
-        const std::size_t last = std::min(count, first + (chunk - filled));  // file pixels
-        const std::size_t lowRow = first / rowPixels, highRow = (last - 1) / rowPixels;
-        for (std::size_t fileRow = highRow + 1; fileRow-- > lowRow;) {
-            const std::size_t rowStart = fileRow * rowPixels;
-            const std::size_t from = std::max(rowStart, first);
-            const std::size_t to = std::min(rowStart + rowPixels, last);
-            const std::uint16_t* src =
-                pixels + (static_cast<std::size_t>(height) - 1 - fileRow) * rowPixels;
-            ConvertPixels(src + (from - rowStart), buffer.get() + filled + (from - first),
-                          to - from);
-        }
-        filled += last - first;
-        first = last;
-        if (filled == chunk) {
-            ok = file.Write(buffer.get(), filled * 2);
-            filled = 0;
-        }
-    }
-    if (ok) {
-        // Zero fill to the end of the last block; nothing when the data ends on a boundary.
-        std::size_t padding = paddedBytes - dataBytes;
-        char* bytes = reinterpret_cast<char*>(buffer.get());
-        std::size_t used = filled * 2;
-        while (padding > 0) {
-            const std::size_t n = std::min(padding, chunk * 2 - used);
-            std::memset(bytes + used, 0, n);
-            used += n;
-            padding -= n;
-            if (used == chunk * 2 && padding > 0) {
-                if (!file.Write(bytes, used)) break;
-                used = 0;
-            }
-        }
-        if (used > 0) file.Write(bytes, used);
+    const std::size_t streamPixels = headerPixels + paddedBytes / 2;
+    const std::size_t chunks = (streamPixels + kChunkPixels - 1) / kChunkPixels;
+    auto fill = [&](std::size_t k, std::uint16_t* buffer) {
+        return FillChunk(header.Data(), pixels, rowPixels, static_cast<std::size_t>(height),
+                         k * kChunkPixels, std::min(streamPixels, (k + 1) * kChunkPixels), buffer);
+    };
+    auto buffer = std::make_unique_for_overwrite<std::uint16_t[]>(kChunkPixels);
+    for (std::size_t k = 0; k < chunks; ++k) {
+        if (!file.Write(buffer.get(), fill(k, buffer.get()) * 2)) break;
     }
     return file.Finish();
 }

@@ -91,8 +91,8 @@ TEST(FitsWriterTest, DataEndingOnABlockBoundaryGetsNoExtraBlock) {
 }
 
 TEST(FitsWriterTest, EveryPixelAcrossChunkSeams) {
-    // Rows are converted a chunk at a time; check every value of frames whose rows straddle the
-    // chunks, and of one whose rows are longer than a chunk, and the zero fill after them.
+    // Rows are converted a chunk at a time; check every value of frames whose rows straddle
+    // the chunks and of one whose rows are longer than a chunk, and the zero fill after them.
     TempDir dir;
     FitsWriter writer;
     for (auto [w, h] : {std::pair{1001, 300}, std::pair{140001, 3}}) {
