@@ -69,26 +69,25 @@ inline void GreyRow(uint8_t* out, const uint16_t* src, const int* cols, int coun
     }
 }
 
-// The same for a run of neighbouring frame pixels (1:1): four pixels make three whole words.
+// The same for a run of neighbouring frame pixels (1:1): eight pixels make three whole words.
 inline void GreyRunRow(uint8_t* out, const uint16_t* src, int count, const uint8_t* lut,
                        bool night) {
-    auto put = [](uint8_t* at, uint32_t word) { std::memcpy(at, &word, 4); };
+    auto put = [](uint8_t* at, uint64_t word) { std::memcpy(at, &word, 8); };
     int i = 0;
-    if (!night) {
-        for (; i + 4 <= count; i += 4, out += 12) {
-            const uint32_t g0 = lut[src[i]], g1 = lut[src[i + 1]], g2 = lut[src[i + 2]],
-                           g3 = lut[src[i + 3]];
-            put(out, g0 * 0x010101u | g1 << 24);
-            put(out + 4, g1 * 0x0101u | g2 * 0x01010000u);
-            put(out + 8, g2 | g3 * 0x01010100u);
-        }
-    } else {
-        for (; i + 4 <= count; i += 4, out += 12) {
-            const uint32_t g0 = lut[src[i]], g1 = lut[src[i + 1]], g2 = lut[src[i + 2]],
-                           g3 = lut[src[i + 3]];
-            put(out, g0 << 16);
-            put(out + 4, g1 << 8);
-            put(out + 8, g2 | g3 << 24);
+    for (; i + 8 <= count; i += 8, out += 24) {
+        const uint64_t g0 = lut[src[i]], g1 = lut[src[i + 1]], g2 = lut[src[i + 2]],
+                       g3 = lut[src[i + 3]], g4 = lut[src[i + 4]], g5 = lut[src[i + 5]],
+                       g6 = lut[src[i + 6]], g7 = lut[src[i + 7]];
+        if (!night) {
+            // g0 g0 g0 g1 g1 g1 g2 g2 | g2 g3 g3 g3 g4 g4 g4 g5 | g5 g5 g6 g6 g6 g7 g7 g7
+            put(out, g0 * 0x010101u | g1 * 0x010101000000ull | g2 * 0x0101000000000000ull);
+            put(out + 8, g2 | g3 * 0x01010100ull | g4 * 0x0001010100000000ull | g5 << 56);
+            put(out + 16, g5 * 0x0101u | g6 * 0x0000000101010000ull | g7 * 0x0101010000000000ull);
+        } else {
+            // 0 0 g0 0 0 g1 0 0 | g2 0 0 g3 0 0 g4 0 | 0 g5 0 0 g6 0 0 g7
+            put(out, g0 << 16 | g1 << 40);
+            put(out + 8, g2 | g3 << 24 | g4 << 48);
+            put(out + 16, g5 << 8 | g6 << 32 | g7 << 56);
         }
     }
     for (; i < count; ++i, out += 3) {

@@ -117,18 +117,18 @@ TEST(ViewRenderer, NightVisionDrawsInRedOnly) {
 }
 
 TEST(ViewRenderer, OneToOneRowsOfAnyWidth) {
-    // At 1:1 rows are drawn four pixels at a time; the pixels left over go one by one.
+    // At 1:1 rows are drawn eight pixels at a time; the pixels left over go one by one.
     for (bool night : {false, true}) {
-        Scene s(7, 2, 7, 2);
+        Scene s(19, 2, 19, 2);
         s.src.nightVision = night;
         s.Render();
         for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 7; ++x) {
+            for (int x = 0; x < 19; ++x) {
                 const int v = 10 * y + x + 1;
                 const Bgr want = night ? Bgr{0, 0, v} : Scene::Grey(v);
                 ASSERT_EQ(s.At(x, y), want) << x << "," << y;
             }
-        EXPECT_EQ(s.bmp.Row(0)[21], 0);  // the row's padding byte
+        EXPECT_EQ(s.bmp.Row(0)[57], 0);  // the row's padding byte
     }
 }
 
