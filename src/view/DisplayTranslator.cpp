@@ -15,23 +15,20 @@ constexpr int kLanes = 4;            // histograms one thread counts into side b
 constexpr int kCounts = 2 * kLanes;  // two threads' worth; the first is the result
 constexpr size_t kTwoThreadPixels = size_t{4} << 20;  // interiors this large use two threads
 
-// Counts interior rows [r0, r1) into four histograms, four pixels abreast, so that runs of
-// equal values do not wait on one another.
-void CountRows(const ImageFrame& frame, int r0, int r1, uint32_t* const* h) {
-    const int w = frame.Width;
-    const int cols = w - 2;
+// Counts the interior of one row (all but its first and last pixel) into four histograms, four
+// pixels abreast, so that runs of equal values do not wait on one another.
+inline void CountRow(const uint16_t* row, int width, uint32_t* const* h) {
+    const uint16_t* p = row + 1;
+    const int cols = width - 2;
     uint32_t *h0 = h[0], *h1 = h[1], *h2 = h[2], *h3 = h[3];
-    for (int r = r0; r < r1; ++r) {
-        const uint16_t* p = frame.Pixels.get() + size_t(r) * w + 1;
-        int c = 0;
-        for (; c + 4 <= cols; c += 4) {
-            ++h0[p[c]];
-            ++h1[p[c + 1]];
-            ++h2[p[c + 2]];
-            ++h3[p[c + 3]];
-        }
-        for (; c < cols; ++c) ++h0[p[c]];
+    int c = 0;
+    for (; c + 4 <= cols; c += 4) {
+        ++h0[p[c]];
+        ++h1[p[c + 1]];
+        ++h2[p[c + 2]];
+        ++h3[p[c + 3]];
     }
+    for (; c < cols; ++c) ++h0[p[c]];
 }
 }  // namespace
 
@@ -63,25 +60,44 @@ float DisplayTranslator::GammaFromLogValue(float logValue) {
 }
 
 // Counts the frame without its one-pixel border. Returns false when the interior is too small
-// to give meaningful percentiles (16 pixels or fewer). Large frames are counted by two threads,
-// four histograms each, and merged here.
+// to give meaningful percentiles (16 pixels or fewer).
 bool DisplayTranslator::CountInterior(const ImageFrame& frame) {
+    return CountRows(frame.Pixels.get(), nullptr, frame.Width, frame.Height);
+}
+
+bool DisplayTranslator::CopyAndCount(uint16_t* dest, const uint16_t* source, int width,
+                                     int height) {
+    return CountRows(source, dest, width, height);
+}
+
+// The count behind CountInterior and CopyAndCount: rows of pixels, each copied to dest first
+// when there is one (so that it is counted from the cache). Large frames are counted by two
+// threads, half the rows and four histograms each, and merged here.
+bool DisplayTranslator::CountRows(const uint16_t* pixels, uint16_t* dest, int width, int height) {
     uint32_t* h[kCounts];
     h[0] = histogram_.get();
     for (int i = 1; i < kCounts; ++i) h[i] = partials_.get() + size_t(i - 1) * kValues;
     // Only the histograms the last count used hold anything.
     for (int i = 0; i < usedCounts_; ++i) std::memset(h[i], 0, sizeof(uint32_t) * kValues);
     usedCounts_ = 1;
-    const int64_t n = int64_t(frame.Width - 2) * int64_t(frame.Height - 2);
-    if (n <= 16) return false;
+    const int64_t n = int64_t(width - 2) * int64_t(height - 2);
+    const bool counting = n > 16;
+    if (!counting && !dest) return false;
 
-    const int rows = frame.Height - 2;
+    const size_t w = size_t(std::max(width, 0));
     bool split = false;
-    SplitInTwo(size_t(rows), size_t(n) >= kTwoThreadPixels,
+    SplitInTwo(size_t(std::max(height, 0)), counting && size_t(n) >= kTwoThreadPixels,
                [&](int part, size_t begin, size_t end) {
                    if (part == 1) split = true;
-                   CountRows(frame, 1 + int(begin), 1 + int(end), h + part * kLanes);
+                   for (size_t r = begin; r < end; ++r) {
+                       const uint16_t* row = pixels + r * w;
+                       if (dest)
+                           row = static_cast<uint16_t*>(std::memcpy(dest + r * w, row, w * 2));
+                       if (counting && r >= 1 && r + 1 < size_t(height))
+                           CountRow(row, width, h + part * kLanes);
+                   }
                });
+    if (!counting) return false;
     usedCounts_ = split ? kCounts : kLanes;
     uint32_t *h0 = h[0], *h1 = h[1], *h2 = h[2], *h3 = h[3];
     if (split) {
@@ -133,9 +149,10 @@ void DisplayTranslator::BuildLut() {
     std::memset(lut + v, gamma[negative_ ? 0 : kGammaSteps], size_t(kValues - v));
 }
 
-DisplayTranslator::Levels DisplayTranslator::Update(const ImageFrame& frame) {
+DisplayTranslator::Levels DisplayTranslator::Update(const ImageFrame& frame,
+                                                    std::optional<bool> counted) {
     Levels lv;
-    if (frame.HasPixels() && CountInterior(frame)) {
+    if (frame.HasPixels() && (counted ? *counted : CountInterior(frame))) {
         const int64_t n = int64_t(frame.Width - 2) * int64_t(frame.Height - 2);
         const uint64_t t = uint64_t(n >> 10) + 1;
         const uint32_t* h = histogram_.get();

@@ -28,7 +28,15 @@ public:
     // Histogram of the frame's interior, the dark and bright points, the levels (when auto
     // stretch is on), the gamma table (when the exponent changed) and the lookup table.
     // Returns the histogram's (low, high), always with low < high.
-    Levels Update(const ImageFrame& frame);
+    //
+    // counted: the frame was just copied by CopyAndCount, which returned that value; its
+    // histogram is not counted again.
+    Levels Update(const ImageFrame& frame, std::optional<bool> counted = std::nullopt);
+
+    // Copies a width × height frame to dest and counts its histogram on the way, for the
+    // Update that follows. Returns false when the interior is too small to count (the copy is
+    // made all the same).
+    bool CopyAndCount(uint16_t* dest, const uint16_t* source, int width, int height);
 
     int BlackLevel() const { return black_; }
     int WhiteLevel() const { return white_; }
@@ -53,6 +61,7 @@ public:
 
 private:
     bool CountInterior(const ImageFrame& frame);
+    bool CountRows(const uint16_t* pixels, uint16_t* dest, int width, int height);
     void BuildGammaTable(float exponent);
     void BuildLut();
 

@@ -6,13 +6,8 @@
 
 namespace zorvane {
 
-bool ImageFrame::Assign(const uint16_t* pixels, int32_t width, int32_t height) {
-    if (width <= 0 || height <= 0) {
-        Width = 0;
-        Height = 0;
-        return true;
-    }
-    if (pixels == nullptr) return false;
+bool ImageFrame::Grow(int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0) return false;
     const uint64_t needed = uint64_t(width) * uint64_t(height) * sizeof(uint16_t);
     if (needed > std::numeric_limits<uint32_t>::max()) return false;
     if (Capacity < needed) {
@@ -23,7 +18,17 @@ bool ImageFrame::Assign(const uint16_t* pixels, int32_t width, int32_t height) {
         Pixels = std::move(grown);
         Capacity = static_cast<uint32_t>(needed);
     }
-    std::memcpy(Pixels.get(), pixels, needed);
+    return true;
+}
+
+bool ImageFrame::Assign(const uint16_t* pixels, int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0) {
+        Width = 0;
+        Height = 0;
+        return true;
+    }
+    if (pixels == nullptr || !Grow(width, height)) return false;
+    std::memcpy(Pixels.get(), pixels, size_t(width) * size_t(height) * sizeof(uint16_t));
     Width = width;
     Height = height;
     return true;

@@ -31,6 +31,9 @@ struct ImageFrame {
     // shrinking). When the allocation fails the previous frame stays as it was and false is
     // returned. width or height of 0 copies nothing and keeps the allocation.
     bool Assign(const uint16_t* pixels, int32_t width, int32_t height);
+    // Makes room for width × height pixels (at least one of each) the way Assign does, without
+    // copying anything or changing the size; false when that memory is not available.
+    bool Grow(int32_t width, int32_t height);
 
     // Sensor point → frame column/row, truncating toward zero. A point left of or above the
     // origin can still map to column or row 0; use ContainsSensorPoint where that matters.

@@ -7,7 +7,7 @@ namespace zorvane {
 namespace {
 // Shows the window's wait cursor for the lifetime of the object.
 class BusyCursor {
-  public:
+public:
     explicit BusyCursor(ImageViewObserver* o) : o_(o) {
         if (o_) o_->BeginWaitCursor();
     }
@@ -17,7 +17,7 @@ class BusyCursor {
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
 
-  private:
+private:
     ImageViewObserver* o_;
 };
 }  // namespace
@@ -28,7 +28,16 @@ bool ImageView::SetFrame(const uint16_t* pixels, int originX, int originY, int w
                          int binX, int binY, bool rotated, bool preview) {
     // A frame that cannot be copied is dropped whole: the geometry must keep describing the
     // pixels we still hold.
-    if (!frame_.Assign(pixels, width, height)) return false;
+    std::optional<bool> counted;
+    if (pixels && width > 0 && height > 0) {
+        if (!frame_.Grow(width, height)) return false;
+        // One pass over the frame: each row is copied and counted for the histogram at once.
+        counted = translator_.CopyAndCount(frame_.Pixels.get(), pixels, width, height);
+        frame_.Width = width;
+        frame_.Height = height;
+    } else if (!frame_.Assign(pixels, width, height)) {
+        return false;
+    }
     frame_.Rotated = rotated;
     frame_.Preview = preview;
     frame_.OriginX = originX;
@@ -36,7 +45,7 @@ bool ImageView::SetFrame(const uint16_t* pixels, int originX, int originY, int w
     frame_.BinX = binX;
     frame_.BinY = binY;
     NewFrameColour();
-    UpdateDisplayTranslator();
+    UpdateDisplayTranslator(counted);
     interaction_.RefreshReadout();
     return host_.MeasureStar();
 }
@@ -119,8 +128,8 @@ void ImageView::SetUserBayerCode(int code) {
     colour_.SetBayerCode(code);
 }
 
-void ImageView::UpdateDisplayTranslator() {
-    const DisplayTranslator::Levels lv = translator_.Update(frame_);
+void ImageView::UpdateDisplayTranslator(std::optional<bool> counted) {
+    const DisplayTranslator::Levels lv = translator_.Update(frame_, counted);
     host_.AutoExposureAdjust(lv.low, lv.high);
     // Only automatic levels change with the frame; the rest of the dialog may be mid-edit.
     if (dialogExists_ && translator_.AutoStretch()) {

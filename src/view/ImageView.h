@@ -92,7 +92,9 @@ class ImageView {
     void SetUserBayerCode(int code);
 
     // --- Display translation ---
-    void UpdateDisplayTranslator();
+    // counted: the histogram was already counted while the frame was copied (see
+    // DisplayTranslator::Update).
+    void UpdateDisplayTranslator(std::optional<bool> counted = std::nullopt);
     const DisplayTranslator& Translator() const { return translator_; }
     int BlackLevel() const { return translator_.BlackLevel(); }
     int WhiteLevel() const { return translator_.WhiteLevel(); }

@@ -144,7 +144,7 @@ TEST(DisplayTranslator, EachFrameIsCountedAfreshAtAnySize) {
     frames.push_back(frame(300, 200, 40000, 40001));
     frames.push_back(frame(6, 6, 5, 6));  // too few pixels: an empty histogram
 
-    DisplayTranslator t;
+    DisplayTranslator t, c;
     for (const ImageFrame& f : frames) {
         std::vector<uint32_t> want(65536, 0);
         for (int r = 1; r < f.Height - 1; ++r)
@@ -160,6 +160,13 @@ TEST(DisplayTranslator, EachFrameIsCountedAfreshAtAnySize) {
         }
         ASSERT_EQ(t.Update(f), levels) << f.Width;
         ASSERT_TRUE(std::equal(want.begin(), want.end(), t.Histogram())) << f.Width;
+
+        // The same count made while the frame is copied, as the view does with a new frame.
+        std::vector<uint16_t> copy(size_t(f.Width) * f.Height, 0xDEAD);
+        const bool counted = c.CopyAndCount(copy.data(), f.Pixels.get(), f.Width, f.Height);
+        ASSERT_EQ(c.Update(f, counted), levels) << f.Width;
+        ASSERT_TRUE(std::equal(want.begin(), want.end(), c.Histogram())) << f.Width;
+        ASSERT_TRUE(std::equal(copy.begin(), copy.end(), f.Pixels.get())) << f.Width;
     }
 }
 
