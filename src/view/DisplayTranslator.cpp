@@ -129,8 +129,10 @@ void DisplayTranslator::BuildLut() {
     uint8_t* lut = lut_.get();
     if (white_ <= black_) {
         for (int v = 0; v < kValues; ++v) {
-            int k = static_cast<int>(float(v - black_) * s);
-            k = std::clamp(k, 0, kGammaSteps);
+            // Clamped before the conversion: with white equal to black the step is 4096 / 0.0001
+            // and the product leaves the range of int.
+            const float x = std::clamp(float(v - black_) * s, 0.0f, float(kGammaSteps));
+            int k = static_cast<int>(x);
             if (negative_) k = kGammaSteps - k;
             lut[v] = gamma[k];
         }

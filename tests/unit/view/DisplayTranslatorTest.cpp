@@ -194,6 +194,16 @@ TEST(DisplayTranslator, LookupTableFollowsTheFormulaEverywhere) {
             ASSERT_EQ(t.Lut()[v], t.GammaTable()[k]) << c.black << "-" << c.white << " at " << v;
         }
     }
+
+    // White equal to black: a step at the level, white above it however far above.
+    t.SetGamma(1.0f);
+    t.SetNegative(false);
+    t.SetLevels(1000, 1000);
+    t.Update(ImageFrame{});
+    EXPECT_EQ(t.Lut()[1000], 0);
+    EXPECT_EQ(t.Lut()[1001], 255);
+    EXPECT_EQ(t.Lut()[1053], 255);
+    EXPECT_EQ(t.Lut()[65535], 255);
 }
 
 TEST(DisplayTranslator, InitialTableIsTheHighByte) {
