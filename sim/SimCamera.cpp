@@ -369,7 +369,7 @@ bool SimCamera::ImageData(int32_t* x, int32_t* y, int32_t* w, int32_t* h, int32_
 
 const uint16_t* SimCamera::ImageBuffer() {
     if (!hasFrame_) return nullptr;
-    ready_ = false;
+    if (!options_.faultStickyReady) ready_ = false;
     if (options_.faultNullBuffer) return nullptr;
     if (!rendered_) {
         pixels_.resize(std::max<size_t>(1, static_cast<size_t>(frame_.width) * frame_.height));

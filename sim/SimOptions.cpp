@@ -171,7 +171,7 @@ const std::map<std::string, Setter>& Setters() {
          [](const std::string& v, SimOptions& o) {
              SimOptions t = o;
              t.faultUsb = t.faultConnect = t.faultNullBuffer = t.faultDisconnect =
-                 t.faultDisconnectFails = false;
+                 t.faultDisconnectFails = t.faultStickyReady = false;
              std::string rest = v;
              while (true) {
                  const auto comma = rest.find(',');
@@ -186,6 +186,8 @@ const std::map<std::string, Setter>& Setters() {
                      t.faultDisconnect = true;
                  } else if (item == "disconnect_fails") {
                      t.faultDisconnectFails = true;
+                 } else if (item == "sticky_ready") {
+                     t.faultStickyReady = true;
                  } else if (!item.empty() && item != "none") {
                      return false;
                  }

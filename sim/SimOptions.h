@@ -65,6 +65,8 @@ struct SimOptions {
     bool faultDisconnect = false;
     int disconnectAfter = 0;  // frames finished after a connect before the camera drops
     bool faultDisconnectFails = false;
+    // The ready flag stays up once a frame has finished: taking the frame does not lower it.
+    bool faultStickyReady = false;
 };
 
 // Applies "key=value" items separated by ';' or line breaks ('#' starts a comment line) on top
