@@ -57,7 +57,7 @@ struct ViewHost : ExposureHost {
     void ShowAutoExposure(float) override {}
     int RaiseThreadPriority() override { return 0; }
     void RestoreThreadPriority(int) override {}
-    void KeepSystemAwake() override {}
+    void KeepSystemAwake(bool) override {}
 };
 
 const char* SizeOption(int64_t megapixels) {

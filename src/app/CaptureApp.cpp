@@ -57,6 +57,7 @@ void CaptureApp::Construct() {
     SetDefaults();
     // Without a wheel (or its server) the program starts as before, with 5 positions.
     ConnectFilterWheel(true);
+    cooler_.ReadTemperature();
 }
 
 void CaptureApp::ConnectAtStartUp() {
@@ -136,6 +137,7 @@ std::vector<AppDialog> CaptureApp::DialogsToReopen() const {
 }
 
 void CaptureApp::Shutdown() {
+    cycle_.Stop();
     cycle_.FreeFrame();
     if (camera_.handle) {
         lib_.ZorvaneExposureReadyCallback(camera_.handle, nullptr, 0, 0, 0);
@@ -239,12 +241,17 @@ void CaptureApp::DisconnectCamera() {
 
 void CaptureApp::ConnectOrDisconnect() {
     const bool wasConnected = IsConnected();
-    if (cycle_.Looping()) {
-        cycle_.ToggleLoop();
-    } else if (cycle_.Exposing()) {
-        cycle_.SetExposing(false);
-        timers_.KillTimer(kTimerPoll);
-        lib_.ZorvaneAbortExposure(camera_.handle);
+    const bool resume = cycle_.ResumesAfterReconnect();
+    cycle_.Stop();
+    if (!wasConnected && camera_.handle) {
+        // The camera dropped off: let the library close the handle it still holds before a
+        // camera is chosen, which may unload that library. It cannot refuse for a camera that
+        // is gone; whatever it says, the handle is finished.
+        cooler_.StopPolling();
+        lib_.ReleaseManagerLocks(lib_.ManagerLockToken());
+        lib_.ZorvaneExposureReadyCallback(camera_.handle, nullptr, 0, 0, 0);
+        lib_.ZorvaneDisconnect(camera_.handle);
+        DisconnectCamera();
     }
 
     for (;;) {
@@ -260,9 +267,10 @@ void CaptureApp::ConnectOrDisconnect() {
             const bool finished = device_ == -1;
             camera_.coolingFlags = 0;
             camera_.hasSensor = false;
-            if (!finished)
+            if (!finished &&
                 OpenCamera(lib_, device_, blackLevelSwitch_, CoolingDiscoveryOrder::CoolingFirst,
-                           camera_);
+                           camera_))
+                cooler_.ReadTemperature();
             cooler_.Poll();
             ui_.RefreshCoolerDialog();
             succeeded = finished || camera_.handle != nullptr;
@@ -274,6 +282,7 @@ void CaptureApp::ConnectOrDisconnect() {
         if (answer != MessageAnswer::Retry) break;
     }
     QueryCamera();
+    if (resume && IsConnected()) cycle_.ResumeAfterReconnect();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -500,7 +509,8 @@ void CaptureApp::MakeExposureTimeText() {
     const auto hostStart =
         std::chrono::system_clock::now() -
         std::chrono::duration_cast<std::chrono::system_clock::duration>(duration);
-    startTimeText_ = zorvane::MakeExposureTimeText(lib_.ZorvaneLastStartTime(h),
+    pendingExposure_ = lib_.ZorvaneLastExposureDuration(h);
+    pendingStartText_ = zorvane::MakeExposureTimeText(lib_.ZorvaneLastStartTime(h),
                                                    lib_.ZorvaneLastStartTimeMilliseconds(h),
                                                    header_.extraTimePrecision, hostStart);
 }
@@ -508,6 +518,8 @@ void CaptureApp::MakeExposureTimeText() {
 void CaptureApp::SetFrame(const uint16_t* pixels, const FrameGeometry& g, bool turned,
                           bool preview) {
     view_->SetFrame(pixels, g.x, g.y, g.width, g.height, g.binX, g.binY, turned, preview);
+    startTimeText_ = pendingStartText_;
+    frameExposure_ = pendingExposure_;
 }
 
 void CaptureApp::OnNewFrameShown() {
@@ -533,7 +545,6 @@ void CaptureApp::StopLoop() {
 }
 
 void CaptureApp::AddHeaderKeywords(KeywordSink& sink) {
-    ZorvaneHandle h = camera_.handle;
     const CameraProperties& p = camera_.properties;
     HeaderInputs in;
     in.model = FixedText(p.model, sizeof p.model);
@@ -546,18 +557,18 @@ void CaptureApp::AddHeaderKeywords(KeywordSink& sink) {
         const int position = wheel_.GetPosition();
         if (position >= 0) in.filterPosition = position;
     }
-    in.exposureSeconds = lib_.ZorvaneLastExposureDuration(h);
+    in.exposureSeconds = frameExposure_;
     in.startTimeText = startTimeText_;
     in.pixelSizeX = p.pixelSizeX;
     in.pixelSizeY = p.pixelSizeY;
-    // Binning and subframe as the camera has them now.
-    int32_t binX = 0, binY = 0, subX = 0, subY = 0, subW = 0, subH = 0;
-    lib_.ZorvaneGetBin(h, &binX, &binY);
-    lib_.ZorvaneGetSubframe(h, &subX, &subY, &subW, &subH);
-    in.binX = binX;
-    in.binY = binY;
-    in.subframeX = subX;
-    in.subframeY = subY;
+    // Binning and subframe of the saved frame itself, not of an exposure that may be running
+    // with other settings. The origin is given in the camera's own read-out order, as the
+    // camera's subframe position is.
+    const FrameGeometry& g = cycle_.Geometry();
+    in.binX = g.binX;
+    in.binY = g.binY;
+    in.subframeX = cycle_.FrameTurned() ? p.pixelsX - g.x - g.width * g.binX : g.x;
+    in.subframeY = cycle_.FrameTurned() ? p.pixelsY - g.y - g.height * g.binY : g.y;
     in.blackLevel = view_->BlackLevel();
     in.whiteLevel = view_->WhiteLevel();
     // Until the cooler has been polled there is no reading: writing the -1000 marker as a
@@ -588,8 +599,13 @@ void CaptureApp::RestoreThreadPriority(int saved) {
     SetCurrentThreadPriority(saved);
 }
 
-void CaptureApp::KeepSystemAwake() {
-    zorvane::KeepSystemAwake();
+void CaptureApp::KeepSystemAwake(bool on) {
+    SleepInhibitor* inhibitor = options_.sleepInhibitor;
+    if (!inhibitor) return;
+    if (on)
+        inhibitor->Inhibit("Exposures are running");
+    else
+        inhibitor->Release();
 }
 
 }  // namespace zorvane

@@ -18,6 +18,7 @@
 #include "camera/ExposureSettings.h"
 #include "core/EventPoster.h"
 #include "core/Prompts.h"
+#include "core/SleepInhibitor.h"
 #include "core/TimerService.h"
 #include "files/ImageSaver.h"
 #include "files/SaverHost.h"
@@ -55,6 +56,8 @@ struct AppOptions {
     std::vector<std::string> librarySearchDirs;  // empty = beside the executable first
     std::string machineConfigPath;               // empty = the machine-wide default
     std::string settingsPath;                    // empty = the user's configuration folder
+    // Keeps the desktop session from suspending while exposures run; none = nothing held.
+    SleepInhibitor* sleepInhibitor = nullptr;
 };
 
 // The toolkit-free core of the main window: it owns the camera connection, the exposure cycle,
@@ -194,7 +197,7 @@ private:
     void ShowAutoExposure(float seconds) override;
     int RaiseThreadPriority() override;
     void RestoreThreadPriority(int saved) override;
-    void KeepSystemAwake() override;
+    void KeepSystemAwake(bool on) override;
 
     // ---- SaverHost ----
     std::optional<FramePixels> CurrentFrame() const override;
@@ -246,6 +249,11 @@ private:
     float guideTargetX_ = -10000.0f, guideTargetY_ = -10000.0f;
     bool guideOutputCamera_ = true;
     std::string startTimeText_;
+    // Start and length of the exposure on show, taken when its frame arrived: headers describe
+    // the saved frame even while the next exposure runs.
+    std::string pendingStartText_;
+    float pendingExposure_ = 0.0f;
+    float frameExposure_ = 0.0f;
 };
 
 }  // namespace zorvane

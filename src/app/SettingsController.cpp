@@ -146,6 +146,8 @@ void SettingsController::LoadAtStart() {
 }
 
 bool SettingsController::SaveAtExit() {
+    // A frame autosaved after this point would take a number the stored settings offer again.
+    app_.Cycle().Stop();
     return store_.Save(0, Gather());
 }
 

@@ -66,6 +66,13 @@ CoolerControl::CoolerControl(CameraLibrary& lib, CameraConnection& camera, Timer
 
 void CoolerControl::StopPolling() { timers_.KillTimer(kTimerCooler); }
 
+void CoolerControl::ReadTemperature() {
+    if (!camera_.handle || !camera_.hasSensor) return;
+    int32_t t = -6000;
+    if (lib_.ZorvaneTemperatureSensorInfo(camera_.handle, 1, &t) == 0 && t > -6000 && t < 6000)
+        sensorTemperature_ = t * 0.01f;
+}
+
 void CoolerControl::Poll() {
     if (!dialogExists_) return;
     ZorvaneHandle h = camera_.handle;
@@ -164,11 +171,13 @@ void CoolerControl::ApplySetting() {
         setpointValue_ =
             camera_.minLevel + (v * (camera_.maxLevel - camera_.minLevel) + 50) / 100;
     }
-    if (model_.state == CoolerDialogModel::kCooling)
+    if (model_.state == CoolerDialogModel::kCooling && camera_.handle)
         lib_.ZorvaneSetCooling(camera_.handle, setpointValue_);
 }
 
 void CoolerControl::PressOnOffButton() {
+    // After a disconnect the dialog may still be up: there is no camera to send anything to.
+    if (!camera_.handle) return;
     if (model_.state == CoolerDialogModel::kOff) {
         lib_.ZorvaneSetCooling(camera_.handle, setpointValue_);
         if (sleep) sleep(250);

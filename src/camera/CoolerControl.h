@@ -50,6 +50,8 @@ public:
     void SpinStep(int delta);      // a step of the spin button (delta from the notification)
     void PressOnOffButton();       // "Cooler on" / "Warm up"
     void StopPolling();            // disconnect
+    // One reading of the sensor (at connect), so that headers have it before the first poll.
+    void ReadTemperature();
 
     const CoolerDialogModel& Model() const { return model_; }
 

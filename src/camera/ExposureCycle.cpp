@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 
 #include "core/TimerIds.h"
 
@@ -12,6 +13,14 @@ namespace {
 constexpr float kClearVRegsAbove = 15.0f;
 constexpr int kPollsPerWakeCheck = 512;
 constexpr unsigned kResumeAfterAbortMs = 500;
+// A library whose ready flag never drops and whose state never shows the camera at work is
+// trusted again once this much longer than the exposure has passed (in 1-ms poll ticks).
+constexpr double kTrustReadyAfterMs = 10000.0;
+
+bool CameraBusy(int32_t state) {
+    return state == ZORVANE_STATE_WAITING || state == ZORVANE_STATE_EXPOSING ||
+           state == ZORVANE_STATE_DOWNLOADING || state == ZORVANE_STATE_FLUSHING;
+}
 }  // namespace
 
 ExposureCycle::ExposureCycle(CameraLibrary& lib, CameraConnection& camera,
@@ -36,6 +45,7 @@ ExposureCycle::~ExposureCycle() {
 
 void ExposureCycle::ResetState() {
     exposing_ = false;
+    resumeAfterReconnect_ = false;
     looping_ = false;
     highSpeed_ = false;
     stopRequested_ = false;
@@ -43,7 +53,9 @@ void ExposureCycle::ResetState() {
     pollCount_ = 0;
 }
 
-void ExposureCycle::FreeFrame() { frame_.Free(); }
+void ExposureCycle::FreeFrame() {
+    frame_.Free();
+}
 
 // Runs on the library's thread: only queue the message for the GUI thread.
 void ExposureCycle::PostFromLibrary(void* context, uint32_t message, uintptr_t, intptr_t) {
@@ -99,6 +111,85 @@ void ExposureCycle::StartExposure() {
     exposing_ = true;
     previewAtStart_ = settings_.preview;
     lib_.ZorvaneStartExposure(camera_.handle, settings_.exposure);
+    // A ready flag that is down now can only rise for this exposure. One that is up may still be
+    // about an earlier frame until the camera shows it has taken this exposure up.
+    freshness_ =
+        lib_.ZorvaneImageReady(camera_.handle) ? Freshness::Unknown : Freshness::SeenLow;
+    UpdateAwake();
+}
+
+bool ExposureCycle::SettingsGiveAFrame() const {
+    const int32_t step = settings_.subSample ? 2 : 1;
+    const int32_t stepX = std::max(settings_.binX, 1) * step;
+    const int32_t stepY = std::max(settings_.EffectiveBinY(), 1) * step;
+    return settings_.subWidth / stepX >= 1 && settings_.subHeight / stepY >= 1;
+}
+
+void ExposureCycle::Stop() {
+    const bool wasLooping = looping_;
+    timers_.KillTimer(kTimerLoopNext);
+    timers_.KillTimer(kTimerPoll);
+    if (wasLooping) host_.RestoreThreadPriority(savedPriority_);
+    if (camera_.handle && (exposing_ || wasLooping)) {
+        lib_.ZorvaneAbortExposure(camera_.handle);
+        if (highSpeed_) RequestFrameMessage(false);
+    }
+    looping_ = false;
+    highSpeed_ = false;
+    exposing_ = false;
+    stopRequested_ = false;
+    host_.EnableSequencerRun(true);
+    UpdateAwake();
+}
+
+void ExposureCycle::StopWithMessage(const std::string& text) {
+    Stop();
+    prompts_.MessageBox(text, kMessageCaption, MessageButtons::Ok, MessageIcon::Exclamation);
+}
+
+void ExposureCycle::OnCameraLost() {
+    const bool wasLooping = looping_;
+    Stop();
+    resumeAfterReconnect_ = wasLooping;
+    prompts_.Beep(BeepKind::Exclamation);
+    prompts_.MessageBox(wasLooping ? kCameraLostInLoopText : kCameraLostText, kMessageCaption,
+                        MessageButtons::Ok, MessageIcon::Exclamation);
+}
+
+void ExposureCycle::ResumeAfterReconnect() {
+    if (!resumeAfterReconnect_) return;
+    resumeAfterReconnect_ = false;
+    if (!looping_ && !exposing_) ToggleLoop();
+}
+
+void ExposureCycle::ClearLooping() {
+    if (looping_) host_.RestoreThreadPriority(savedPriority_);
+    looping_ = false;
+    highSpeed_ = false;
+    resumeAfterReconnect_ = false;
+    UpdateAwake();
+}
+
+void ExposureCycle::UpdateAwake() {
+    const bool busy = exposing_ || looping_;
+    if (busy == awake_) return;
+    awake_ = busy;
+    host_.KeepSystemAwake(busy);
+}
+
+void ExposureCycle::BeginExposure(bool keepFinishedFrame) {
+    if (!SettingsGiveAFrame()) {
+        StopWithMessage(kEmptyFrameText);
+        return;
+    }
+    // A frame the camera finished for an exposure that was aborted or whose loop was switched
+    // off would otherwise be taken for the new one. Only the frame a quick restart is about to
+    // fetch stays.
+    if (!keepFinishedFrame && lib_.ZorvaneImageReady(camera_.handle))
+        lib_.ZorvaneImageBuffer(camera_.handle);
+    host_.EnableSequencerRun(false);
+    StartExposure();
+    if (!highSpeed_) timers_.SetTimer(kTimerPoll, 1);
 }
 
 void ExposureCycle::Snapshot() {
@@ -113,22 +204,29 @@ void ExposureCycle::Snapshot() {
             lib_.ZorvaneStopExposure(camera_.handle);
         }
         host_.EnableSequencerRun(true);
+        UpdateAwake();
         return;
     }
-    host_.EnableSequencerRun(false);
-    StartExposure();
-    if (!highSpeed_) timers_.SetTimer(kTimerPoll, 1);
+    resumeAfterReconnect_ = false;
+    BeginExposure(false);
 }
 
 void ExposureCycle::ToggleLoop() {
     looping_ = !looping_;
     host_.EnableSequencerRun(!looping_);
     highSpeed_ = looping_ && settings_.preview && settings_.exposure < 0.1f;
+    resumeAfterReconnect_ = false;
     if (looping_) {
         stopRequested_ = false;
         savedPriority_ = host_.RaiseThreadPriority();
-        PrepareToExpose();
-        timers_.SetTimer(kTimerLoopNext, 1);
+        if (exposing_) {
+            // A snapshot is running: the loop goes on from its frame. The settings go to the
+            // camera once that frame is in, not in the middle of its exposure.
+            settingsChanged_ = true;
+        } else {
+            PrepareToExpose();
+            timers_.SetTimer(kTimerLoopNext, 1);
+        }
     } else {
         stopRequested_ = true;
         host_.RestoreThreadPriority(savedPriority_);
@@ -138,6 +236,7 @@ void ExposureCycle::ToggleLoop() {
         RequestFrameMessage(false);
         exposing_ = false;
     }
+    UpdateAwake();
 }
 
 bool ExposureCycle::OnTimer(int id) {
@@ -155,15 +254,35 @@ bool ExposureCycle::OnTimer(int id) {
     }
 }
 
+bool ExposureCycle::ReadyFrameIsFresh() {
+    if (freshness_ == Freshness::SeenLow) return true;
+    // The flag has been up since the start: it counts only once the camera has been seen at
+    // work on this exposure and has finished it.
+    if (CameraBusy(lib_.ZorvaneCameraState(camera_.handle))) {
+        freshness_ = Freshness::SeenBusy;
+        return false;
+    }
+    if (freshness_ == Freshness::SeenBusy) return true;
+    return pollCount_ > settings_.exposure * 1000.0 + kTrustReadyAfterMs;
+}
+
 void ExposureCycle::Poll() {
-    if (lib_.ZorvaneImageReady(camera_.handle)) {
+    const bool ready = lib_.ZorvaneImageReady(camera_.handle) != 0;
+    if (ready && ReadyFrameIsFresh()) {
         timers_.KillTimer(kTimerPoll);
         EndShot();
         return;
     }
+    if (!ready) {
+        freshness_ = Freshness::SeenLow;
+        // A camera that dropped off the bus never reports a frame: stop instead of waiting.
+        if (!camera_.IsConnected(lib_)) {
+            OnCameraLost();
+            return;
+        }
+    }
     ++pollCount_;
     if (pollCount_ % kPollsPerWakeCheck == 0) {
-        host_.KeepSystemAwake();
         if (lib_.ZorvaneExposureTimeRemaining(camera_.handle) > kClearVRegsAbove)
             lib_.ZorvaneClearVRegs(camera_.handle);
     }
@@ -178,18 +297,24 @@ void ExposureCycle::OnFrameReadyMessage() {
 
 bool ExposureCycle::DownloadFrame() {
     ZorvaneHandle h = camera_.handle;
+    frameUnusable_ = false;
     int32_t x = 0, y = 0, width = 0, height = 0, binX = 0, binY = 0;
     lib_.ZorvaneGetImageData(h, &x, &y, &width, &height, &binX, &binY);
     // Geometry is input from the library: refuse what cannot be a frame rather than copy it.
-    if (width <= 0 || height <= 0 || binX <= 0 || binY <= 0 || width > kMaxFrameSide ||
-        height > kMaxFrameSide)
-        return false;
+    // The frame is still taken from the library, so that its ready flag does not stay up.
     const int64_t count = int64_t{width} * height;
-    if (count > kMaxFramePixels) return false;
-    if (!frame_.Reserve(static_cast<size_t>(count))) return false;
+    if (width <= 0 || height <= 0 || binX <= 0 || binY <= 0 || width > kMaxFrameSide ||
+        height > kMaxFrameSide || count > kMaxFramePixels) {
+        lib_.ZorvaneImageBuffer(h);
+        frameUnusable_ = true;
+        return false;
+    }
 
+    // The previous frame stays whole (pixels and geometry) until this one is copied: a save of
+    // the frame on show must never pair old geometry with new or uninitialised pixels.
     const uint16_t* source = lib_.ZorvaneImageBuffer(h);
     if (!source) return false;
+    if (!frame_.Reserve(static_cast<size_t>(count))) return false;
 
     uint16_t* dest = frame_.Data();
     if (!settings_.rotate180) {
@@ -221,16 +346,25 @@ void ExposureCycle::EndShot() {
     if (quickRestart) {
         // The next exposure runs while this frame is fetched; the library keeps it meanwhile.
         pollCount_ = 0;
-        Snapshot();
+        BeginExposure(true);
     }
 
-    if (DownloadFrame()) {
+    const bool downloaded = DownloadFrame();
+    // The next exposure was started before this frame was taken: a flag that is down now
+    // belongs to it.
+    if (quickRestart && exposing_ && !lib_.ZorvaneImageReady(camera_.handle))
+        freshness_ = Freshness::SeenLow;
+    if (downloaded) {
         const bool turned = !settings_.rotate180;
         host_.SetFrame(frame_.Data(), geometry_, turned, frameIsPreview_);
         frameTurned_ = turned;
         host_.OnNewFrameShown();
         if (host_.AutosaveEnabled()) host_.AutosaveImage();
         if (autoguideOn) host_.GuideStep();
+    } else if (frameUnusable_) {
+        // Starting again would only give the same frame, a thousand times a second.
+        StopWithMessage(kUnusableFrameText);
+        return;
     }
 
     if (looping_ && !quickRestart) {
@@ -241,6 +375,7 @@ void ExposureCycle::EndShot() {
         timers_.SetTimer(kTimerLoopNext, static_cast<unsigned>(std::max(delayMs, 0)));
     }
     host_.EnableSequencerRun(!looping_);
+    UpdateAwake();
 }
 
 void ExposureCycle::AutoExposureAdjust(int low, int high) {

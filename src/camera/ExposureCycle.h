@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "camera/CameraConnection.h"
 #include "camera/CameraLibrary.h"
@@ -35,10 +36,12 @@ public:
     virtual void EnableSequencerRun(bool enable) = 0;
     // Auto exposure chose a new time: show it in the exposure dialog when it exists.
     virtual void ShowAutoExposure(float seconds) = 0;
-    // Thread priority around a loop, and keeping the system awake during long exposures.
+    // Thread priority around a loop.
     virtual int RaiseThreadPriority() = 0;  // returns the priority to restore
     virtual void RestoreThreadPriority(int saved) = 0;
-    virtual void KeepSystemAwake() = 0;
+    // True when exposures start running (an exposure or a loop), false when they have all
+    // stopped: the machine must not suspend in between.
+    virtual void KeepSystemAwake(bool on) = 0;
 };
 
 // Single and looped exposures: pushing the settings to the camera, watching it on the timers (or
@@ -49,6 +52,19 @@ public:
     // Frames larger than this are refused as nonsense from the camera library.
     static constexpr int64_t kMaxFramePixels = int64_t{1} << 28;
     static constexpr int32_t kMaxFrameSide = 1 << 17;
+
+    static constexpr const char* kMessageCaption = "Zorvane Capture";
+    static constexpr const char* kEmptyFrameText =
+        "The subframe is smaller than the binning: the frame would be empty.\n"
+        "Choose a larger subframe or a smaller binning.";
+    static constexpr const char* kUnusableFrameText =
+        "The camera delivered an unusable frame; the exposures have stopped.\n"
+        "Check the subframe and binning settings.";
+    static constexpr const char* kCameraLostText =
+        "Lost connection to Camera\nThe exposure has stopped. Use Connect to reconnect.";
+    static constexpr const char* kCameraLostInLoopText =
+        "Lost connection to Camera\nThe loop of exposures has stopped. Connect to the camera "
+        "again and the loop goes on.";
 
     ExposureCycle(CameraLibrary& lib, CameraConnection& camera, ExposureSettings& settings,
                   TimerService& timers, EventPoster& poster, Prompts& prompts, ExposureHost& host);
@@ -80,6 +96,15 @@ public:
     void ResetState();
     // Frees the frame copy (on disconnect).
     void FreeFrame();
+    // Ends every exposure: the loop, a running exposure, the timers and the raised priority.
+    void Stop();
+    // The poll found the camera gone: everything stops and the user is told.
+    void OnCameraLost();
+    // After a reconnect: a loop the lost camera stopped goes on.
+    void ResumeAfterReconnect();
+    bool ResumesAfterReconnect() const { return resumeAfterReconnect_; }
+    // False when the subframe is narrower or lower than the binning: such a frame is empty.
+    bool SettingsGiveAFrame() const;
 
     // State
     bool Exposing() const { return exposing_; }
@@ -91,9 +116,12 @@ public:
     bool FrameIsPreview() const { return frameIsPreview_; }
     int PollCount() const { return pollCount_; }
     // Clears looping without touching the camera (quick presets do this before they start).
-    void ClearLooping() { looping_ = false; }
+    void ClearLooping();
     // The sequencer shares the exposing flag.
-    void SetExposing(bool on) { exposing_ = on; }
+    void SetExposing(bool on) {
+        exposing_ = on;
+        UpdateAwake();
+    }
     void SetPreviewAtStart(bool on) { previewAtStart_ = on; }
 
     const FrameBuffer& Frame() const { return frame_; }
@@ -103,14 +131,24 @@ public:
     void SetFrameTurned(bool turned) { frameTurned_ = turned; }
 
     // Downloads the waiting frame into the frame copy, turned by 180° unless rotate180 is on.
-    // False when the library has no frame or reports geometry that cannot be a frame.
+    // False when the library has no frame or reports geometry that cannot be a frame; in the
+    // second case LastFrameUnusable() is true. On false the previous frame is kept as it was.
     bool DownloadFrame();
+    bool LastFrameUnusable() const { return frameUnusable_; }
 
 private:
+    // Which sign shows that the library's ready flag is about the exposure now running.
+    enum class Freshness { Unknown, SeenBusy, SeenLow };
+
     void Poll();
+    bool ReadyFrameIsFresh();
+    // Snapshot's start of an exposure; keepFinishedFrame during a quick restart, whose frame is
+    // fetched after the next exposure has started.
+    void BeginExposure(bool keepFinishedFrame);
+    void StopWithMessage(const std::string& text);
+    void UpdateAwake();
     void RequestFrameMessage(bool on);
-    static void PostFromLibrary(void* context, uint32_t message, uintptr_t wParam,
-                                intptr_t lParam);
+    static void PostFromLibrary(void* context, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
     CameraLibrary& lib_;
     CameraConnection& camera_;
@@ -130,6 +168,10 @@ private:
     bool frameIsPreview_ = false;
     bool frameTurned_ = false;
     int savedPriority_ = 0;
+    Freshness freshness_ = Freshness::Unknown;
+    bool frameUnusable_ = false;
+    bool resumeAfterReconnect_ = false;
+    bool awake_ = false;  // what KeepSystemAwake was told last
 
     FrameBuffer frame_;
     FrameGeometry geometry_;

@@ -38,6 +38,4 @@ void RaiseToAboveNormal() {
     }
 }
 
-void KeepSystemAwake() {}
-
 }  // namespace zorvane

@@ -18,9 +18,4 @@ inline constexpr int kAboveNormalPriority = -2;
 // priority nothing changes, silently: the loop still runs, only less favoured.
 void RaiseToAboveNormal();
 
-// Asks that the machine not go to sleep while exposures are running. Reaching a desktop's
-// inhibit service needs a message-bus client this program does not carry, so this is
-// deliberately a no-op; long sequences need the machine's own sleep settings turned off.
-void KeepSystemAwake();
-
 }  // namespace zorvane

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/CommandIds.h"
+#include "core/TimerIds.h"
 #include "support/AppBench.h"
 
 namespace zorvane {
@@ -76,25 +77,70 @@ TEST(ProgramSaving, AutosavedFitsFilesPassTheIndependentReaders) {
     const uint16_t* frame = b.app->Cycle().Frame().Data();
     for (int r = 0; r < 150; ++r)
         for (int c = 0; c < 200; c += 37)
-            ASSERT_EQ(pixels[size_t(r) * 200 + c], frame[size_t(149 - r) * 200 + c]) << r << "," << c;
+            ASSERT_EQ(pixels[size_t(r) * 200 + c], frame[size_t(149 - r) * 200 + c])
+                << r << "," << c;
 
     EXPECT_EQ(Keyword(f, "EXPTIME"), "1.500");
     EXPECT_EQ(Keyword(f, "XBINNING"), "1");
     EXPECT_EQ(Keyword(f, "SWCREATE"), "'Zorvane Capture'");
     EXPECT_EQ(Keyword(f, "DATE-OBS").rfind("'2025-01-01T", 0), 0u) << Keyword(f, "DATE-OBS");
-    EXPECT_EQ(Keyword(f, "CCD-TEMP"), "<missing>") << "no reading yet, no temperature";
-    fits_close_file(f, &status);
-
-    // Once the cooler has been read, files carry the sensor's temperature.
-    b.app->Cooler().SetDialogExists(true);
-    b.app->Cooler().Poll();
-    TakeFrame(b, 0.1f);
-    status = 0;
-    ASSERT_EQ(fits_open_file(&f, b.dir.File("m31_008.fit").c_str(), READONLY, &status), 0);
+    // The sensor is read at connect: no need to have opened the Cooler dialog.
     EXPECT_EQ(Keyword(f, "CCD-TEMP"), "20.0");
     fits_close_file(f, &status);
+}
 
-    EXPECT_EQ(b.app->SavedPaneText(), "Saved: m31_008.fit");
+// Regression: after a frame was left uncollected in the camera, each file held the exposure
+// before it (a 2-s file said EXPTIME 1.000), and headers took the binning of whatever exposure
+// was running at save time.
+TEST(ProgramSaving, EachFileDescribesItsOwnExposure) {
+    AppBench b("flush_ms=0;wait_ms=0;size=200x150");
+    b.Start();
+    ASSERT_TRUE(b.app->IsConnected());
+    b.app->Saver().Settings().savePath = b.dir.File("m31.fit");
+    b.app->Exposure().exposure = 0.5f;
+    b.app->ExecuteCommand(ids::ID_CAMERA_LOOP);
+    // The loop is switched off after the camera finished a frame, before the poll took it.
+    ASSERT_TRUE(b.loop.RunUntil(
+        [&] {
+            return b.app->Library().ZorvaneCameraState(b.app->Camera().handle) ==
+                   ZORVANE_STATE_DOWNLOADING;
+        },
+        2000));
+    b.loop.KillTimer(kTimerPoll);
+    b.loop.Advance(1000);
+    b.app->ExecuteCommand(ids::ID_CAMERA_LOOP);
+    ASSERT_TRUE(b.app->Library().ZorvaneImageReady(b.app->Camera().handle));
+
+    b.app->ExecuteCommand(ids::ID_FILE_AUTOSAVE);
+    for (int seconds = 1; seconds <= 3; ++seconds) {
+        b.app->Exposure().binX = seconds == 3 ? 2 : 1;
+        TakeFrame(b, float(seconds));
+    }
+    // The next exposure runs at binning 1 while the binning-2 frame on show is saved by hand.
+    b.app->Exposure().binX = 1;
+    b.app->Exposure().exposure = 30.0f;
+    b.app->ExecuteCommand(ids::ID_CAMERA_SNAPSHOT);
+    b.loop.Advance(100);
+    b.prompts.saveResults.push_back(test::ScriptedPrompts::Chosen(b.dir.File("shown.fit"), 1));
+    b.app->ExecuteCommand(ids::ID_FILE_SAVE_AS);
+
+    const char* expected[] = {"1.000", "2.000", "3.000"};
+    for (int i = 0; i < 3; ++i) {
+        fitsfile* f = nullptr;
+        int status = 0;
+        const std::string path = b.dir.File("m31_00" + std::to_string(i) + ".fit");
+        ASSERT_EQ(fits_open_file(&f, path.c_str(), READONLY, &status), 0) << path;
+        EXPECT_EQ(Keyword(f, "EXPTIME"), expected[i]) << path;
+        EXPECT_EQ(Keyword(f, "XBINNING"), i == 2 ? "2" : "1") << path;
+        fits_close_file(f, &status);
+    }
+    fitsfile* f = nullptr;
+    int status = 0;
+    ASSERT_EQ(fits_open_file(&f, b.dir.File("shown.fit").c_str(), READONLY, &status), 0);
+    EXPECT_EQ(Keyword(f, "EXPTIME"), "3.000");
+    EXPECT_EQ(Keyword(f, "XBINNING"), "2");
+    EXPECT_EQ(Keyword(f, "NAXIS1"), "100");
+    fits_close_file(f, &status);
 }
 
 TEST(ProgramSaving, SaveAsTiffReadsBackThroughLibtiff) {
@@ -103,8 +149,7 @@ TEST(ProgramSaving, SaveAsTiffReadsBackThroughLibtiff) {
     TakeFrame(b, 0.5f);
     EXPECT_EQ(b.app->SavedPaneText(), "Not saved");
     b.app->Header().object = "M 31";
-    b.prompts.saveResults.push_back(
-        test::ScriptedPrompts::Chosen(b.dir.File("andromeda.png"), 2));
+    b.prompts.saveResults.push_back(test::ScriptedPrompts::Chosen(b.dir.File("andromeda.png"), 2));
     b.app->ExecuteCommand(ids::ID_FILE_SAVE_AS);
     const std::string path = b.dir.File("andromeda.tif");
     EXPECT_EQ(b.app->SavedPaneText(), "Saved: andromeda.tif");

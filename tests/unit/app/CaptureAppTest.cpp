@@ -129,6 +129,73 @@ TEST(CaptureApp, ConnectCommandDisconnectsAndConnectsAgain) {
     EXPECT_TRUE(b.prompts.messages.empty());
 }
 
+// Regression: a dropped camera left the poll spinning with Snapshot and Loop checked but
+// disabled, and Connect freed the library under the handle still held.
+TEST(CaptureApp, ACameraThatDropsInAnAutosaveLoopComesBackAtTheNextNumber) {
+    AppBench b(std::string(kFast) + ";faults=disconnect;disconnect_after=2");
+    b.Start();
+    ASSERT_TRUE(b.app->IsConnected());
+    b.app->Saver().Settings().savePath = b.dir.File("m31.fit");
+    b.app->ExecuteCommand(ids::ID_FILE_AUTOSAVE);
+    b.app->Exposure().exposure = 0.5f;
+    b.app->ExecuteCommand(ids::ID_CAMERA_LOOP);
+    b.loop.Advance(5000);
+    EXPECT_FALSE(b.app->GetCommandUi(ids::ID_CAMERA_LOOP).checked);
+    EXPECT_FALSE(b.app->GetCommandUi(ids::ID_CAMERA_SNAPSHOT).checked);
+    EXPECT_EQ(b.app->GetCommandUi(ids::ID_CAMERA_CONNECT).text, "&Connect");
+    EXPECT_EQ(b.prompts.beeps.size(), 1u);
+    ASSERT_EQ(b.prompts.messages.size(), 1u);
+    EXPECT_EQ(b.prompts.messages[0].text, ExposureCycle::kCameraLostInLoopText);
+    EXPECT_EQ(b.app->Saver().Settings().sequenceNumber, 2);
+
+    b.sim.ClearCallLog();
+    b.app->ExecuteCommand(ids::ID_CAMERA_CONNECT);
+    const std::string log = b.sim.CallLog();
+    const auto disconnect = log.find("ZorvaneDisconnect(");
+    ASSERT_NE(disconnect, std::string::npos) << log;
+    EXPECT_LT(disconnect, log.find("ZorvaneConnect(")) << log;
+    EXPECT_TRUE(b.app->IsConnected());
+    EXPECT_TRUE(b.app->Cycle().Looping()) << "the loop goes on";
+
+    b.loop.Advance(5000);  // two more frames, then the camera drops again
+    for (const char* name : {"m31_000.fit", "m31_001.fit", "m31_002.fit", "m31_003.fit"})
+        EXPECT_TRUE(std::ifstream(b.dir.File(name)).good()) << name;
+    EXPECT_EQ(b.app->Saver().Settings().sequenceNumber, 4);
+    EXPECT_EQ(b.prompts.messages.size(), 2u);
+}
+
+// Regression: a frame autosaved after the exit save took a number the next start offered again.
+TEST(CaptureApp, TheExitSaveStopsTheExposuresFirst) {
+    AppBench b(kFast);
+    b.Start();
+    b.app->Saver().Settings().savePath = b.dir.File("m31.fit");
+    b.app->ExecuteCommand(ids::ID_FILE_AUTOSAVE);
+    b.app->Exposure().exposure = 0.2f;
+    b.app->ExecuteCommand(ids::ID_CAMERA_LOOP);
+    b.loop.Advance(1000);
+    ASSERT_GT(b.app->Saver().Settings().sequenceNumber, 0);
+    ASSERT_TRUE(b.settings->SaveAtExit());
+    const int stored = b.app->Saver().Settings().sequenceNumber;
+    EXPECT_FALSE(b.app->Cycle().Looping());
+    b.loop.Advance(2000);
+    EXPECT_EQ(b.app->Saver().Settings().sequenceNumber, stored);
+}
+
+// Regression: a quick preset that stopped a high-speed loop left "High-speed imaging" on show.
+TEST(CaptureApp, AQuickPresetEndsTheHighSpeedText) {
+    AppBench b(kFast);
+    b.Start();
+    b.app->Exposure().preview = true;
+    b.app->Exposure().exposure = 0.02f;
+    b.app->ExecuteCommand(ids::ID_CAMERA_LOOP);
+    b.loop.Advance(200);
+    ASSERT_EQ(b.app->CameraStatePaneText(), "High-speed imaging");
+    b.settings->ApplyQuickPreset(2);
+    b.loop.Advance(2000);
+    EXPECT_FALSE(b.app->Cycle().Looping());
+    EXPECT_EQ(b.app->CameraStatePaneText(), "Idle");
+}
+
 TEST(CaptureApp, AFailedDisconnectOffersAbortRetryIgnore) {
     AppBench b(std::string(kFast) + ";faults=disconnect_fails");
     b.Start();

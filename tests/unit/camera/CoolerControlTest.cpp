@@ -137,6 +137,25 @@ TEST(CoolerControl, AReadOutIsNeverDisturbed) {
     EXPECT_TRUE(b.loop.IsTimerSet(kTimerCooler)) << "it tries again in ten seconds";
 }
 
+// Regression: after Disconnect the still open dialog called the library with a null handle.
+TEST(CoolerControl, AfterDisconnectNothingReachesTheLibrary) {
+    CoolerBench b("cooling=setpoint");
+    ASSERT_TRUE(b.connected);
+    b.cooler.ReadTemperature();
+    EXPECT_NEAR(b.cooler.SensorTemperature(), 20.0f, 0.01f) << "read once at connect";
+    b.cooler.Poll();
+    b.cooler.PressOnOffButton();
+    ASSERT_EQ(b.cooler.Model().state, CoolerDialogModel::kCooling);
+    ASSERT_TRUE(b.lib.ZorvaneDisconnect(b.camera.handle));
+    b.camera.handle = nullptr;
+    b.camera.coolingFlags = 0;
+    b.sim.ClearCallLog();
+    b.cooler.SpinStep(5);
+    b.cooler.PressOnOffButton();
+    b.cooler.ReadTemperature();
+    EXPECT_EQ(b.sim.CallLog(), "");
+}
+
 TEST(CoolerControl, OnOffAndNoControlModes) {
     CoolerDialogModel m;
     m.mode = CoolerDialogModel::kOnOff;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@ struct RecordingHost : ExposureHost {
         std::vector<uint16_t> pixels;
     };
     std::vector<Frame> frames;
-    int timeTexts = 0, shown = 0, autosaves = 0, guideSteps = 0, awake = 0;
+    int timeTexts = 0, shown = 0, autosaves = 0, guideSteps = 0;
+    std::vector<bool> awakeCalls;
     bool autosave = false, autoguide = false;
     std::vector<bool> runButton;
     std::vector<float> autoExposures;
@@ -49,7 +51,7 @@ struct RecordingHost : ExposureHost {
         return saved;
     }
     void RestoreThreadPriority(int saved) override { priority = saved; }
-    void KeepSystemAwake() override { ++awake; }
+    void KeepSystemAwake(bool on) override { awakeCalls.push_back(on); }
 };
 
 // A connected simulated camera driven by an exposure cycle in virtual time.
@@ -359,15 +361,137 @@ TEST(ExposureCycle, LongExposuresClearTheRegistersEvery512Polls) {
     EXPECT_EQ(b.sim.CallCount("ZorvaneClearVRegs"), 0);
     b.Advance(1);
     EXPECT_EQ(b.sim.CallCount("ZorvaneClearVRegs"), 1);
-    EXPECT_EQ(b.host.awake, 1);
     b.Advance(512 * 3);
     EXPECT_EQ(b.sim.CallCount("ZorvaneClearVRegs"), 4);
-    // The last 15 s are left alone; the system is still kept awake.
+    // The last 15 s are left alone.
     b.Advance(14 * 1000);
     const int clears = b.sim.CallCount("ZorvaneClearVRegs");
     b.Advance(8 * 512);
     EXPECT_EQ(b.sim.CallCount("ZorvaneClearVRegs"), clears);
-    EXPECT_GT(b.host.awake, 8);
+}
+
+TEST(ExposureCycle, TheSystemIsKeptAwakeFromTheFirstExposureToTheLastFrame) {
+    CycleBench b(kFast);
+    ASSERT_TRUE(b.connected);
+    b.settings.exposure = 0.5f;
+    b.cycle.Snapshot();
+    EXPECT_EQ(b.host.awakeCalls, std::vector<bool>{true});
+    b.Advance(2000);
+    ASSERT_EQ(b.host.frames.size(), 1u);
+    EXPECT_EQ(b.host.awakeCalls, (std::vector<bool>{true, false}));
+
+    // A loop holds it across its frames and delays, and lets go when switched off.
+    b.host.awakeCalls.clear();
+    b.settings.delay = 1.0f;
+    b.cycle.ToggleLoop();
+    b.Advance(5000);
+    EXPECT_GE(b.host.frames.size(), 3u);
+    EXPECT_EQ(b.host.awakeCalls, std::vector<bool>{true});
+    b.cycle.ToggleLoop();
+    EXPECT_EQ(b.host.awakeCalls, (std::vector<bool>{true, false}));
+}
+
+// Regression: once one frame was left in the camera, every later exposure "ended" at once with
+// the frame before it, saved under the new number.
+TEST(ExposureCycle, AFrameLeftInTheCameraIsNeverHandedOverAsTheNextOne) {
+    // Also with a library that never lowers its ready flag.
+    for (const char* faults : {"", ";faults=sticky_ready"}) {
+        CycleBench b(std::string(kFast) + faults);
+        ASSERT_TRUE(b.connected);
+        b.host.autosave = true;
+        // A single exposure aborted after the camera finished it but before it was collected.
+        b.settings.exposure = 0.2f;
+        b.cycle.Snapshot();
+        ASSERT_TRUE(b.loop.RunUntil(
+            [&] { return b.lib.ZorvaneCameraState(b.camera.handle) == ZORVANE_STATE_DOWNLOADING; },
+            1000));
+        b.loop.KillTimer(kTimerPoll);  // the poll has not seen it yet
+        b.Advance(1000);
+        ASSERT_TRUE(b.lib.ZorvaneImageReady(b.camera.handle));
+        b.cycle.Snapshot();  // aborts: the finished frame stays in the camera
+        ASSERT_FALSE(b.cycle.Exposing());
+
+        for (float seconds : {1.0f, 2.0f}) {
+            b.settings.exposure = seconds;
+            b.cycle.Snapshot();
+            b.Advance(10);
+            EXPECT_TRUE(b.cycle.Exposing()) << seconds << " s ended after 10 ms" << faults;
+            b.Advance(4000);
+            EXPECT_FALSE(b.cycle.Exposing()) << faults;
+        }
+        ASSERT_EQ(b.host.frames.size(), 2u);
+        EXPECT_EQ(b.host.autosaves, 2);
+        EXPECT_FLOAT_EQ(b.lib.ZorvaneLastExposureDuration(b.camera.handle), 2.0f);
+    }
+}
+
+// Regression: a subframe narrower than the binning gave 0 x 0 frames that restarted the camera
+// a thousand times a second, saying nothing.
+TEST(ExposureCycle, SettingsThatGiveAnEmptyFrameAreRefusedBeforeTheStart) {
+    CycleBench b(kFast);
+    ASSERT_TRUE(b.connected);
+    b.settings.binX = 4;
+    b.settings.subWidth = 3;
+    b.settings.subHeight = 3;
+    b.cycle.ToggleLoop();
+    b.Advance(1000);
+    EXPECT_EQ(b.sim.CallCount("ZorvaneStartExposure"), 0);
+    EXPECT_FALSE(b.cycle.Looping());
+    EXPECT_EQ(b.host.priority, 0);
+    ASSERT_EQ(b.prompts.messages.size(), 1u);
+    EXPECT_EQ(b.prompts.messages[0].text, ExposureCycle::kEmptyFrameText);
+    EXPECT_EQ(b.prompts.messages[0].caption, "Zorvane Capture");
+    // Subsampling doubles the step: 6 pixels at binning 4 still give nothing.
+    b.settings.subWidth = b.settings.subHeight = 6;
+    b.settings.subSample = true;
+    EXPECT_FALSE(b.cycle.SettingsGiveAFrame());
+    b.settings.subSample = false;
+    EXPECT_TRUE(b.cycle.SettingsGiveAFrame());
+}
+
+// Regression: the loop switched on during a long snapshot aborted it.
+TEST(ExposureCycle, LoopSwitchedOnDuringASnapshotGoesOnFromItsFrame) {
+    CycleBench b(kFast);
+    ASSERT_TRUE(b.connected);
+    b.settings.exposure = 60.0f;
+    b.cycle.Snapshot();
+    b.Advance(30000);
+    b.sim.ClearCallLog();
+    b.cycle.ToggleLoop();
+    b.Advance(100);
+    EXPECT_TRUE(b.cycle.Exposing());
+    EXPECT_EQ(b.sim.CallCount("ZorvaneAbortExposure"), 0);
+    EXPECT_EQ(b.sim.CallCount("ZorvaneStartExposure"), 0);
+    EXPECT_EQ(b.sim.CallCount("ZorvaneBin"), 0) << "no settings in the middle of the exposure";
+    b.Advance(31000);
+    ASSERT_EQ(b.host.frames.size(), 1u);
+    EXPECT_FLOAT_EQ(b.lib.ZorvaneLastExposureDuration(b.camera.handle), 60.0f);
+    EXPECT_TRUE(b.cycle.Looping());
+    EXPECT_TRUE(b.cycle.Exposing()) << "the loop's next exposure runs";
+    EXPECT_EQ(b.sim.CallCount("ZorvaneBin"), 1);
+}
+
+// Regression: a camera that dropped left the poll asking for a frame forever.
+TEST(ExposureCycle, ACameraThatDropsEndsTheLoopAndTheUserIsTold) {
+    CycleBench b(std::string(kFast) + ";faults=disconnect;disconnect_after=2");
+    ASSERT_TRUE(b.connected);
+    b.settings.exposure = 0.5f;
+    b.cycle.ToggleLoop();
+    b.Advance(5000);
+    EXPECT_EQ(b.host.frames.size(), 2u);
+    EXPECT_FALSE(b.cycle.Looping());
+    EXPECT_FALSE(b.cycle.Exposing());
+    EXPECT_FALSE(b.loop.IsTimerSet(kTimerPoll));
+    EXPECT_FALSE(b.loop.IsTimerSet(kTimerLoopNext));
+    EXPECT_EQ(b.host.priority, 0);
+    EXPECT_EQ(b.host.awakeCalls.back(), false);
+    EXPECT_EQ(b.prompts.beeps, std::vector<BeepKind>{BeepKind::Exclamation});
+    ASSERT_EQ(b.prompts.messages.size(), 1u);
+    EXPECT_EQ(b.prompts.messages[0].text, ExposureCycle::kCameraLostInLoopText);
+    EXPECT_TRUE(b.cycle.ResumesAfterReconnect());
+    const int polls = b.sim.CallCount("ZorvaneImageReady");
+    b.Advance(1000);
+    EXPECT_EQ(b.sim.CallCount("ZorvaneImageReady"), polls);
 }
 
 TEST(ExposureCycle, HighSpeedLoopRunsOnPostedMessagesWithoutPolling) {
@@ -399,6 +523,51 @@ TEST(ExposureCycle, NullBufferSkipsTheFrameAndTheLoopGoesOn) {
     EXPECT_TRUE(b.host.frames.empty());
     EXPECT_EQ(b.host.autosaves, 0);
     EXPECT_GE(b.sim.CallCount("ZorvaneStartExposure"), 3);
+}
+
+// Regression: a null image buffer grew the frame copy first, so the next save paired
+// uninitialised pixels with the previous frame's geometry.
+TEST(ExposureCycle, ANullBufferKeepsThePreviousFrameWhole) {
+    CycleBench b(kFast);
+    ASSERT_TRUE(b.connected);
+    b.settings.rotate180 = true;
+    b.settings.subWidth = b.settings.subHeight = 100;
+    b.cycle.Snapshot();
+    b.Advance(1000);
+    ASSERT_EQ(b.host.frames.size(), 1u);
+    const std::vector<uint16_t> kept = b.host.frames[0].pixels;
+
+    b.sim.Configure(std::string(kFast) + ";faults=nullbuffer");
+    ASSERT_TRUE(b.Connect());
+    b.settings.subWidth = b.camera.properties.pixelsX;
+    b.settings.subHeight = b.camera.properties.pixelsY;
+    b.cycle.Snapshot();
+    b.Advance(1000);
+    EXPECT_EQ(b.host.frames.size(), 1u);
+    EXPECT_EQ(b.cycle.Geometry().width, 100);
+    EXPECT_EQ(b.cycle.Geometry().height, 100);
+    ASSERT_FALSE(b.cycle.Frame().Empty());
+    const uint16_t* now = b.cycle.Frame().Data();
+    EXPECT_TRUE(std::equal(kept.begin(), kept.end(), now));
+}
+
+// The 0 x 0 frame a camera delivers anyway stops the loop with a message: no spinning.
+TEST(ExposureCycle, AnUnusableFrameStopsTheLoopWithAMessage) {
+    CycleBench b(kFast);
+    ASSERT_TRUE(b.connected);
+    b.settings.exposure = 0.05f;
+    b.cycle.ToggleLoop();
+    b.Advance(1);
+    // The camera is told a subframe the cycle would refuse, behind its back.
+    b.lib.ZorvaneSubframeSize(b.camera.handle, 3, 3);
+    b.lib.ZorvaneBin(b.camera.handle, 4, 4);
+    b.cycle.Snapshot();  // aborts; the loop resumes with the camera's settings
+    b.Advance(3000);
+    EXPECT_FALSE(b.cycle.Looping());
+    EXPECT_LE(b.sim.CallCount("ZorvaneStartExposure"), 4);
+    ASSERT_EQ(b.prompts.messages.size(), 1u);
+    EXPECT_EQ(b.prompts.messages[0].text, ExposureCycle::kUnusableFrameText);
+    EXPECT_TRUE(b.host.frames.empty());
 }
 
 TEST(ExposureCycle, NonsenseGeometryFromTheLibraryIsNeverCopied) {
