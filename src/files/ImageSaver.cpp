@@ -89,6 +89,7 @@ bool ImageSaver::WriteFrame(const std::string& path, bool tiff, const FramePixel
 
 void ImageSaver::SaveImageAs() {
     lastSavedName_.clear();
+    lastDialogType_ = kTypeNone;
     if (!host_.CurrentFrame()) return;
     const int type = ShowSaveDialog();
     if (type == kTypeNone) return;
@@ -124,17 +125,29 @@ bool ImageSaver::PrepareNumbering(NumberingPoint& point) {
 
 void ImageSaver::AutosaveImage() {
     lastSavedName_.clear();
+    lastDialogType_ = kTypeNone;
     if (!host_.CurrentFrame()) return;
     NumberingPoint point;
     if (!PrepareNumbering(point)) return;
 
     const int format = ClampSequenceFormat(settings_.sequenceFormat);
     std::string name;
-    do {
+    bool advanced = false;
+    for (;;) {
         name = point.stem + AutosaveNumbering(format, settings_.sequenceNumber, point.extension);
-        if (settings_.sequenceNumber == INT_MAX) break;
-        ++settings_.sequenceNumber;
-    } while (NameTaken(name));
+        const bool taken = NameTaken(name);
+        // The number stops at its top: the top number is used once, then nothing more is saved.
+        advanced = settings_.sequenceNumber < INT_MAX;
+        if (advanced) ++settings_.sequenceNumber;
+        if (!taken) break;
+        if (!advanced) {
+            if (host_.IsLooping()) host_.StopLoop();
+            prompts_.MessageBox("No free number for '" + name + "'\n" + kNumbersUsedUpText,
+                                kAutosaveCaption, MessageButtons::Ok, MessageIcon::Exclamation);
+            host_.RefreshExposureDialog();
+            return;
+        }
+    }
 
     const std::optional<FramePixels> frame = host_.CurrentFrame();
     if (frame && WriteFrame(name, IsTiffName(point.extension, lastDialogType_), *frame)) {
@@ -144,13 +157,14 @@ void ImageSaver::AutosaveImage() {
         prompts_.MessageBox("Failed to write file '" + name + "'", kAutosaveCaption,
                             MessageButtons::Ok, MessageIcon::Exclamation);
         // Offer the same number again next time.
-        --settings_.sequenceNumber;
+        if (advanced) --settings_.sequenceNumber;
     }
     host_.RefreshExposureDialog();
 }
 
 void ImageSaver::SaveSequenceImage() {
     lastSavedName_.clear();
+    lastDialogType_ = kTypeNone;
     if (!host_.CurrentFrame()) return;
     NumberingPoint point;
     if (!PrepareNumbering(point)) return;

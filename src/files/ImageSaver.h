@@ -26,6 +26,8 @@ class ImageSaver {
     static constexpr const char* kSaveCaption = "Save image as...";
     static constexpr const char* kAutosaveCaption = "Autosave";
     static constexpr const char* kSequencerCaption = "Sequencer";
+    static constexpr const char* kNumbersUsedUpText =
+        "The sequence number is at its top: set a lower one or choose another file name.";
 
     // homeDirectory gives the default save path "<home>/Capture.fit".
     ImageSaver(Prompts& prompts, SaverHost& host, const std::string& homeDirectory);
@@ -63,7 +65,8 @@ class ImageSaver {
     // The status bar's saved pane: "Saved: <file name>" or "Not saved".
     std::string SavedStatusText() const;
 
-    // File type chosen the last time the save dialog was shown (0 while it never was).
+    // File type chosen in the save dialog during the save in progress or the last one; 0 when
+    // that save showed no dialog.
     int LastDialogType() const { return lastDialogType_; }
 
     FitsWriter& Fits() { return fits_; }

@@ -142,14 +142,44 @@ TEST_F(ImageSaverTest, AutosaveAsksForANameWhenThePathHasNone) {
     EXPECT_EQ(saver.LastDialogType(), kTypeTiff);
     EXPECT_TRUE(IsTiff(dir / "img/shot_000.tif"));
 
-    // The last dialog type decides the extension a bare name gets.
+    // The type chosen in an earlier save's dialog is not this save's: a bare name, or one typed
+    // with an unknown extension, gives FITS.
     saver.Settings().savePath = dir / "img/bare";
     saver.AutosaveImage();
-    EXPECT_TRUE(IsTiff(dir / "img/bare_001.tif"));
-    // ... but a ".fit" name is always FITS.
+    EXPECT_TRUE(IsFits(dir / "img/bare_001.fit"));
+    EXPECT_EQ(saver.LastDialogType(), kTypeNone);
+    saver.Settings().savePath = dir / "img/typed.xyz";
+    saver.AutosaveImage();
+    EXPECT_TRUE(IsFits(dir / "img/typed_002.xyz"));
+    // ... and a ".fit" name is always FITS.
     saver.Settings().savePath = dir / "img/named.fit";
     saver.AutosaveImage();
-    EXPECT_TRUE(IsFits(dir / "img/named_002.fit"));
+    EXPECT_TRUE(IsFits(dir / "img/named_003.fit"));
+}
+
+// Regression: at the top number every frame overwrote the same file.
+TEST_F(ImageSaverTest, NumberingAtTheTopNeverOverwrites) {
+    saver.Settings().savePath = dir / "img/m31.fit";
+    saver.Settings().sequenceNumber = INT_MAX - 1;
+    host.looping = true;
+    saver.AutosaveImage();
+    saver.AutosaveImage();
+    EXPECT_TRUE(IsFits(dir / "img/m31_2147483646.fit"));
+    EXPECT_TRUE(IsFits(dir / "img/m31_2147483647.fit"));
+    EXPECT_EQ(saver.Settings().sequenceNumber, INT_MAX);
+    EXPECT_TRUE(prompts.messages.empty());
+    const std::string before = ReadBytes(dir / "img/m31_2147483647.fit");
+
+    host.pixels.assign(8, 9);
+    saver.AutosaveImage();
+    EXPECT_EQ(ReadBytes(dir / "img/m31_2147483647.fit"), before);
+    EXPECT_EQ(saver.Settings().sequenceNumber, INT_MAX);
+    EXPECT_EQ(saver.LastSavedName(), "");
+    EXPECT_EQ(host.loopStops, 1);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].caption, "Autosave");
+    EXPECT_EQ(prompts.messages[0].text, "No free number for '" + dir / "img/m31_2147483647.fit" +
+                                            "'\n" + ImageSaver::kNumbersUsedUpText);
 }
 
 TEST_F(ImageSaverTest, AutosaveFailureStopsTheLoopAndStepsTheNumberBack) {
