@@ -10,6 +10,7 @@ pkgs=(
   libopencv-core-dev libopencv-imgproc-dev
   xvfb xauth
   indi-bin libindi-dev
+  dbus-daemon
 )
 missing=()
 for p in "${pkgs[@]}"; do

@@ -78,6 +78,7 @@ CMainFrame::CMainFrame(Prompts& prompts, AppOptions options, QWidget* parent)
     setWindowIcon(ToolIcon("app"));
 
     const std::string settingsPath = options.settingsPath;
+    if (!options.sleepInhibitor) options.sleepInhibitor = &sleepInhibitor_;
     app_ = std::make_unique<CaptureApp>(timers_, poster_, prompts_, *this, std::move(options));
     exposureDialog_ = std::make_unique<ExposureDialogController>(*app_, prompts_);
     settings_ =

@@ -10,6 +10,7 @@
 #include "app/AppUi.h"
 #include "app/CaptureApp.h"
 #include "ui/QtEventPoster.h"
+#include "ui/QtSleepInhibitor.h"
 #include "ui/QtTimerService.h"
 
 class QAction;
@@ -105,6 +106,7 @@ private:
     Prompts& prompts_;
     QtTimerService timers_;
     QtEventPoster poster_;
+    QtSleepInhibitor sleepInhibitor_;  // outlives the core, which releases it at shutdown
     std::unique_ptr<CaptureApp> app_;
     std::unique_ptr<ExposureDialogController> exposureDialog_;
     std::unique_ptr<SettingsController> settings_;

@@ -1,7 +1,10 @@
 // The Qt services under the core: message boxes and file dialogs with the exact texts, the
-// window-timer semantics, posting to the GUI thread from other threads, the wait cursor.
+// window-timer semantics, posting to the GUI thread from other threads, the wait cursor, the
+// desktop's sleep inhibitor.
 
 #include <QAbstractButton>
+#include <QDBusConnection>
+#include <QProcess>
 #include <QAbstractEventDispatcher>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -11,10 +14,47 @@
 #include "MainFrameHarness.h"
 #include "ui/QtEventPoster.h"
 #include "ui/QtPrompts.h"
+#include "ui/QtSleepInhibitor.h"
 #include "ui/QtTimerService.h"
 
 using namespace zorvane;
 using namespace zorvane::test;
+
+// The desktop's screen saver, as a stand-in on a private session bus.
+class FakeScreenSaver : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+public:
+    QStringList inhibits;
+    QList<uint> uninhibits;
+public slots:
+    uint Inhibit(const QString& application, const QString& reason) {
+        inhibits << application + ": " + reason;
+        return 40 + uint(inhibits.size());
+    }
+    void UnInhibit(uint cookie) { uninhibits << cookie; }
+};
+
+// A session bus of the test's own, so that nothing reaches the machine's desktop.
+struct PrivateSessionBus {
+    static constexpr const char* kName = "zorvane-test-session";
+    QProcess daemon;
+    QString address;
+
+    bool Start() {
+        daemon.start(QStringLiteral("dbus-daemon"),
+                     {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                      QStringLiteral("--print-address")});
+        if (!daemon.waitForStarted(5000) || !daemon.waitForReadyRead(5000)) return false;
+        address = QString::fromUtf8(daemon.readLine()).trimmed();
+        return !address.isEmpty();
+    }
+    ~PrivateSessionBus() {
+        QDBusConnection::disconnectFromBus(QString::fromLatin1(kName));
+        daemon.kill();
+        daemon.waitForFinished(5000);
+    }
+};
 
 class DialogsAndServicesTest : public QObject {
     Q_OBJECT
@@ -159,6 +199,54 @@ private slots:
         QTRY_COMPARE(order.size(), size_t{200});
         QVERIFY(!offThread);
         QVERIFY(std::is_sorted(order.begin(), order.end()));
+    }
+
+    void sleepInhibitorIsSilentlyNothingWithoutABus() {
+        QtSleepInhibitor inhibitor(QDBusConnection(QStringLiteral("zorvane-no-session")),
+                                   QDBusConnection(QStringLiteral("zorvane-no-system")));
+        QVERIFY(!inhibitor.Inhibit("Exposures are running"));
+        QVERIFY(!inhibitor.Held());
+        inhibitor.Release();
+    }
+
+    void sleepInhibitorIsHeldWhileAnExposureRuns() {
+        PrivateSessionBus bus;
+        if (!bus.Start()) QSKIP("dbus-daemon could not be started: no private session bus");
+        QDBusConnection connection =
+            QDBusConnection::connectToBus(bus.address, QString::fromLatin1(bus.kName));
+        QVERIFY(connection.isConnected());
+        FakeScreenSaver saver;
+        QVERIFY(connection.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &saver,
+                                          QDBusConnection::ExportAllSlots));
+        QVERIFY(connection.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
+        QtSleepInhibitor inhibitor(connection, QDBusConnection(QStringLiteral("zorvane-no-system")));
+
+        SimControls sim;
+        QVERIFY(sim.Loaded());
+        sim.Reset("flush_ms=0;wait_ms=0");
+        ScriptedPrompts prompts;
+        WindowFolders folders;
+        AppOptions options = folders.Options(BinDir());
+        options.sleepInhibitor = &inhibitor;
+        {
+            CMainFrame frame(prompts, options);
+            QVERIFY(frame.App().IsConnected());
+            frame.App().Exposure().exposure = 1.0f;
+            frame.App().Snapshot();
+            QVERIFY(inhibitor.Held());
+            QCOMPARE(saver.inhibits, QStringList{"Zorvane Capture: Exposures are running"});
+            sim.Advance(2000);
+            QTRY_VERIFY(!frame.App().Cycle().Exposing());
+            QVERIFY(!inhibitor.Held());
+            QTRY_COMPARE(saver.uninhibits, QList<uint>{41});
+
+            // A loop still running when the window closes lets go of it too.
+            frame.App().ToggleLoop();
+            QVERIFY(inhibitor.Held());
+        }
+        QVERIFY(!inhibitor.Held());
+        QTRY_COMPARE(saver.uninhibits, (QList<uint>{41, 42}));
+        QCOMPARE(saver.inhibits.size(), 2);
     }
 
     void postsForAContextThatIsGoneAreDropped() {
