@@ -16,6 +16,9 @@ constexpr unsigned kResumeAfterAbortMs = 500;
 // A library whose ready flag never drops and whose state never shows the camera at work is
 // trusted again once this much longer than the exposure has passed (in 1-ms poll ticks).
 constexpr double kTrustReadyAfterMs = 10000.0;
+// A high-speed loop waits for the library's messages, not on the poll; the poll timer then only
+// checks this often that the camera is still there.
+constexpr unsigned kHighSpeedWatchMs = 500;
 
 bool CameraBusy(int32_t state) {
     return state == ZORVANE_STATE_WAITING || state == ZORVANE_STATE_EXPOSING ||
@@ -113,8 +116,7 @@ void ExposureCycle::StartExposure() {
     lib_.ZorvaneStartExposure(camera_.handle, settings_.exposure);
     // A ready flag that is down now can only rise for this exposure. One that is up may still be
     // about an earlier frame until the camera shows it has taken this exposure up.
-    freshness_ =
-        lib_.ZorvaneImageReady(camera_.handle) ? Freshness::Unknown : Freshness::SeenLow;
+    freshness_ = lib_.ZorvaneImageReady(camera_.handle) ? Freshness::Unknown : Freshness::SeenLow;
     UpdateAwake();
 }
 
@@ -128,7 +130,7 @@ bool ExposureCycle::SettingsGiveAFrame() const {
 void ExposureCycle::Stop() {
     const bool wasLooping = looping_;
     timers_.KillTimer(kTimerLoopNext);
-    timers_.KillTimer(kTimerPoll);
+    KillPoll();
     if (wasLooping) host_.RestoreThreadPriority(savedPriority_);
     if (camera_.handle && (exposing_ || wasLooping)) {
         lib_.ZorvaneAbortExposure(camera_.handle);
@@ -189,14 +191,25 @@ void ExposureCycle::BeginExposure(bool keepFinishedFrame) {
         lib_.ZorvaneImageBuffer(camera_.handle);
     host_.EnableSequencerRun(false);
     StartExposure();
-    if (!highSpeed_) timers_.SetTimer(kTimerPoll, 1);
+    if (!highSpeed_) {
+        timers_.SetTimer(kTimerPoll, 1);
+    } else if (!watchingOnly_) {
+        // Set once per loop: setting it again for every frame would keep it from ever firing.
+        timers_.SetTimer(kTimerPoll, kHighSpeedWatchMs);
+        watchingOnly_ = true;
+    }
+}
+
+void ExposureCycle::KillPoll() {
+    timers_.KillTimer(kTimerPoll);
+    watchingOnly_ = false;
 }
 
 void ExposureCycle::Snapshot() {
     if (exposing_) {
         if (!prompts_.IsShiftHeld()) {
             exposing_ = false;
-            timers_.KillTimer(kTimerPoll);
+            KillPoll();
             lib_.ZorvaneAbortExposure(camera_.handle);
             if (looping_) timers_.SetTimer(kTimerLoopNext, kResumeAfterAbortMs);
         } else {
@@ -231,7 +244,7 @@ void ExposureCycle::ToggleLoop() {
         stopRequested_ = true;
         host_.RestoreThreadPriority(savedPriority_);
         timers_.KillTimer(kTimerLoopNext);
-        timers_.KillTimer(kTimerPoll);
+        KillPoll();
         lib_.ZorvaneAbortExposure(camera_.handle);
         RequestFrameMessage(false);
         exposing_ = false;
@@ -267,9 +280,13 @@ bool ExposureCycle::ReadyFrameIsFresh() {
 }
 
 void ExposureCycle::Poll() {
+    if (watchingOnly_) {
+        if (!camera_.IsConnected(lib_)) OnCameraLost();
+        return;
+    }
     const bool ready = lib_.ZorvaneImageReady(camera_.handle) != 0;
     if (ready && ReadyFrameIsFresh()) {
-        timers_.KillTimer(kTimerPoll);
+        KillPoll();
         EndShot();
         return;
     }

@@ -146,6 +146,7 @@ private:
     // fetched after the next exposure has started.
     void BeginExposure(bool keepFinishedFrame);
     void StopWithMessage(const std::string& text);
+    void KillPoll();
     void UpdateAwake();
     void RequestFrameMessage(bool on);
     static void PostFromLibrary(void* context, uint32_t message, uintptr_t wParam, intptr_t lParam);
@@ -171,7 +172,8 @@ private:
     Freshness freshness_ = Freshness::Unknown;
     bool frameUnusable_ = false;
     bool resumeAfterReconnect_ = false;
-    bool awake_ = false;  // what KeepSystemAwake was told last
+    bool awake_ = false;         // what KeepSystemAwake was told last
+    bool watchingOnly_ = false;  // the poll timer only watches the connection (high speed)
 
     FrameBuffer frame_;
     FrameGeometry geometry_;
