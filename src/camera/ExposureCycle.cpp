@@ -166,6 +166,12 @@ void ExposureCycle::ResumeAfterReconnect() {
 
 void ExposureCycle::ClearLooping() {
     if (looping_) host_.RestoreThreadPriority(savedPriority_);
+    if (highSpeed_) {
+        // The exposure still running ends through the poll, as a single exposure does.
+        RequestFrameMessage(false);
+        KillPoll();
+        if (exposing_) timers_.SetTimer(kTimerPoll, 1);
+    }
     looping_ = false;
     highSpeed_ = false;
     resumeAfterReconnect_ = false;
@@ -192,6 +198,7 @@ void ExposureCycle::BeginExposure(bool keepFinishedFrame) {
     host_.EnableSequencerRun(false);
     StartExposure();
     if (!highSpeed_) {
+        watchingOnly_ = false;
         timers_.SetTimer(kTimerPoll, 1);
     } else if (!watchingOnly_) {
         // Set once per loop: setting it again for every frame would keep it from ever firing.
@@ -307,8 +314,9 @@ void ExposureCycle::Poll() {
 
 void ExposureCycle::OnFrameReadyMessage() {
     // A message can still be queued from before the loop was stopped or the request
-    // cancelled; only a frame we are waiting for is taken.
-    if (!exposing_) return;
+    // cancelled; only a frame a high-speed loop is waiting for is taken (a single exposure
+    // started meanwhile waits on the poll, and the message would hand it the old frame).
+    if (!exposing_ || !highSpeed_) return;
     EndShot();
 }
 

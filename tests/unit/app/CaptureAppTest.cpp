@@ -194,6 +194,13 @@ TEST(CaptureApp, AQuickPresetEndsTheHighSpeedText) {
     b.loop.Advance(2000);
     EXPECT_FALSE(b.app->Cycle().Looping());
     EXPECT_EQ(b.app->CameraStatePaneText(), "Idle");
+    // The next snapshot waits on the poll again and gets its frame.
+    b.app->Exposure().exposure = 0.5f;
+    b.app->ExecuteCommand(ids::ID_CAMERA_SNAPSHOT);
+    ASSERT_TRUE(b.app->Cycle().Exposing());
+    b.loop.Advance(2000);
+    EXPECT_FALSE(b.app->Cycle().Exposing());
+    EXPECT_EQ(b.app->View().Frame().Width, b.SensorWidth());
 }
 
 TEST(CaptureApp, AFailedDisconnectOffersAbortRetryIgnore) {
