@@ -267,9 +267,8 @@ void CaptureApp::ConnectOrDisconnect() {
             const bool finished = device_ == -1;
             camera_.coolingFlags = 0;
             camera_.hasSensor = false;
-            if (!finished &&
-                OpenCamera(lib_, device_, blackLevelSwitch_, CoolingDiscoveryOrder::CoolingFirst,
-                           camera_))
+            if (!finished && OpenCamera(lib_, device_, blackLevelSwitch_,
+                                        CoolingDiscoveryOrder::CoolingFirst, camera_))
                 cooler_.ReadTemperature();
             cooler_.Poll();
             ui_.RefreshCoolerDialog();
@@ -511,8 +510,8 @@ void CaptureApp::MakeExposureTimeText() {
         std::chrono::duration_cast<std::chrono::system_clock::duration>(duration);
     pendingExposure_ = lib_.ZorvaneLastExposureDuration(h);
     pendingStartText_ = zorvane::MakeExposureTimeText(lib_.ZorvaneLastStartTime(h),
-                                                   lib_.ZorvaneLastStartTimeMilliseconds(h),
-                                                   header_.extraTimePrecision, hostStart);
+                                                      lib_.ZorvaneLastStartTimeMilliseconds(h),
+                                                      header_.extraTimePrecision, hostStart);
 }
 
 void CaptureApp::SetFrame(const uint16_t* pixels, const FrameGeometry& g, bool turned,

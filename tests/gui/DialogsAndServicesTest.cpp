@@ -3,11 +3,11 @@
 // desktop's sleep inhibitor.
 
 #include <QAbstractButton>
-#include <QDBusConnection>
-#include <QProcess>
 #include <QAbstractEventDispatcher>
+#include <QDBusConnection>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProcess>
 #include <atomic>
 #include <thread>
 
@@ -219,7 +219,8 @@ private slots:
         QVERIFY(connection.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &saver,
                                           QDBusConnection::ExportAllSlots));
         QVERIFY(connection.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
-        QtSleepInhibitor inhibitor(connection, QDBusConnection(QStringLiteral("zorvane-no-system")));
+        QtSleepInhibitor inhibitor(connection,
+                                   QDBusConnection(QStringLiteral("zorvane-no-system")));
 
         SimControls sim;
         QVERIFY(sim.Loaded());
