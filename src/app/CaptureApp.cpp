@@ -519,6 +519,9 @@ void CaptureApp::SetFrame(const uint16_t* pixels, const FrameGeometry& g, bool t
     view_->SetFrame(pixels, g.x, g.y, g.width, g.height, g.binX, g.binY, turned, preview);
     startTimeText_ = pendingStartText_;
     frameExposure_ = pendingExposure_;
+    // The header's temperature is the sensor's as this frame came in (a high-speed loop keeps
+    // the last reading rather than ask the camera at every frame).
+    if (!cycle_.HighSpeed()) cooler_.ReadTemperature();
 }
 
 void CaptureApp::OnNewFrameShown() {

@@ -68,6 +68,9 @@ void CoolerControl::StopPolling() { timers_.KillTimer(kTimerCooler); }
 
 void CoolerControl::ReadTemperature() {
     if (!camera_.handle || !camera_.hasSensor) return;
+    // A read-out must not be disturbed.
+    const int32_t state = lib_.ZorvaneCameraState(camera_.handle);
+    if (state == ZORVANE_STATE_DOWNLOADING || state == ZORVANE_STATE_WAITING) return;
     int32_t t = -6000;
     if (lib_.ZorvaneTemperatureSensorInfo(camera_.handle, 1, &t) == 0 && t > -6000 && t < 6000)
         sensorTemperature_ = t * 0.01f;

@@ -50,7 +50,8 @@ public:
     void SpinStep(int delta);      // a step of the spin button (delta from the notification)
     void PressOnOffButton();       // "Cooler on" / "Warm up"
     void StopPolling();            // disconnect
-    // One reading of the sensor (at connect), so that headers have it before the first poll.
+    // One reading of the sensor (at connect and as frames arrive), so that headers have it
+    // without the dialog's poll; skipped while the camera reads out.
     void ReadTemperature();
 
     const CoolerDialogModel& Model() const { return model_; }

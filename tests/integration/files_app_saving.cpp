@@ -5,6 +5,7 @@
 #include <tiffio.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,16 @@ TEST(ProgramSaving, AutosavedFitsFilesPassTheIndependentReaders) {
     EXPECT_EQ(Keyword(f, "DATE-OBS").rfind("'2025-01-01T", 0), 0u) << Keyword(f, "DATE-OBS");
     // The sensor is read at connect: no need to have opened the Cooler dialog.
     EXPECT_EQ(Keyword(f, "CCD-TEMP"), "20.0");
+    fits_close_file(f, &status);
+
+    // The cooler pulls the sensor down: the next file has the temperature of its own frame.
+    b.app->Library().ZorvaneSetCooling(b.app->Camera().handle, -1000);
+    TakeFrame(b, 8.0f);
+    status = 0;
+    ASSERT_EQ(fits_open_file(&f, b.dir.File("m31_008.fit").c_str(), READONLY, &status), 0);
+    const double written = std::atof(Keyword(f, "CCD-TEMP").c_str());
+    EXPECT_NEAR(written, b.sim.SensorTemperature(), 0.1);
+    EXPECT_LT(written, 17.0);
     fits_close_file(f, &status);
 }
 
