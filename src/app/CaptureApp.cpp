@@ -242,6 +242,8 @@ void CaptureApp::DisconnectCamera() {
 void CaptureApp::ConnectOrDisconnect() {
     const bool wasConnected = IsConnected();
     const bool resume = cycle_.ResumesAfterReconnect();
+    const ExposureSettings before = exposure_;
+    const CameraProperties sensorBefore = camera_.properties;
     cycle_.Stop();
     if (!wasConnected && camera_.handle) {
         // The camera dropped off: let the library close the handle it still holds before a
@@ -281,7 +283,18 @@ void CaptureApp::ConnectOrDisconnect() {
         if (answer != MessageAnswer::Retry) break;
     }
     QueryCamera();
-    if (resume && IsConnected()) cycle_.ResumeAfterReconnect();
+    if (resume && IsConnected()) {
+        // The same camera came back with its own defaults: the loop goes on as it was.
+        const CameraProperties& p = camera_.properties;
+        if (p.pixelsX == sensorBefore.pixelsX && p.pixelsY == sensorBefore.pixelsY) {
+            exposure_.binX = std::min(before.binX, exposure_.maxBinX);
+            exposure_.binY = std::min(before.binY, exposure_.maxBinY);
+            view_->SetSelection({before.subX, before.subY},
+                                {before.subX + before.subWidth, before.subY + before.subHeight});
+            ui_.RefreshExposureDialog();
+        }
+        cycle_.ResumeAfterReconnect();
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

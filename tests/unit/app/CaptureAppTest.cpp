@@ -138,6 +138,8 @@ TEST(CaptureApp, ACameraThatDropsInAnAutosaveLoopComesBackAtTheNextNumber) {
     b.app->Saver().Settings().savePath = b.dir.File("m31.fit");
     b.app->ExecuteCommand(ids::ID_FILE_AUTOSAVE);
     b.app->Exposure().exposure = 0.5f;
+    b.app->Exposure().binX = 2;
+    b.app->View().SetSelection({100, 50}, {300, 250});
     b.app->ExecuteCommand(ids::ID_CAMERA_LOOP);
     b.loop.Advance(5000);
     EXPECT_FALSE(b.app->GetCommandUi(ids::ID_CAMERA_LOOP).checked);
@@ -156,6 +158,9 @@ TEST(CaptureApp, ACameraThatDropsInAnAutosaveLoopComesBackAtTheNextNumber) {
     EXPECT_LT(disconnect, log.find("ZorvaneConnect(")) << log;
     EXPECT_TRUE(b.app->IsConnected());
     EXPECT_TRUE(b.app->Cycle().Looping()) << "the loop goes on";
+    EXPECT_EQ(b.app->Exposure().binX, 2) << "with the binning and subframe it had";
+    EXPECT_EQ(b.app->Exposure().subX, 100);
+    EXPECT_EQ(b.app->Exposure().subWidth, 200);
 
     b.loop.Advance(5000);  // two more frames, then the camera drops again
     for (const char* name : {"m31_000.fit", "m31_001.fit", "m31_002.fit", "m31_003.fit"})
