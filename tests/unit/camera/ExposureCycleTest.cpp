@@ -1,10 +1,11 @@
+#include "camera/ExposureCycle.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "camera/ExposureCycle.h"
 #include "core/TimerIds.h"
 #include "fixtures/FixtureProbe.h"
 #include "support/SimHarness.h"
