@@ -23,6 +23,7 @@
 #include "files/SaverHost.h"
 #include "filterwheel/FilterDialogModel.h"
 #include "filterwheel/FilterWheel.h"
+#include "guiding/GuidingEngine.h"
 #include "view/ImageViewHost.h"
 
 namespace zorvane {
@@ -55,6 +56,7 @@ struct AppOptions {
     std::vector<std::string> librarySearchDirs;  // empty = beside the executable first
     std::string machineConfigPath;               // empty = the machine-wide default
     std::string settingsPath;                    // empty = the user's configuration folder
+    Clock* clock = nullptr;                      // null = the system's monotonic clock
 };
 
 // The toolkit-free core of the main window: it owns the camera connection, the exposure cycle,
@@ -63,7 +65,8 @@ struct AppOptions {
 class CaptureApp : public ImageViewHost,
                    public FilterDialogHost,
                    private ExposureHost,
-                   private SaverHost {
+                   private SaverHost,
+                   private GuidingHost {
 public:
     static constexpr const char* kTitle = "Zorvane Capture";
     static constexpr const char* kVersionText = "Version 4.2.0.0";
@@ -158,6 +161,7 @@ public:
     ImageView& View() { return *view_; }
     CoolerControl& Cooler() { return cooler_; }
     ImageSaver& Saver() { return saver_; }
+    GuidingEngine& Guider() { return guider_; }
     const std::string& StartTimeText() const { return startTimeText_; }
     bool BlackLevelSwitch() const { return blackLevelSwitch_; }
 
@@ -175,8 +179,8 @@ public:
     void SetSubframe(const Rect& sensorRect) override;
     bool IsExposureLocked() const override { return exposure_.lockExposure; }
     void OnPixelReadout(int x, int y, int value) override;
-    void OnStarPicked() override;
-    bool MeasureStar() override { return false; }
+    void OnStarPicked() override { guider_.OnStarPicked(); }
+    bool MeasureStar() override { return guider_.Measure(); }
     int MeasureRadius() const override { return focus_.measureRadius; }
     int CameraProtocol() const override { return camera_.properties.protocol; }
 
@@ -188,8 +192,8 @@ private:
     void OnNewFrameShown() override;
     bool AutosaveEnabled() const override { return saver_.Settings().autosave; }
     void AutosaveImage() override;
-    bool IsAutoguideOn() const override { return false; }
-    void GuideStep() override {}
+    bool IsAutoguideOn() const override { return guider_.AutoguideOn(); }
+    void GuideStep() override { guider_.GuideStep(); }
     void EnableSequencerRun(bool enable) override;
     void ShowAutoExposure(float seconds) override;
     int RaiseThreadPriority() override;
@@ -205,6 +209,17 @@ private:
     void StopSequence() override {}
     std::string CurrentLineSuffix() const override { return {}; }
     int CurrentRepeatIndex() const override { return 0; }
+
+    // ---- GuidingHost ----
+    const ImageFrame& ShownFrame() const override;
+    Point TrackedStar() const override;
+    void SetTrackedStar(Point p) override;
+    void SetGuideTargetMarker(Point p) override;
+    void RedrawView() override { ui_.RepaintView(false); }
+    void ShowTrackingDialog(bool show) override;
+    void RefreshTrackingDialog() override { ui_.RefreshTrackingDialog(); }
+    void RefreshDeviationCharts(bool now) override { ui_.RefreshDeviationCharts(now); }
+    std::string TelescopeId() const override { return ascomScopeId_; }
 
     bool SubframeIsFullSensor() const;
     void ConnectAtStartUp();
@@ -243,9 +258,8 @@ private:
     std::array<QuickPreset, 8> presets_{};
     FilterNames filters_;
     std::string ascomScopeId_ = "test";
-    float guideTargetX_ = -10000.0f, guideTargetY_ = -10000.0f;
-    bool guideOutputCamera_ = true;
     std::string startTimeText_;
+    GuidingEngine guider_;
 };
 
 }  // namespace zorvane
