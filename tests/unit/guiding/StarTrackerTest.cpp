@@ -214,6 +214,12 @@ TEST(StarTracker, TooWideStarFailsButIsFollowed) {
     EXPECT_EQ(p, (Point{31, 30}));
     EXPECT_EQ(m.column, -1000.0f);
     EXPECT_EQ(m.brightness, 0.0f);
+
+    // Radii from a damaged settings file: no overflow, no endless walk; the whole frame is
+    // searched.
+    p = {26, 26};
+    StarTracker::Measure(f, p, 2147483647, 2147483647, m);
+    EXPECT_EQ(p, (Point{31, 30}));
 }
 
 TEST(StarTracker, BinnedSubframeCentroidInSensorPixels) {
