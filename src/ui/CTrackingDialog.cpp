@@ -50,7 +50,9 @@ const char* const kHelpText =
     "  keeps the star on its target. Feedback is the share of each error corrected, in\n"
     "  tenths; Min and Max guide limit the pulse lengths; Guide axes restricts the\n"
     "  directions pulsed. The charts show the last ten minutes of deviation along Dec and\n"
-    "  RA, in pixels, with the last value, the average and the spread.";
+    "  RA, in pixels, with the last value, the average and the spread.\n"
+    "  Calibration, autoguiding and the telescope link are not in this version yet: their\n"
+    "  controls are disabled.";
 
 }  // namespace
 
