@@ -624,8 +624,9 @@ void CMainFrame::ShowTrackingDialog(bool show) {
     }
     if (!slot) {
         slot = CreateDialog(AppDialog::Tracking);
+        MakeToolWindow(slot.get());
         const ModelessDialogState& placement = app_->Placement(AppDialog::Tracking);
-        if (placement.HasPosition()) slot->move(placement.left, placement.top);
+        if (placement.HasPosition()) PlaceToolWindow(slot.get(), placement.left, placement.top);
         slot->installEventFilter(this);
     }
     slot->show();
