@@ -493,13 +493,21 @@ void CaptureApp::OnPixelReadout(int x, int y, int value) {
 // ---------------------------------------------------------------------------------------------
 // Guiding host
 
-const ImageFrame& CaptureApp::ShownFrame() const { return view_->Frame(); }
+const ImageFrame& CaptureApp::ShownFrame() const {
+    return view_->Frame();
+}
 
-Point CaptureApp::TrackedStar() const { return view_->TrackedStar(); }
+Point CaptureApp::TrackedStar() const {
+    return view_->TrackedStar();
+}
 
-void CaptureApp::SetTrackedStar(Point p) { view_->SetTrackedStar(p); }
+void CaptureApp::SetTrackedStar(Point p) {
+    view_->SetTrackedStar(p);
+}
 
-void CaptureApp::SetGuideTargetMarker(Point p) { view_->SetGuideTarget(p); }
+void CaptureApp::SetGuideTargetMarker(Point p) {
+    view_->SetGuideTarget(p);
+}
 
 void CaptureApp::ShowTrackingDialog(bool show) {
     ModelessDialogState& p = Placement(AppDialog::Tracking);

@@ -146,9 +146,13 @@ void SettingsController::LoadAtStart() {
     exposureDialog_.Refresh();
 }
 
-bool SettingsController::TrackingExpand() const { return app_.Guiding().trackingExpand; }
+bool SettingsController::TrackingExpand() const {
+    return app_.Guiding().trackingExpand;
+}
 
-void SettingsController::SetTrackingExpand(bool on) { app_.Guiding().trackingExpand = on; }
+void SettingsController::SetTrackingExpand(bool on) {
+    app_.Guiding().trackingExpand = on;
+}
 
 bool SettingsController::SaveAtExit() {
     return store_.Save(0, Gather());

@@ -12,10 +12,10 @@
 
 namespace zorvane::test {
 
-// A GUI thread in virtual time: window timers that fire only when the test advances the clock (which is
-// also the core's clock),
-// and a queue of posted messages (which may be posted from any thread) delivered between timer
-// firings. Timer periods below 1 ms fire after 1 ms, as the shortest period a system gives.
+// A GUI thread in virtual time: window timers that fire only when the test advances the clock
+// (which is also the core's clock), and a queue of posted messages (which may be posted from any
+// thread) delivered between timer firings. Timer periods below 1 ms fire after 1 ms, as the
+// shortest period a system gives.
 class VirtualEventLoop : public TimerService, public EventPoster, public Clock {
 public:
     using TimerHandler = std::function<void(int id)>;
