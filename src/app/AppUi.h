@@ -28,6 +28,13 @@ public:
     // The wheel's number of positions: every sequencer line's filter range becomes 1..count,
     // when the sequencer dialog exists.
     virtual void SetSequencerFilterRange(int count) {}
+    // Make (on first use) and show the Star Tracking dialog's window for the guiding engine's
+    // model, or hide it.
+    virtual void ShowTrackingDialog(bool show) = 0;
+    // The Star Tracking dialog shows the engine's values again, when it exists.
+    virtual void RefreshTrackingDialog() = 0;
+    // Its deviation charts are drawn again (`now`: at once, not on the next paint).
+    virtual void RefreshDeviationCharts(bool now) = 0;
     // Show the main window maximised (timer 3).
     virtual void MaximiseWindow() = 0;
     // End the process at once with this exit code (Abort in a connection failure).

@@ -38,7 +38,9 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
       cooler_(lib_, camera_, timers_),
       saver_(prompts_, *this, HomeDirectory()),
       automation_(std::make_unique<IndiTransport>(options_.settingsPath)),
-      wheel_(*automation_, prompts_) {
+      wheel_(*automation_, prompts_),
+      guider_(*this, prompts_, options_.clock ? *options_.clock : SystemClock::Instance(), focus_,
+              guiding_) {
     cooler_.sleep = [](unsigned ms) { SleepMilliseconds(static_cast<int>(ms)); };
 }
 
@@ -96,10 +98,9 @@ void CaptureApp::SetDefaults() {
     defaults.vbe = false;
     exposure_ = defaults;
     for (auto& d : dialogs_) d = ModelessDialogState{};
-    guideOutputCamera_ = true;
+    guiding_.cameraRelays = true;
     filters_ = FilterNames{};
     cooler_.ResetTemperature();
-    guideTargetX_ = guideTargetY_ = -10000.0f;
 }
 
 void CaptureApp::ResetCreationState() {
@@ -351,6 +352,9 @@ bool CaptureApp::ExecuteCommand(int id) {
         case ids::ID_FILE_SAVE_AS:
             saver_.SaveImageAs();
             return true;
+        case ids::ID_VIEW_TRACKING:
+            guider_.ToggleDialog();
+            return true;
         default:
             return false;
     }
@@ -390,7 +394,7 @@ CommandUi CaptureApp::GetCommandUi(int id) {
             ui.enabled = cooler_.HasControl();
             break;
         case ids::ID_VIEW_TRACKING:
-            ui.checked = Placement(AppDialog::Tracking).visible;
+            ui.checked = guider_.DialogVisible();
             break;
         case ids::ID_CAMERA_SEQUENCER:
             ui.checked = Placement(AppDialog::Sequencer).visible;
@@ -507,8 +511,30 @@ void CaptureApp::OnPixelReadout(int x, int y, int value) {
     readoutValue_ = value;
 }
 
-void CaptureApp::OnStarPicked() {
-    guideTargetX_ = guideTargetY_ = -10000.0f;
+// ---------------------------------------------------------------------------------------------
+// Guiding host
+
+const ImageFrame& CaptureApp::ShownFrame() const {
+    return view_->Frame();
+}
+
+Point CaptureApp::TrackedStar() const {
+    return view_->TrackedStar();
+}
+
+void CaptureApp::SetTrackedStar(Point p) {
+    view_->SetTrackedStar(p);
+}
+
+void CaptureApp::SetGuideTargetMarker(Point p) {
+    view_->SetGuideTarget(p);
+}
+
+void CaptureApp::ShowTrackingDialog(bool show) {
+    ModelessDialogState& p = Placement(AppDialog::Tracking);
+    p.exists = guider_.DialogExists();
+    p.visible = show;
+    ui_.ShowTrackingDialog(show);
 }
 
 // ---------------------------------------------------------------------------------------------

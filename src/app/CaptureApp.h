@@ -24,6 +24,7 @@
 #include "files/SaverHost.h"
 #include "filterwheel/FilterDialogModel.h"
 #include "filterwheel/FilterWheel.h"
+#include "guiding/GuidingEngine.h"
 #include "view/ImageViewHost.h"
 
 namespace zorvane {
@@ -58,6 +59,7 @@ struct AppOptions {
     std::string settingsPath;                    // empty = the user's configuration folder
     // Keeps the desktop session from suspending while exposures run; none = nothing held.
     SleepInhibitor* sleepInhibitor = nullptr;
+    Clock* clock = nullptr;                      // null = the system's monotonic clock
 };
 
 // The toolkit-free core of the main window: it owns the camera connection, the exposure cycle,
@@ -66,7 +68,8 @@ struct AppOptions {
 class CaptureApp : public ImageViewHost,
                    public FilterDialogHost,
                    private ExposureHost,
-                   private SaverHost {
+                   private SaverHost,
+                   private GuidingHost {
 public:
     static constexpr const char* kTitle = "Zorvane Capture";
     static constexpr const char* kVersionText = "Version 4.2.0.0";
@@ -161,6 +164,7 @@ public:
     ImageView& View() { return *view_; }
     CoolerControl& Cooler() { return cooler_; }
     ImageSaver& Saver() { return saver_; }
+    GuidingEngine& Guider() { return guider_; }
     const std::string& StartTimeText() const { return startTimeText_; }
     bool BlackLevelSwitch() const { return blackLevelSwitch_; }
 
@@ -178,8 +182,8 @@ public:
     void SetSubframe(const Rect& sensorRect) override;
     bool IsExposureLocked() const override { return exposure_.lockExposure; }
     void OnPixelReadout(int x, int y, int value) override;
-    void OnStarPicked() override;
-    bool MeasureStar() override { return false; }
+    void OnStarPicked() override { guider_.OnStarPicked(); }
+    bool MeasureStar() override { return guider_.Measure(); }
     int MeasureRadius() const override { return focus_.measureRadius; }
     int CameraProtocol() const override { return camera_.properties.protocol; }
 
@@ -191,8 +195,8 @@ private:
     void OnNewFrameShown() override;
     bool AutosaveEnabled() const override { return saver_.Settings().autosave; }
     void AutosaveImage() override;
-    bool IsAutoguideOn() const override { return false; }
-    void GuideStep() override {}
+    bool IsAutoguideOn() const override { return guider_.AutoguideOn(); }
+    void GuideStep() override { guider_.GuideStep(); }
     void EnableSequencerRun(bool enable) override;
     void ShowAutoExposure(float seconds) override;
     int RaiseThreadPriority() override;
@@ -208,6 +212,17 @@ private:
     void StopSequence() override {}
     std::string CurrentLineSuffix() const override { return {}; }
     int CurrentRepeatIndex() const override { return 0; }
+
+    // ---- GuidingHost ----
+    const ImageFrame& ShownFrame() const override;
+    Point TrackedStar() const override;
+    void SetTrackedStar(Point p) override;
+    void SetGuideTargetMarker(Point p) override;
+    void RedrawView() override { ui_.RepaintView(false); }
+    void ShowTrackingDialog(bool show) override;
+    void RefreshTrackingDialog() override { ui_.RefreshTrackingDialog(); }
+    void RefreshDeviationCharts(bool now) override { ui_.RefreshDeviationCharts(now); }
+    std::string TelescopeId() const override { return ascomScopeId_; }
 
     bool SubframeIsFullSensor() const;
     void ConnectAtStartUp();
@@ -246,14 +261,13 @@ private:
     std::array<QuickPreset, 8> presets_{};
     FilterNames filters_;
     std::string ascomScopeId_ = "test";
-    float guideTargetX_ = -10000.0f, guideTargetY_ = -10000.0f;
-    bool guideOutputCamera_ = true;
     std::string startTimeText_;
     // Start and length of the exposure on show, taken when its frame arrived: headers describe
     // the saved frame even while the next exposure runs.
     std::string pendingStartText_;
     float pendingExposure_ = 0.0f;
     float frameExposure_ = 0.0f;
+    GuidingEngine guider_;
 };
 
 }  // namespace zorvane

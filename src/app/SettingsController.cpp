@@ -34,7 +34,8 @@ SettingsController::SettingsController(CaptureApp& app, ExposureDialogController
       exposureDialog_(exposureDialog),
       ui_(ui),
       timers_(timers),
-      store_(std::move(iniPath)) {}
+      store_(std::move(iniPath)),
+      trackingCalibration_([&app] { return app.Guider().Calibration(); }) {}
 
 SettingsValues SettingsController::Gather() const {
     SettingsValues v;
@@ -74,7 +75,7 @@ SettingsValues SettingsController::Gather() const {
     v.tracking.exists = tracking.exists;
     v.tracking.left = tracking.left;
     v.tracking.top = tracking.top;
-    v.tracking.expand = trackingExpand_;
+    v.tracking.expand = app_.Guiding().trackingExpand;
     v.tracking.calibration =
         trackingCalibration_ ? trackingCalibration_() : app_.Guiding().previousCalibration;
 
@@ -133,7 +134,7 @@ void SettingsController::LoadAtStart() {
     ModelessDialogState& tracking = app_.Placement(AppDialog::Tracking);
     tracking.left = v.tracking.left;
     tracking.top = v.tracking.top;
-    trackingExpand_ = v.tracking.expand;
+    app_.Guiding().trackingExpand = v.tracking.expand;
     const DialogSection& disp = v.Dialog(SettingsDialog::Display);
     view.SetDisplayDialogPlacement(DialogPlacement{disp.left, disp.top, disp.show});
 
@@ -143,6 +144,14 @@ void SettingsController::LoadAtStart() {
     view.UpdateScrollBars();
     ui_.RepaintView(true);
     exposureDialog_.Refresh();
+}
+
+bool SettingsController::TrackingExpand() const {
+    return app_.Guiding().trackingExpand;
+}
+
+void SettingsController::SetTrackingExpand(bool on) {
+    app_.Guiding().trackingExpand = on;
 }
 
 bool SettingsController::SaveAtExit() {

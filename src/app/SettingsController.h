@@ -66,8 +66,7 @@ public:
 
     // ---- hooks for the dialogs that keep their own state ----
     // The tracking dialog's current guide calibration (written at exit while that dialog
-    // exists and the calibration is valid). Without a source the calibration loaded at start
-    // is used.
+    // exists and the calibration is valid). The guiding engine's unless set otherwise.
     void SetTrackingCalibrationSource(std::function<GuideCalibration()> source) {
         trackingCalibration_ = std::move(source);
     }
@@ -76,8 +75,8 @@ public:
         store_.SetSequencerSectionsWriter(std::move(writer));
     }
     // The tracking dialog's expanded state ([TrackingDialog] Expand).
-    bool TrackingExpand() const { return trackingExpand_; }
-    void SetTrackingExpand(bool on) { trackingExpand_ = on; }
+    bool TrackingExpand() const;
+    void SetTrackingExpand(bool on);
 
 private:
     SettingsValues Gather() const;
@@ -92,7 +91,6 @@ private:
     TimerService& timers_;
     SettingsStore store_;
     std::function<GuideCalibration()> trackingCalibration_;
-    bool trackingExpand_ = false;
     bool writeProtectedReported_ = false;
 };
 

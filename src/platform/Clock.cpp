@@ -10,6 +10,11 @@ std::int64_t MonotonicMilliseconds() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+SystemClock& SystemClock::Instance() {
+    static SystemClock clock;
+    return clock;
+}
+
 void SleepMilliseconds(int ms) {
     if (ms <= 0) {
         std::this_thread::yield();

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "core/Clock.h"
+
 namespace zorvane {
 
 // Milliseconds on a clock that never goes backwards (unaffected by changes of the wall clock);
@@ -10,5 +12,13 @@ std::int64_t MonotonicMilliseconds();
 
 // Blocks the calling thread for at least ms milliseconds; 0 or less just yields.
 void SleepMilliseconds(int ms);
+
+// The monotonic clock behind the core's clock interface.
+class SystemClock : public Clock {
+public:
+    uint64_t Milliseconds() override { return static_cast<uint64_t>(MonotonicMilliseconds()); }
+    // One for the whole program.
+    static SystemClock& Instance();
+};
 
 }  // namespace zorvane

@@ -20,6 +20,7 @@
 #include "ui/CFilterWheelDialog.h"
 #include "ui/CImageHeaderDialog.h"
 #include "ui/CQuickSaveDialog.h"
+#include "ui/CTrackingDialog.h"
 #include "ui/CameraInfoDialog.h"
 #include "ui/CommandPrompts.h"
 #include "ui/CoolerDialog.h"
@@ -430,6 +431,10 @@ CoolerDialog* CMainFrame::Cooler() const {
     return static_cast<CoolerDialog*>(Dialog(AppDialog::Cooler));
 }
 
+CTrackingDialog* CMainFrame::Tracking() const {
+    return static_cast<CTrackingDialog*>(Dialog(AppDialog::Tracking));
+}
+
 std::unique_ptr<QDialog> CMainFrame::CreateDialog(AppDialog which) {
     switch (which) {
         case AppDialog::Cooler: {
@@ -450,8 +455,10 @@ std::unique_ptr<QDialog> CMainFrame::CreateDialog(AppDialog which) {
             return std::make_unique<CExposureDialog>(*exposureDialog_, this, ShortcutActions());
         case AppDialog::FilterWheel:
             return std::make_unique<CFilterWheelDialog>(*app_, this);
-        // Hook: the tracking and sequencer dialogs are created here once they land; until
-        // then their commands do nothing.
+        case AppDialog::Tracking:
+            return std::make_unique<CTrackingDialog>(app_->Guider(), this, ShortcutActions());
+        // Hook: the sequencer dialog is created here once it lands; until then its command
+        // does nothing.
         default:
             return nullptr;
     }
@@ -475,6 +482,12 @@ void CMainFrame::BringUpToDate(AppDialog which) {
 }
 
 void CMainFrame::ToggleDialog(AppDialog which) {
+    // The guiding engine decides about its dialog and asks for the window (ShowTrackingDialog).
+    if (which == AppDialog::Tracking) {
+        app_->Guider().ToggleDialog();
+        UpdateCommandUi();
+        return;
+    }
     auto& slot = dialogs_[static_cast<int>(which)];
     auto& placement = app_->Placement(which);
     if (!slot) {
@@ -504,11 +517,13 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
         auto& placement = app_->Placement(static_cast<AppDialog>(i));
         switch (event->type()) {
             case QEvent::Show:
-                placement.visible = true;
+            case QEvent::Hide: {
+                const bool shown = event->type() == QEvent::Show;
+                placement.visible = shown;
+                if (static_cast<AppDialog>(i) == AppDialog::Tracking)
+                    app_->Guider().SetDialogVisible(shown);
                 break;
-            case QEvent::Hide:
-                placement.visible = false;
-                break;
+            }
             case QEvent::Move:
                 // The normal position: a minimised or maximised dialog keeps the last one.
                 if (!d->isMinimized() && !d->isMaximized()) {
@@ -599,6 +614,32 @@ bool CMainFrame::SetQuickMenuItemText(int position, const std::string& text) {
         return true;
     }
     return false;
+}
+
+void CMainFrame::ShowTrackingDialog(bool show) {
+    auto& slot = dialogs_[static_cast<int>(AppDialog::Tracking)];
+    if (!show) {
+        if (slot) slot->hide();
+        UpdateCommandUi();
+        return;
+    }
+    if (!slot) {
+        slot = CreateDialog(AppDialog::Tracking);
+        MakeToolWindow(slot.get());
+        const ModelessDialogState& placement = app_->Placement(AppDialog::Tracking);
+        if (placement.HasPosition()) PlaceToolWindow(slot.get(), placement.left, placement.top);
+        slot->installEventFilter(this);
+    }
+    slot->show();
+    UpdateCommandUi();
+}
+
+void CMainFrame::RefreshTrackingDialog() {
+    if (CTrackingDialog* d = Tracking()) d->ShowModel();
+}
+
+void CMainFrame::RefreshDeviationCharts(bool now) {
+    if (CTrackingDialog* d = Tracking()) d->RefreshCharts(now);
 }
 
 void CMainFrame::MaximiseWindow() {

@@ -24,6 +24,7 @@ class CChildView;
 class ExposureDialogController;
 class SettingsController;
 class CoolerDialog;
+class CTrackingDialog;
 class MainStatusBar;
 
 // The main window: menus, toolbar, status bar, the image view and the modeless dialogs. It
@@ -55,6 +56,7 @@ public:
     void ToggleDialog(AppDialog which);
     QDialog* Dialog(AppDialog which) const;
     CoolerDialog* Cooler() const;
+    CTrackingDialog* Tracking() const;
     QDialog* UsbErrorDialogWidget() const { return usbError_.get(); }
 
     QAction* Action(int id) const;
@@ -73,6 +75,9 @@ public:
     void RefreshCoolerDialog() override;
     void EnableSequencerRun(bool enable) override;
     bool SetQuickMenuItemText(int position, const std::string& text) override;
+    void ShowTrackingDialog(bool show) override;
+    void RefreshTrackingDialog() override;
+    void RefreshDeviationCharts(bool now) override;
     void MaximiseWindow() override;
     [[noreturn]] void ExitProcessNow(int code) override;
 

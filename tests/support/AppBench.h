@@ -35,6 +35,10 @@ public:
     int exposureRefreshes = 0;
     int coolerRefreshes = 0;
     int maximised = 0;
+    int trackingShows = 0;
+    int trackingHides = 0;
+    int trackingRefreshes = 0;
+    int chartRefreshes = 0;
 
     void RepaintView(bool) override { ++repaints; }
     void RefreshExposureDialog() override {
@@ -57,6 +61,9 @@ public:
         return true;
     }
     void MaximiseWindow() override { ++maximised; }
+    void ShowTrackingDialog(bool show) override { ++(show ? trackingShows : trackingHides); }
+    void RefreshTrackingDialog() override { ++trackingRefreshes; }
+    void RefreshDeviationCharts(bool) override { ++chartRefreshes; }
     [[noreturn]] void ExitProcessNow(int code) override { throw ExitRequested{code}; }
 };
 
@@ -99,6 +106,7 @@ struct AppBench {
             libraryDirs.empty() ? std::vector<std::string>{ExecutableDirectory()} : libraryDirs;
         options.machineConfigPath = machineConfig.empty() ? dir.File("machine.ini") : machineConfig;
         options.settingsPath = iniPath;
+        options.clock = &loop;
         app = std::make_unique<CaptureApp>(loop, loop, prompts, ui, options);
         exposure = std::make_unique<ExposureDialogController>(*app, prompts);
         settings =

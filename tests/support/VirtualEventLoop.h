@@ -6,15 +6,17 @@
 #include <map>
 #include <mutex>
 
+#include "core/Clock.h"
 #include "core/EventPoster.h"
 #include "core/TimerService.h"
 
 namespace zorvane::test {
 
-// A GUI thread in virtual time: window timers that fire only when the test advances the clock,
-// and a queue of posted messages (which may be posted from any thread) delivered between timer
-// firings. Timer periods below 1 ms fire after 1 ms, as the shortest period a system gives.
-class VirtualEventLoop : public TimerService, public EventPoster {
+// A GUI thread in virtual time: window timers that fire only when the test advances the clock
+// (which is also the core's clock), and a queue of posted messages (which may be posted from any
+// thread) delivered between timer firings. Timer periods below 1 ms fire after 1 ms, as the
+// shortest period a system gives.
+class VirtualEventLoop : public TimerService, public EventPoster, public Clock {
 public:
     using TimerHandler = std::function<void(int id)>;
 
@@ -36,6 +38,7 @@ public:
     void ResetCounts() { fireCounts_.clear(); }
 
     uint64_t Now() const { return now_; }
+    uint64_t Milliseconds() override { return now_; }
 
     // Thread-safe: queue a message for the loop.
     void Post(std::function<void()> message);

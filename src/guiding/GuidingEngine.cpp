@@ -1,0 +1,348 @@
+#include "guiding/GuidingEngine.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "guiding/StarTracker.h"
+
+namespace zorvane {
+
+namespace {
+
+// A whole number as an edit holds it: optional blanks around an optionally signed run of
+// digits, nothing else.
+std::optional<int> ParseWholeNumber(const std::string& text) {
+    size_t b = text.find_first_not_of(' ');
+    if (b == std::string::npos) return std::nullopt;
+    const size_t e = text.find_last_not_of(' ') + 1;
+    int value = 0;
+    const char* first = text.data() + b;
+    const char* last = text.data() + e;
+    const auto r = std::from_chars(first, last, value);
+    if (r.ec != std::errc() || r.ptr != last) return std::nullopt;
+    return value;
+}
+
+struct Range {
+    int lo, hi;
+};
+
+Range AcceptedRange(GuidingEngine::Field f) {
+    using F = GuidingEngine::Field;
+    switch (f) {
+        case F::MeasureRadius:
+        case F::SearchRadius:
+            return {1, 50};
+        case F::MinGuide:
+        case F::MaxGuide:
+            return {1, 5000};
+        case F::CalibrationTime:
+            return {1, 10000};
+        case F::FeedbackRA:
+        case F::FeedbackDec:
+            return {1, 20};
+    }
+    return {1, 1};
+}
+
+// The driver's name as the dialog shows it: its id up to the first dot.
+std::string DriverName(const std::string& scopeId) {
+    if (scopeId.empty()) return "ASCOM";
+    const size_t dot = scopeId.find('.');
+    return dot == std::string::npos || dot == 0 ? scopeId : scopeId.substr(0, dot);
+}
+
+}  // namespace
+
+GuidingEngine::GuidingEngine(GuidingHost& host, Prompts& prompts, Clock& clock,
+                             FocusSettings& focus, GuidingSettings& guiding)
+    : host_(host), prompts_(prompts), focus_(focus), guiding_(guiding), history_(clock) {}
+
+// ---------------------------------------------------------------------------------------------
+// Star tracking
+
+bool GuidingEngine::Measure() {
+    Point tracked = host_.TrackedStar();
+    StarMeasurement m;
+    const bool valid = StarTracker::Measure(host_.ShownFrame(), tracked, focus_.searchRadius,
+                                            focus_.measureRadius, m);
+    host_.SetTrackedStar(tracked);
+    OnStarMeasured(m);
+    return valid;
+}
+
+void GuidingEngine::OnStarPicked() {
+    targetX_ = targetY_ = -10000.0f;
+    if (!DialogVisible()) ToggleDialog();
+}
+
+void GuidingEngine::OnStarMeasured(const StarMeasurement& m) {
+    if (m.Found() && !model_.exists) ToggleDialog();
+    if (!model_.exists) return;
+    model_.star = m;
+    if (targetX_ < 0.0f) {
+        targetX_ = m.column;
+        targetY_ = m.row;
+    }
+    UpdateTracking();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The dialog
+
+void GuidingEngine::ToggleDialog() {
+    if (!model_.exists) {
+        CreateDialog();
+    } else if (model_.visible) {
+        model_.visible = false;
+        host_.ShowTrackingDialog(false);
+        host_.RedrawView();
+    } else {
+        model_.visible = true;
+        host_.ShowTrackingDialog(true);
+    }
+}
+
+void GuidingEngine::CreateDialog() {
+    TrackingDialogModel m;
+    m.searchRadius = focus_.searchRadius;
+    m.measureRadius = focus_.measureRadius;
+    m.feedbackRA = guiding_.aggressivenessRA;
+    m.feedbackDec = guiding_.aggressivenessDEC;
+    m.setupGuiding = guiding_.trackingExpand;
+    m.guideAxes = guiding_.axes;
+    m.minGuide = guiding_.minGuideTime;
+    m.maxGuide = guiding_.maxGuideTime;
+    m.calibrationTime = guiding_.guideCalTime;
+    // The telescope link, when chosen, is connected quietly; without it the camera's port
+    // guides.
+    if (!guiding_.cameraRelays && !telescopeInUse_) {
+        telescopeInUse_ = ConnectTelescope();
+        if (!telescopeInUse_) guiding_.cameraRelays = true;
+    }
+    m.cameraRelays = guiding_.cameraRelays;
+    m.driverName = DriverName(host_.TelescopeId());
+    // No star yet: the prompt shows until the first measurement (a zero column would count as
+    // a star at the sensor's corner).
+    m.star = StarMeasurement{};
+    m.calibration = GuideCalibration{};
+    m.pulseMarks = 0;
+    history_.Clear();
+    m.exists = true;
+    m.visible = true;
+    m.initialised = true;
+    model_ = m;
+    host_.ShowTrackingDialog(true);
+}
+
+void GuidingEngine::UpdateTracking() {
+    if (model_.searchRadius != focus_.searchRadius ||
+        model_.measureRadius != focus_.measureRadius) {
+        focus_.searchRadius = model_.searchRadius;
+        focus_.measureRadius = model_.measureRadius;
+        Measure();
+        host_.RedrawView();
+    }
+    guiding_.aggressivenessRA = model_.feedbackRA;
+    guiding_.aggressivenessDEC = model_.feedbackDec;
+    guiding_.axes = model_.guideAxes;
+    guiding_.minGuideTime = model_.minGuide;
+    guiding_.maxGuideTime = model_.maxGuide;
+    guiding_.guideCalTime = model_.calibrationTime;
+    guiding_.trackingExpand = model_.setupGuiding;
+    ApplyGuideOutput();
+    CheckAutoguide();
+    host_.RefreshTrackingDialog();
+    host_.RedrawView();
+}
+
+void GuidingEngine::ApplyGuideOutput() {
+    if (!model_.cameraRelays && !telescopeInUse_) {
+        telescopeInUse_ = ConnectTelescope();
+        if (!telescopeInUse_) model_.cameraRelays = true;
+        model_.driverName = DriverName(host_.TelescopeId());
+    } else if (model_.cameraRelays && telescopeInUse_) {
+        telescopeInUse_ = false;
+    }
+    guiding_.cameraRelays = model_.cameraRelays;
+}
+
+void GuidingEngine::ShowTargetMarker() {
+    host_.SetGuideTargetMarker({static_cast<int>(targetX_), static_cast<int>(targetY_)});
+}
+
+void GuidingEngine::CheckAutoguide() {
+    if (!model_.autoguide) {
+        host_.SetGuideTargetMarker({-1, -1});
+        return;
+    }
+    if (model_.calibration.Valid()) {
+        ShowTargetMarker();
+        return;
+    }
+    model_.autoguide = false;
+    bool adopt = false;
+    if (guiding_.previousCalibration.Valid()) {
+        adopt =
+            prompts_.MessageBox("Axes not calibrated.\nUse previous calibration data?", "Autoguide",
+                                MessageButtons::YesNo, MessageIcon::Question) == MessageAnswer::Yes;
+    } else {
+        prompts_.MessageBox("Axes not calibrated", "Autoguide", MessageButtons::Ok,
+                            MessageIcon::Exclamation);
+    }
+    if (adopt) {
+        model_.autoguide = true;
+        model_.calibration = guiding_.previousCalibration;
+        ShowTargetMarker();
+        return;
+    }
+    // Refused: the next valid measurement defines the target afresh.
+    host_.RefreshTrackingDialog();
+    targetX_ = targetY_ = -1.0f;
+    host_.SetGuideTargetMarker({-1, -1});
+}
+
+std::optional<std::string> GuidingEngine::OnFieldEdited(Field field, const std::string& text) {
+    if (!model_.initialised) return std::nullopt;
+    const std::optional<int> number = ParseWholeNumber(text);
+    if (!number) return std::nullopt;
+    const Range range = AcceptedRange(field);
+    std::optional<std::string> correction;
+    int value = *number;
+    if (field == Field::FeedbackRA || field == Field::FeedbackDec) {
+        value = std::clamp(value, range.lo, range.hi);
+        if (value != *number) correction = std::to_string(value);
+    } else if (value < range.lo || value > range.hi) {
+        return std::nullopt;
+    }
+    switch (field) {
+        case Field::MeasureRadius:
+            model_.measureRadius = value;
+            break;
+        case Field::SearchRadius:
+            model_.searchRadius = value;
+            break;
+        case Field::MinGuide:
+            model_.minGuide = value;
+            break;
+        case Field::MaxGuide:
+            model_.maxGuide = value;
+            break;
+        case Field::CalibrationTime:
+            model_.calibrationTime = value;
+            break;
+        case Field::FeedbackRA:
+            model_.feedbackRA = value;
+            break;
+        case Field::FeedbackDec:
+            model_.feedbackDec = value;
+            break;
+    }
+    UpdateTracking();
+    return correction;
+}
+
+std::string GuidingEngine::FieldText(Field field) const {
+    switch (field) {
+        case Field::MeasureRadius:
+            return std::to_string(model_.measureRadius);
+        case Field::SearchRadius:
+            return std::to_string(model_.searchRadius);
+        case Field::MinGuide:
+            return std::to_string(model_.minGuide);
+        case Field::MaxGuide:
+            return std::to_string(model_.maxGuide);
+        case Field::CalibrationTime:
+            return std::to_string(model_.calibrationTime);
+        case Field::FeedbackRA:
+            return std::to_string(model_.feedbackRA);
+        case Field::FeedbackDec:
+            return std::to_string(model_.feedbackDec);
+    }
+    return {};
+}
+
+void GuidingEngine::OnGuideAxesChanged(int index) {
+    if (!model_.initialised || index < 0 || index > 7) return;
+    model_.guideAxes = index;
+    UpdateTracking();
+}
+
+void GuidingEngine::OnAutoguideClicked(bool ticked) {
+    if (!model_.initialised) return;
+    model_.autoguide = ticked;
+    UpdateTracking();
+}
+
+void GuidingEngine::OnSetupGuidingClicked(bool ticked) {
+    if (!model_.initialised) return;
+    model_.setupGuiding = ticked;
+    UpdateTracking();
+}
+
+void GuidingEngine::OnConnectClicked(bool ticked) {
+    if (!model_.initialised) return;
+    model_.cameraRelays = !ticked;
+    UpdateTracking();
+}
+
+void GuidingEngine::ClearHistory() {
+    history_.Clear();
+    host_.RefreshDeviationCharts(false);
+}
+
+std::string GuidingEngine::BrightnessText() const {
+    return std::to_string(static_cast<long long>(model_.star.brightness));
+}
+
+std::string GuidingEngine::WidthText() const {
+    char buf[32];
+    const auto r =
+        std::to_chars(buf, buf + sizeof buf, model_.star.width, std::chars_format::fixed, 2);
+    return std::string(buf, r.ptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Charts
+
+DeviationPlot GuidingEngine::PlotChart(DeviationHistory::Axis axis, const Rect& frame) {
+    DeviationPlot p = PlotDeviation(history_, axis, frame, model_.pulseMarks);
+    if (axis == DeviationHistory::Dec) {
+        model_.decAverage = p.stats.mean;
+        model_.decDeviation = p.stats.spread;
+    } else {
+        model_.raAverage = p.stats.mean;
+        model_.raDeviation = p.stats.spread;
+    }
+    return p;
+}
+
+std::string GuidingEngine::StatisticText(DeviationHistory::Axis axis, int which) const {
+    const bool dec = axis == DeviationHistory::Dec;
+    switch (which) {
+        case 0:
+            return FormatDeviation(history_.Last(axis));
+        case 1:
+            return FormatDeviation(dec ? model_.decAverage : model_.raAverage);
+        default:
+            return FormatDeviation(dec ? model_.decDeviation : model_.raDeviation);
+    }
+}
+
+void GuidingEngine::AddDeviation(float ra, float dec) {
+    history_.AddDeviation(ra, dec);
+    host_.RefreshDeviationCharts(false);
+}
+
+void GuidingEngine::SetPulseMark(int direction, bool on) {
+    if (direction < 0 || direction > 3) return;
+    if (on)
+        model_.pulseMarks |= 1u << direction;
+    else
+        model_.pulseMarks &= ~(1u << direction);
+    host_.RefreshDeviationCharts(true);
+}
+
+}  // namespace zorvane
