@@ -1,6 +1,7 @@
 #include "app/CaptureApp.h"
 
 #include <algorithm>
+#include <climits>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "platform/MachineSwitch.h"
 #include "platform/Paths.h"
 #include "platform/System.h"
+#include "sequencer/SequenceFile.h"
 #include "view/ImageView.h"
 
 namespace zorvane {
@@ -38,7 +40,8 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
       cooler_(lib_, camera_, timers_),
       saver_(prompts_, *this, HomeDirectory()),
       automation_(std::make_unique<IndiTransport>(options_.settingsPath)),
-      wheel_(*automation_, prompts_) {
+      wheel_(*automation_, prompts_),
+      sequencer_(lib_, camera_, cycle_, timers_, prompts_, sequence_, shell_, *this) {
     cooler_.sleep = [](unsigned ms) { SleepMilliseconds(static_cast<int>(ms)); };
 }
 
@@ -105,8 +108,6 @@ void CaptureApp::ResetCreationState() {
     cycle_.ResetState();
     subframeMode_ = false;
     view_->SetDefineMode(false);
-    sequenceRunning_ = false;
-    sequenceLine_ = -1;
     saver_.Settings().autosave = false;
     saver_.Settings().sequenceNumber = 0;
     saver_.Settings().sequenceFormat = 0;
@@ -165,7 +166,8 @@ int CaptureApp::FilterPositionCount() {
     // A wheel that cannot list its filters leaves the count as it was.
     if (count > 0) {
         filters_.positions = count;
-        ui_.SetSequencerFilterRange(count);
+        sequence_.SetFilterRange(count);
+        ui_.RefreshSequencerDialog();
     }
     return count;
 }
@@ -221,6 +223,10 @@ void CaptureApp::QueryCamera() {
         exposure_.maxBinX = exposure_.maxBinY = 8;
     }
     if (exposure_.binY == exposure_.binX) exposure_.binY = 0;
+    if (Placement(AppDialog::Sequencer).exists) {
+        sequence_.SetBinningRange(std::min(exposure_.maxBinX, exposure_.maxBinY));
+        ui_.RefreshSequencerDialog();
+    }
 }
 
 bool CaptureApp::IsConnected() {
@@ -239,6 +245,8 @@ void CaptureApp::DisconnectCamera() {
 
 void CaptureApp::ConnectOrDisconnect() {
     const bool wasConnected = IsConnected();
+    // A sequence cannot go on with the camera it was taking frames from going away.
+    sequencer_.StopSequence();
     if (cycle_.Looping()) {
         cycle_.ToggleLoop();
     } else if (cycle_.Exposing()) {
@@ -342,11 +350,11 @@ CommandUi CaptureApp::GetCommandUi(int id) {
     switch (id) {
         case ids::ID_CAMERA_SNAPSHOT:
             ui.checked = cycle_.Exposing();
-            ui.enabled = connected && !sequenceRunning_;
+            ui.enabled = connected && !sequencer_.Running();
             break;
         case ids::ID_CAMERA_LOOP:
             ui.checked = cycle_.Looping();
-            ui.enabled = connected && !sequenceRunning_;
+            ui.enabled = connected && !sequencer_.Running();
             break;
         case ids::ID_CAMERA_SUBFRAME:
             ui.checked = subframeMode_ || !fullSensor;
@@ -390,7 +398,7 @@ CommandUi CaptureApp::GetCommandUi(int id) {
 }
 
 void CaptureApp::OnTimer(int id) {
-    if (cycle_.OnTimer(id)) return;
+    if (cycle_.OnTimer(id) || sequencer_.OnTimer(id)) return;
     switch (id) {
         case kTimerMaximise:
             timers_.KillTimer(kTimerMaximise);
@@ -541,8 +549,10 @@ void CaptureApp::AddHeaderKeywords(KeywordSink& sink) {
     in.telescope = header_.telescope;
     in.observer = header_.observer;
     in.object = header_.object;
-    // The wheel's position while it is connected; none while it moves (it is at no filter).
-    if (wheel_.IsConnected()) {
+    // While a sequence runs the header names the line's filter; otherwise the wheel's position
+    // while it is connected, and none while it moves (it is at no filter).
+    in.filterPosition = sequencer_.CurrentFilterPosition();
+    if (!in.filterPosition && wheel_.IsConnected()) {
         const int position = wheel_.GetPosition();
         if (position >= 0) in.filterPosition = position;
     }
@@ -570,9 +580,7 @@ void CaptureApp::AddHeaderKeywords(KeywordSink& sink) {
     zorvane::AddHeaderKeywords(in, sink);
 }
 
-void CaptureApp::EnableSequencerRun(bool enable) {
-    ui_.EnableSequencerRun(enable);
-}
+void CaptureApp::EnableSequencerRun(bool) { ui_.EnableSequencerRun(SequencerRunEnabled()); }
 
 void CaptureApp::ShowAutoExposure(float seconds) {
     ui_.ShowExposureInDialog(seconds);
@@ -590,6 +598,46 @@ void CaptureApp::RestoreThreadPriority(int saved) {
 
 void CaptureApp::KeepSystemAwake() {
     zorvane::KeepSystemAwake();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sequencer
+
+void CaptureApp::PrepareSequencerDialog(const std::string& settingsPath) {
+    sequence_.SetFilterRange(filters_.positions);
+    sequence_.SetBinningRange(std::min(exposure_.maxBinX, exposure_.maxBinY));
+    // A settings file without the sequencer's sections leaves the dialog's initial sequence.
+    IniDocument doc;
+    if (doc.Load(settingsPath)) ReadSequence(doc, sequence_);
+}
+
+bool CaptureApp::SequencerRunEnabled() const {
+    return sequencer_.Running() || !(cycle_.Exposing() || cycle_.Looping());
+}
+
+std::string CaptureApp::SaveSequenceImage() {
+    saver_.SaveSequenceImage();
+    return saver_.LastSavedName();
+}
+
+void CaptureApp::AdvanceSequenceNumber(int count) {
+    int& number = saver_.Settings().sequenceNumber;
+    number = static_cast<int>(std::clamp(static_cast<long long>(number) + count,
+                                         static_cast<long long>(INT_MIN),
+                                         static_cast<long long>(INT_MAX)));
+}
+
+void CaptureApp::SequencerStateChanged() {
+    ui_.RefreshSequencerDialog();
+    ui_.EnableSequencerRun(SequencerRunEnabled());
+}
+
+// The sequencer reaches the filter wheel through these; without a connected wheel sequences
+// run without filter moves and name the line's filter in the header.
+bool CaptureApp::ConnectFilterWheelQuietly() { return ConnectFilterWheel(true); }
+bool CaptureApp::FilterWheelConnected() { return wheel_.IsConnected(); }
+bool CaptureApp::MoveFilterWheel(int position, bool wait) {
+    return wait ? wheel_.SetPositionAndWait(position) == position : wheel_.SetPosition(position);
 }
 
 }  // namespace zorvane

@@ -23,6 +23,10 @@
 #include "files/SaverHost.h"
 #include "filterwheel/FilterDialogModel.h"
 #include "filterwheel/FilterWheel.h"
+#include "platform/ShellProcess.h"
+#include "sequencer/SequenceEngine.h"
+#include "sequencer/SequenceHost.h"
+#include "sequencer/SequenceModel.h"
 #include "view/ImageViewHost.h"
 
 namespace zorvane {
@@ -63,7 +67,8 @@ struct AppOptions {
 class CaptureApp : public ImageViewHost,
                    public FilterDialogHost,
                    private ExposureHost,
-                   private SaverHost {
+                   private SaverHost,
+                   private SequenceHost {
 public:
     static constexpr const char* kTitle = "Zorvane Capture";
     static constexpr const char* kVersionText = "Version 4.2.0.0";
@@ -143,7 +148,7 @@ public:
 
     // ---- state the window reads ----
     bool IsConnected();
-    bool SequenceRunning() const { return sequenceRunning_; }
+    bool SequenceRunning() const { return sequencer_.Running(); }
     bool SubframeMode() const { return subframeMode_; }
     const std::string& LastSavedName() const { return saver_.LastSavedName(); }
     ModelessDialogState& Placement(AppDialog d) { return dialogs_[static_cast<int>(d)]; }
@@ -158,6 +163,8 @@ public:
     ImageView& View() { return *view_; }
     CoolerControl& Cooler() { return cooler_; }
     ImageSaver& Saver() { return saver_; }
+    SequenceModel& Sequence() { return sequence_; }
+    SequenceEngine& Sequencer() { return sequencer_; }
     const std::string& StartTimeText() const { return startTimeText_; }
     bool BlackLevelSwitch() const { return blackLevelSwitch_; }
 
@@ -169,6 +176,15 @@ public:
     std::array<QuickPreset, 8>& Presets() { return presets_; }
     FilterNames& Filters() { return filters_; }
     std::string& AscomScopeId() { return ascomScopeId_; }
+
+    // ---- sequencer ----
+    // The sequencer dialog is being created: the filter spins get the main window's number of
+    // filter positions, the binning lists the camera's limit, and the sequence is read from
+    // the settings file.
+    void PrepareSequencerDialog(const std::string& settingsPath);
+    // Run is usable unless an ordinary exposure or loop runs; while a sequence runs it reads
+    // "Stop" and stays usable.
+    bool SequencerRunEnabled() const;
 
     // ---- ImageViewHost ----
     void AutoExposureAdjust(int low, int high) override { cycle_.AutoExposureAdjust(low, high); }
@@ -202,9 +218,19 @@ private:
     bool IsLooping() const override { return cycle_.Looping(); }
     void StopLoop() override;
     void RefreshExposureDialog() override { ui_.RefreshExposureDialog(); }
-    void StopSequence() override {}
-    std::string CurrentLineSuffix() const override { return {}; }
-    int CurrentRepeatIndex() const override { return 0; }
+    void StopSequence() override { sequencer_.StopSequence(); }
+    std::string CurrentLineSuffix() const override { return sequencer_.CurrentLineSuffix(); }
+    int CurrentRepeatIndex() const override { return sequencer_.CurrentRepeatIndex(); }
+
+    // ---- SequenceHost ----
+    std::string SaveSequenceImage() override;
+    void AdvanceSequenceNumber(int count) override;
+    int SequenceNumber() const override { return saver_.Settings().sequenceNumber; }
+    void SequencerStateChanged() override;
+    // The filter wheel: the one place it is wired to the sequencer.
+    bool ConnectFilterWheelQuietly() override;
+    bool FilterWheelConnected() override;
+    bool MoveFilterWheel(int position, bool wait) override;
 
     bool SubframeIsFullSensor() const;
     void ConnectAtStartUp();
@@ -229,12 +255,13 @@ private:
     ImageSaver saver_;
     std::unique_ptr<AutomationTransport> automation_;
     FilterWheel wheel_;
+    SequenceModel sequence_;
+    ShellProcess shell_;
+    SequenceEngine sequencer_;
 
     std::array<ModelessDialogState, 5> dialogs_{};
     bool usbErrorDialogOpen_ = false;
     bool subframeMode_ = false;
-    bool sequenceRunning_ = false;
-    int sequenceLine_ = -1;
     int readoutX_ = -1, readoutY_ = -1, readoutValue_ = -1;
     HeaderTexts header_;
     FocusSettings focus_;

@@ -65,9 +65,13 @@ void ExposureCycle::RequestFrameMessage(bool on) {
 }
 
 void ExposureCycle::PrepareToExpose() {
+    stopRequested_ = false;
+    PrepareCamera(settings_.binX, settings_.EffectiveBinY(), settings_.exposure);
+}
+
+void ExposureCycle::PrepareCamera(int32_t binX, int32_t binY, float exposure) {
     ZorvaneHandle h = camera_.handle;
     const CameraProperties& p = camera_.properties;
-    stopRequested_ = false;
 
     // While the program turns frames, the camera's subframe is the mirror of the one the user
     // sees.
@@ -78,8 +82,8 @@ void ExposureCycle::PrepareToExpose() {
         lib_.ZorvaneSubframePos(h, settings_.subX, settings_.subY);
     lib_.ZorvaneSubframeSize(h, settings_.subWidth, settings_.subHeight);
 
-    lib_.ZorvaneBin(h, settings_.binX, settings_.EffectiveBinY());
-    lib_.ZorvaneSetAmplifierSwitched(h, settings_.exposure > 2.5f && !settings_.preview);
+    lib_.ZorvaneBin(h, binX, binY);
+    lib_.ZorvaneSetAmplifierSwitched(h, exposure > 2.5f && !settings_.preview);
     lib_.ZorvanePrechargeMode(h, settings_.prechargeMode);
     lib_.ZorvaneFIFO(h, settings_.fifo);
     lib_.ZorvaneHighPriority(h, settings_.highPriority);
@@ -96,9 +100,13 @@ void ExposureCycle::PrepareToExpose() {
 
 void ExposureCycle::StartExposure() {
     if (!looping_) PrepareToExpose();
+    BeginExposure(settings_.exposure);
+}
+
+void ExposureCycle::BeginExposure(float seconds) {
     exposing_ = true;
     previewAtStart_ = settings_.preview;
-    lib_.ZorvaneStartExposure(camera_.handle, settings_.exposure);
+    lib_.ZorvaneStartExposure(camera_.handle, seconds);
 }
 
 void ExposureCycle::Snapshot() {
@@ -161,6 +169,10 @@ void ExposureCycle::Poll() {
         EndShot();
         return;
     }
+    CountPollTick();
+}
+
+void ExposureCycle::CountPollTick() {
     ++pollCount_;
     if (pollCount_ % kPollsPerWakeCheck == 0) {
         host_.KeepSystemAwake();
@@ -205,6 +217,15 @@ bool ExposureCycle::DownloadFrame() {
     return true;
 }
 
+bool ExposureCycle::DownloadAndShowFrame() {
+    frameIsPreview_ = previewAtStart_;
+    if (!DownloadFrame()) return false;
+    const bool turned = !settings_.rotate180;
+    host_.SetFrame(frame_.Data(), geometry_, turned, frameIsPreview_);
+    frameTurned_ = turned;
+    return true;
+}
+
 void ExposureCycle::EndShot() {
     WaitCursor wait(prompts_);
     exposing_ = false;
@@ -224,10 +245,7 @@ void ExposureCycle::EndShot() {
         Snapshot();
     }
 
-    if (DownloadFrame()) {
-        const bool turned = !settings_.rotate180;
-        host_.SetFrame(frame_.Data(), geometry_, turned, frameIsPreview_);
-        frameTurned_ = turned;
+    if (DownloadAndShowFrame()) {
         host_.OnNewFrameShown();
         if (host_.AutosaveEnabled()) host_.AutosaveImage();
         if (autoguideOn) host_.GuideStep();

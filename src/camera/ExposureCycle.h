@@ -67,6 +67,19 @@ public:
     // Steps
     void PrepareToExpose();
     void StartExposure();
+    // Pushes the exposure settings to the camera with this binning, and with the amplifier
+    // switched off during the exposure when `exposure` is longer than 2.5 s (outside preview).
+    // The sequencer passes each line's binning and exposure here.
+    void PrepareCamera(int32_t binX, int32_t binY, float exposure);
+    // Starts an exposure of `seconds` on the prepared camera: exposing, and whether this
+    // exposure reads out in preview.
+    void BeginExposure(float seconds);
+    // One poll tick without a frame: every 512th keeps the system awake and clears the
+    // camera's vertical registers while more than 15 s remain.
+    void CountPollTick();
+    // Downloads the waiting frame and hands it to the view (as a preview frame when this
+    // exposure started in preview); false when there is no frame to show.
+    bool DownloadAndShowFrame();
     void EndShot();
     void AutoExposureAdjust(int low, int high);
     // Takes the settings edited by the exposure dialog: dark mode goes to the camera at once,
@@ -92,8 +105,9 @@ public:
     int PollCount() const { return pollCount_; }
     // Clears looping without touching the camera (quick presets do this before they start).
     void ClearLooping() { looping_ = false; }
-    // The sequencer shares the exposing flag.
+    // The sequencer shares the exposing flag and the poll count.
     void SetExposing(bool on) { exposing_ = on; }
+    void ResetPollCount() { pollCount_ = 0; }
     void SetPreviewAtStart(bool on) { previewAtStart_ = on; }
 
     const FrameBuffer& Frame() const { return frame_; }

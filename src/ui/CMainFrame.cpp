@@ -13,6 +13,7 @@
 #include "app/SettingsController.h"
 #include "app/StatusBarText.h"
 #include "core/CommandIds.h"
+#include "sequencer/SequenceFile.h"
 #include "ui/AboutDialog.h"
 #include "ui/CChildView.h"
 #include "ui/CDisplayDialog.h"
@@ -20,6 +21,7 @@
 #include "ui/CFilterWheelDialog.h"
 #include "ui/CImageHeaderDialog.h"
 #include "ui/CQuickSaveDialog.h"
+#include "ui/CSequencerDialog.h"
 #include "ui/CameraInfoDialog.h"
 #include "ui/CommandPrompts.h"
 #include "ui/CoolerDialog.h"
@@ -83,6 +85,9 @@ CMainFrame::CMainFrame(Prompts& prompts, AppOptions options, QWidget* parent)
     settings_ =
         std::make_unique<SettingsController>(*app_, *exposureDialog_, *this, timers_, settingsPath);
     timers_.SetHandler([this](int id) { app_->OnTimer(id); });
+    // Only called while the sequencer dialog exists.
+    settings_->SetSequencerSectionsWriter(
+        [this](IniDocument& doc) { WriteSequence(doc, app_->Sequence()); });
 
     // Camera choice and connection; Abort ends the process inside.
     app_->Construct();
@@ -417,6 +422,7 @@ void CMainFrame::UpdateUi() {
     if (!app_) return;
     UpdateCommandUi();
     UpdateStatusBar();
+    EnableSequencerRun(app_->SequencerRunEnabled());
 }
 
 // ---------------------------------------------------------------- modeless dialogs
@@ -427,6 +433,31 @@ QDialog* CMainFrame::Dialog(AppDialog which) const {
 
 CoolerDialog* CMainFrame::Cooler() const {
     return static_cast<CoolerDialog*>(Dialog(AppDialog::Cooler));
+}
+
+CSequencerDialog* CMainFrame::Sequencer() const {
+    return static_cast<CSequencerDialog*>(Dialog(AppDialog::Sequencer));
+}
+
+std::unique_ptr<QDialog> CMainFrame::CreateSequencerDialog() {
+    app_->PrepareSequencerDialog(settings_->Path());
+    auto dialog = std::make_unique<CSequencerDialog>(app_->Sequence(), app_->Sequencer(), this);
+    CSequencerDialog* d = dialog.get();
+    connect(d, &CSequencerDialog::runPressed, this, [this] {
+        app_->Sequencer().StartStopSequence();
+        RefreshSequencerDialog();
+    });
+    connect(d, &CSequencerDialog::loadPressed, this, [this] {
+        LoadSequence(prompts_, app_->Sequence());
+        RefreshSequencerDialog();
+    });
+    connect(d, &CSequencerDialog::savePressed, this, [this] {
+        SaveSequence(prompts_, app_->Sequence());
+        RefreshSequencerDialog();
+    });
+    connect(d, &CSequencerDialog::closeRequested, this,
+            [this] { OnCommand(ids::ID_CAMERA_SEQUENCER); });
+    return dialog;
 }
 
 std::unique_ptr<QDialog> CMainFrame::CreateDialog(AppDialog which) {
@@ -449,8 +480,10 @@ std::unique_ptr<QDialog> CMainFrame::CreateDialog(AppDialog which) {
             return std::make_unique<CExposureDialog>(*exposureDialog_, this, ShortcutActions());
         case AppDialog::FilterWheel:
             return std::make_unique<CFilterWheelDialog>(*app_, this);
-        // Hook: the tracking and sequencer dialogs are created here once they land; until
-        // then their commands do nothing.
+        case AppDialog::Sequencer:
+            return CreateSequencerDialog();
+        // Hook: the tracking dialog is created here once it lands; until then its command
+        // does nothing.
         default:
             return nullptr;
     }
@@ -488,11 +521,14 @@ void CMainFrame::ToggleDialog(AppDialog which) {
         BringUpToDate(which);
         slot->show();
     } else if (slot->isVisible()) {
-        slot->hide();
+        // A running sequence first shows the note that closing does not stop it.
+        if (which != AppDialog::Sequencer || app_->Sequencer().RequestDialogHide()) slot->hide();
     } else {
+        if (which == AppDialog::Sequencer) app_->Sequencer().HideNote();
         BringUpToDate(which);
         slot->show();
     }
+    if (which == AppDialog::Sequencer) RefreshSequencerDialog();
     UpdateCommandUi();
 }
 
@@ -581,9 +617,13 @@ void CMainFrame::RefreshCoolerDialog() {
 }
 
 void CMainFrame::EnableSequencerRun(bool enable) {
-    if (QDialog* dialog = Dialog(AppDialog::Sequencer)) {
-        if (auto* run = dialog->findChild<QWidget*>(QStringLiteral("1143")))
-            run->setEnabled(enable);
+    if (CSequencerDialog* d = Sequencer()) d->SetRunEnabled(enable);
+}
+
+void CMainFrame::RefreshSequencerDialog() {
+    if (CSequencerDialog* d = Sequencer()) {
+        d->Refresh();
+        d->SetRunEnabled(app_->SequencerRunEnabled());
     }
 }
 

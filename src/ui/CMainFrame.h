@@ -23,6 +23,7 @@ class CChildView;
 class ExposureDialogController;
 class SettingsController;
 class CoolerDialog;
+class CSequencerDialog;
 class MainStatusBar;
 
 // The main window: menus, toolbar, status bar, the image view and the modeless dialogs. It
@@ -54,6 +55,7 @@ public:
     void ToggleDialog(AppDialog which);
     QDialog* Dialog(AppDialog which) const;
     CoolerDialog* Cooler() const;
+    CSequencerDialog* Sequencer() const;
     QDialog* UsbErrorDialogWidget() const { return usbError_.get(); }
 
     QAction* Action(int id) const;
@@ -71,6 +73,7 @@ public:
     void ShowExposureInDialog(float seconds) override;
     void RefreshCoolerDialog() override;
     void EnableSequencerRun(bool enable) override;
+    void RefreshSequencerDialog() override;
     bool SetQuickMenuItemText(int position, const std::string& text) override;
     void MaximiseWindow() override;
     [[noreturn]] void ExitProcessNow(int code) override;
@@ -95,6 +98,7 @@ private:
     void FocusExposureEdit();
     std::unique_ptr<QDialog> CreateDialog(AppDialog which);
     void BringUpToDate(AppDialog which);
+    std::unique_ptr<QDialog> CreateSequencerDialog();
     void ShowUsbError();
     bool NightVisionOn() const;
 
