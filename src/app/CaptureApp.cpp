@@ -43,6 +43,9 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
       wheel_(*automation_, prompts_),
       sequencer_(lib_, camera_, cycle_, timers_, prompts_, sequence_, shell_, *this) {
     cooler_.sleep = [](unsigned ms) { SleepMilliseconds(static_cast<int>(ms)); };
+    // The filter wheel's wiring point: the program has no wheel yet, so sequences run without
+    // filter moves (Sequencer().SetFilterWheel attaches one) and name the line's filter in the
+    // header.
 }
 
 CaptureApp::~CaptureApp() = default;
@@ -630,14 +633,6 @@ void CaptureApp::AdvanceSequenceNumber(int count) {
 void CaptureApp::SequencerStateChanged() {
     ui_.RefreshSequencerDialog();
     ui_.EnableSequencerRun(SequencerRunEnabled());
-}
-
-// The sequencer reaches the filter wheel through these; without a connected wheel sequences
-// run without filter moves and name the line's filter in the header.
-bool CaptureApp::ConnectFilterWheelQuietly() { return ConnectFilterWheel(true); }
-bool CaptureApp::FilterWheelConnected() { return wheel_.IsConnected(); }
-bool CaptureApp::MoveFilterWheel(int position, bool wait) {
-    return wait ? wheel_.SetPositionAndWait(position) == position : wheel_.SetPosition(position);
 }
 
 }  // namespace zorvane

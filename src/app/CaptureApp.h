@@ -227,10 +227,6 @@ private:
     void AdvanceSequenceNumber(int count) override;
     int SequenceNumber() const override { return saver_.Settings().sequenceNumber; }
     void SequencerStateChanged() override;
-    // The filter wheel: the one place it is wired to the sequencer.
-    bool ConnectFilterWheelQuietly() override;
-    bool FilterWheelConnected() override;
-    bool MoveFilterWheel(int position, bool wait) override;
 
     bool SubframeIsFullSensor() const;
     void ConnectAtStartUp();

@@ -82,7 +82,7 @@ void SequenceEngine::Start() {
     ShowStepStatus();
     host_.SequencerStateChanged();
 
-    if (host_.ConnectFilterWheelQuietly()) model_.SetFilterRange(host_.FilterPositionCount());
+    if (wheel_ && wheel_->ConnectQuietly()) model_.SetFilterRange(wheel_->GetPositionCount());
     if (!MoveFilter(false)) {
         Terminate(kFilterFailed);
         return;
@@ -92,10 +92,10 @@ void SequenceEngine::Start() {
 }
 
 bool SequenceEngine::MoveFilter(bool wait) {
-    if (!host_.FilterWheelConnected()) return true;
+    if (!wheel_ || !wheel_->IsConnected()) return true;
     const int position = model_.FilterPosition(line_);
-    if (position < 0 || position >= host_.FilterPositionCount()) return false;
-    return host_.MoveFilterWheel(position, wait);
+    if (position < 0 || position >= wheel_->GetPositionCount()) return false;
+    return wait ? wheel_->SetPositionAndWait(position) : wheel_->SetPosition(position);
 }
 
 void SequenceEngine::StartSequenceExposure() {

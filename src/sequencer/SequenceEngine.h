@@ -9,6 +9,7 @@
 #include "core/CommandRunner.h"
 #include "core/Prompts.h"
 #include "core/TimerService.h"
+#include "sequencer/FilterWheelControl.h"
 #include "sequencer/SequenceHost.h"
 #include "sequencer/SequenceModel.h"
 
@@ -34,6 +35,9 @@ public:
                    CommandRunner& commands, SequenceHost& host);
     SequenceEngine(const SequenceEngine&) = delete;
     SequenceEngine& operator=(const SequenceEngine&) = delete;
+
+    // The wheel the sequence moves before each line; none (nullptr) means no filter moves.
+    void SetFilterWheel(FilterWheelControl* wheel) { wheel_ = wheel; }
 
     // The dialog's Run/Stop button.
     void StartStopSequence();
@@ -91,6 +95,7 @@ private:
     SequenceModel& model_;
     CommandRunner& commands_;
     SequenceHost& host_;
+    FilterWheelControl* wheel_ = nullptr;
 
     bool running_ = false;
     Phase phase_ = Phase::Idle;

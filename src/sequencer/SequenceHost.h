@@ -21,15 +21,6 @@ public:
     virtual void RefreshExposureDialog() = 0;
     // Running state, status text or the closing note changed: refresh the sequencer dialog.
     virtual void SequencerStateChanged() = 0;
-
-    // ---- the filter wheel ----
-    // Reconnects the wheel without messages; true when it is connected.
-    virtual bool ConnectFilterWheelQuietly() = 0;
-    virtual bool FilterWheelConnected() = 0;
-    virtual int FilterPositionCount() = 0;
-    // Commands the wheel to a 0-based position. Without waiting: true when the wheel took the
-    // command. Waiting (bounded, up to 10 s): true when it then reports that position.
-    virtual bool MoveFilterWheel(int position, bool wait) = 0;
 };
 
 }  // namespace zorvane
