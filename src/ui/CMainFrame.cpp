@@ -625,6 +625,8 @@ void CMainFrame::RefreshSequencerDialog() {
         d->Refresh();
         d->SetRunEnabled(app_->SequencerRunEnabled());
     }
+    // Snapshot and Loop follow the sequence's running state at once.
+    UpdateCommandUi();
 }
 
 bool CMainFrame::SetQuickMenuItemText(int position, const std::string& text) {
