@@ -40,7 +40,10 @@ QString Qs(const std::string& s) {
 
 void SetText(QLineEdit* edit, const QString& text) {
     // Setting the same text again would move the cursor of someone typing.
-    if (edit->text() != text) edit->setText(text);
+    if (edit->text() == text) return;
+    edit->setText(text);
+    // A long command shows from its start.
+    if (!edit->hasFocus()) edit->setCursorPosition(0);
 }
 
 // The dialog's integers read as the classic dialog reads them: a signed number, 0 otherwise.
