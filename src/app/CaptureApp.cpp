@@ -583,7 +583,11 @@ void CaptureApp::AddHeaderKeywords(KeywordSink& sink) {
     zorvane::AddHeaderKeywords(in, sink);
 }
 
-void CaptureApp::EnableSequencerRun(bool) { ui_.EnableSequencerRun(SequencerRunEnabled()); }
+// The exposure cycle's word (off as an exposure starts) and the rule from the state agree once
+// the exposure runs; until then the cycle's "off" wins.
+void CaptureApp::EnableSequencerRun(bool enable) {
+    ui_.EnableSequencerRun(enable && SequencerRunEnabled());
+}
 
 void CaptureApp::ShowAutoExposure(float seconds) {
     ui_.ShowExposureInDialog(seconds);
