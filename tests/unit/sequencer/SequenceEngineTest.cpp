@@ -217,11 +217,13 @@ TEST(SequenceEngine, StopAbortsAndShiftStopEndsEarlyAndEitherWayNothingMoreIsSav
     for (const bool shift : {false, true}) {
         SCOPED_TRACE(shift);
         SequencerBench b;
-        b.Line(1, "10", 0, 1, "");
+        b.Line(1, "30", 0, 1, "");
         b.Model().repeat = 3;
         b.Seq().StartStopSequence();
         ASSERT_TRUE(b.loop.RunUntil([&] { return b.loop.IsTimerSet(kTimerSeqPoll); }, 1000));
         b.loop.Advance(2000);
+        // A long exposure's registers are cleared every 512 poll ticks, as in any exposure.
+        EXPECT_GE(b.sim.CallCount("ZorvaneClearVRegs"), 3);
         b.prompts.shiftHeld = shift;
         b.Seq().StartStopSequence();
         EXPECT_FALSE(b.Seq().Running());
