@@ -19,17 +19,6 @@ std::string LineSection(int index) {
     return buf;
 }
 
-// Values are read with surrounding blanks and one pair of matching quotes removed: a text that
-// would lose either (a command such as "/opt/bin/x" "$FILE") is written inside one more pair.
-std::string ProtectedText(const std::string& text) {
-    if (text.empty()) return text;
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    const bool quoted = text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
-                        text.back() == text.front();
-    if (quoted || blank(text.front()) || blank(text.back())) return '"' + text + '"';
-    return text;
-}
-
 }  // namespace
 
 void ReadSequence(const IniDocument& doc, SequenceModel& model) {
@@ -63,8 +52,8 @@ void WriteSequence(IniDocument& doc, const SequenceModel& model) {
         doc.SetString(section, "Exposure", FormatSeconds(model.ExposureSeconds(i)));
         doc.SetInt(section, "Binning", line.binning);
         doc.SetInt(section, "Filter", line.filter);
-        doc.SetString(section, "Suffix", ProtectedText(line.suffix));
-        doc.SetString(section, "Command", ProtectedText(line.command));
+        doc.SetString(section, "Suffix", line.suffix);
+        doc.SetString(section, "Command", line.command);
     }
 }
 

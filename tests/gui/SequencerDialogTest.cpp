@@ -132,14 +132,17 @@ private slots:
         const AppOptions options = folders.Options(BinDir());
         {
             CMainFrame frame(prompts, options);
+            frame.show();
             frame.OnCommand(ids::ID_CAMERA_SEQUENCER);
             frame.App().Sequence().lines[6].suffix = "Ha";
             frame.App().Sequence().delay = 12;
             frame.close();
         }
         CMainFrame again(prompts, options);
+        again.show();
+        QTRY_VERIFY2(again.Sequencer() && again.Sequencer()->isVisible(),
+                     "reopened as it was at exit");
         CSequencerDialog* d = again.Sequencer();
-        QVERIFY2(d && d->isVisible(), "reopened as it was at exit");
         QCOMPARE(Control<QLineEdit>(d, 1213)->text(), QString("Ha"));
         QCOMPARE(Control<QLineEdit>(d, 1002)->text(), QString("12"));
     }
