@@ -43,9 +43,19 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
       wheel_(*automation_, prompts_),
       sequencer_(lib_, camera_, cycle_, timers_, prompts_, sequence_, shell_, *this) {
     cooler_.sleep = [](unsigned ms) { SleepMilliseconds(static_cast<int>(ms)); };
-    // The filter wheel's wiring point: the program has no wheel yet, so sequences run without
-    // filter moves (Sequencer().SetFilterWheel attaches one) and name the line's filter in the
-    // header.
+    sequencer_.SetFilterWheel(&sequencerWheel_);
+}
+
+// The sequencer moves the program's filter wheel; a quiet reconnect also refreshes the number
+// of positions the lines may name.
+bool CaptureApp::SequencerWheel::ConnectQuietly() { return app.ConnectFilterWheel(true); }
+bool CaptureApp::SequencerWheel::IsConnected() { return app.wheel_.IsConnected(); }
+int CaptureApp::SequencerWheel::GetPositionCount() { return app.FilterPositionCount(); }
+bool CaptureApp::SequencerWheel::SetPosition(int position) {
+    return app.wheel_.SetPosition(position);
+}
+bool CaptureApp::SequencerWheel::SetPositionAndWait(int position) {
+    return app.wheel_.SetPositionAndWait(position) == position;
 }
 
 CaptureApp::~CaptureApp() = default;

@@ -254,6 +254,15 @@ private:
     SequenceModel sequence_;
     ShellProcess shell_;
     SequenceEngine sequencer_;
+    struct SequencerWheel final : FilterWheelControl {
+        explicit SequencerWheel(CaptureApp& owner) : app(owner) {}
+        bool ConnectQuietly() override;
+        bool IsConnected() override;
+        int GetPositionCount() override;
+        bool SetPosition(int position) override;
+        bool SetPositionAndWait(int position) override;
+        CaptureApp& app;
+    } sequencerWheel_{*this};
 
     std::array<ModelessDialogState, 5> dialogs_{};
     bool usbErrorDialogOpen_ = false;
