@@ -1,8 +1,8 @@
 #include "app/CaptureApp.h"
 
 #include <algorithm>
-#include <climits>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -48,9 +48,15 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
 
 // The sequencer moves the program's filter wheel; a quiet reconnect also refreshes the number
 // of positions the lines may name.
-bool CaptureApp::SequencerWheel::ConnectQuietly() { return app.ConnectFilterWheel(true); }
-bool CaptureApp::SequencerWheel::IsConnected() { return app.wheel_.IsConnected(); }
-int CaptureApp::SequencerWheel::GetPositionCount() { return app.FilterPositionCount(); }
+bool CaptureApp::SequencerWheel::ConnectQuietly() {
+    return app.ConnectFilterWheel(true);
+}
+bool CaptureApp::SequencerWheel::IsConnected() {
+    return app.wheel_.IsConnected();
+}
+int CaptureApp::SequencerWheel::GetPositionCount() {
+    return app.FilterPositionCount();
+}
 bool CaptureApp::SequencerWheel::SetPosition(int position) {
     return app.wheel_.SetPosition(position);
 }

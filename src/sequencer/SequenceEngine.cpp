@@ -82,7 +82,8 @@ void SequenceEngine::Start() {
     ShowStepStatus();
     host_.SequencerStateChanged();
 
-    if (wheel_ && wheel_->ConnectQuietly()) model_.SetFilterRange(wheel_->GetPositionCount());
+    wheelInUse_ = wheel_ && wheel_->ConnectQuietly();
+    if (wheelInUse_) model_.SetFilterRange(wheel_->GetPositionCount());
     if (!MoveFilter(false)) {
         Terminate(kFilterFailed);
         return;
@@ -92,7 +93,9 @@ void SequenceEngine::Start() {
 }
 
 bool SequenceEngine::MoveFilter(bool wait) {
-    if (!wheel_ || !wheel_->IsConnected()) return true;
+    // A wheel that was there at the start and has gone since is a failed move, not "no wheel":
+    // the next frames would be taken, and labelled, through a filter nobody put there.
+    if (!wheel_ || !wheel_->IsConnected()) return !wheelInUse_;
     const int position = model_.FilterPosition(line_);
     if (position < 0 || position >= wheel_->GetPositionCount()) return false;
     return wait ? wheel_->SetPositionAndWait(position) : wheel_->SetPosition(position);
