@@ -22,12 +22,12 @@ public:
     virtual void RefreshCoolerDialog() = 0;
     // Enable or disable the sequencer dialog's "Run" button, when that dialog exists.
     virtual void EnableSequencerRun(bool enable) = 0;
+    // Show the sequence, the status line, Run/Stop and the closing note in the sequencer
+    // dialog, when it exists.
+    virtual void RefreshSequencerDialog() = 0;
     // Rewrite the text of item `position` (0-based) of the "&Quick" menu; false when the menu
     // bar has no "&Quick" among its first 20 items.
     virtual bool SetQuickMenuItemText(int position, const std::string& text) = 0;
-    // The wheel's number of positions: every sequencer line's filter range becomes 1..count,
-    // when the sequencer dialog exists.
-    virtual void SetSequencerFilterRange(int count) {}
     // Make (on first use) and show the Star Tracking dialog's window for the guiding engine's
     // model, or hide it.
     virtual void ShowTrackingDialog(bool show) = 0;

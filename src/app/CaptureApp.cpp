@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "platform/MachineSwitch.h"
 #include "platform/Paths.h"
 #include "platform/System.h"
+#include "sequencer/SequenceFile.h"
 #include "view/ImageView.h"
 
 namespace zorvane {
@@ -39,9 +41,29 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
       saver_(prompts_, *this, HomeDirectory()),
       automation_(std::make_unique<IndiTransport>(options_.settingsPath)),
       wheel_(*automation_, prompts_),
+      sequencer_(lib_, camera_, cycle_, timers_, prompts_, sequence_, shell_, *this),
       guider_(*this, prompts_, options_.clock ? *options_.clock : SystemClock::Instance(), focus_,
               guiding_) {
     cooler_.sleep = [](unsigned ms) { SleepMilliseconds(static_cast<int>(ms)); };
+    sequencer_.SetFilterWheel(&sequencerWheel_);
+}
+
+// The sequencer moves the program's filter wheel; a quiet reconnect also refreshes the number
+// of positions the lines may name.
+bool CaptureApp::SequencerWheel::ConnectQuietly() {
+    return app.ConnectFilterWheel(true);
+}
+bool CaptureApp::SequencerWheel::IsConnected() {
+    return app.wheel_.IsConnected();
+}
+int CaptureApp::SequencerWheel::GetPositionCount() {
+    return app.FilterPositionCount();
+}
+bool CaptureApp::SequencerWheel::SetPosition(int position) {
+    return app.wheel_.SetPosition(position);
+}
+bool CaptureApp::SequencerWheel::SetPositionAndWait(int position) {
+    return app.wheel_.SetPositionAndWait(position) == position;
 }
 
 CaptureApp::~CaptureApp() = default;
@@ -107,8 +129,6 @@ void CaptureApp::ResetCreationState() {
     cycle_.ResetState();
     subframeMode_ = false;
     view_->SetDefineMode(false);
-    sequenceRunning_ = false;
-    sequenceLine_ = -1;
     saver_.Settings().autosave = false;
     saver_.Settings().sequenceNumber = 0;
     saver_.Settings().sequenceFormat = 0;
@@ -168,7 +188,8 @@ int CaptureApp::FilterPositionCount() {
     // A wheel that cannot list its filters leaves the count as it was.
     if (count > 0) {
         filters_.positions = count;
-        ui_.SetSequencerFilterRange(count);
+        sequence_.SetFilterRange(count);
+        ui_.RefreshSequencerDialog();
     }
     return count;
 }
@@ -224,6 +245,10 @@ void CaptureApp::QueryCamera() {
         exposure_.maxBinX = exposure_.maxBinY = 8;
     }
     if (exposure_.binY == exposure_.binX) exposure_.binY = 0;
+    if (Placement(AppDialog::Sequencer).exists) {
+        sequence_.SetBinningRange(std::min(exposure_.maxBinX, exposure_.maxBinY));
+        ui_.RefreshSequencerDialog();
+    }
 }
 
 bool CaptureApp::IsConnected() {
@@ -242,6 +267,8 @@ void CaptureApp::DisconnectCamera() {
 
 void CaptureApp::ConnectOrDisconnect() {
     const bool wasConnected = IsConnected();
+    // A sequence cannot go on with the camera it was taking frames from going away.
+    sequencer_.StopSequence();
     const bool resume = cycle_.ResumesAfterReconnect();
     const ExposureSettings before = exposure_;
     const CameraProperties sensorBefore = camera_.properties;
@@ -367,11 +394,11 @@ CommandUi CaptureApp::GetCommandUi(int id) {
     switch (id) {
         case ids::ID_CAMERA_SNAPSHOT:
             ui.checked = cycle_.Exposing();
-            ui.enabled = connected && !sequenceRunning_;
+            ui.enabled = connected && !sequencer_.Running();
             break;
         case ids::ID_CAMERA_LOOP:
             ui.checked = cycle_.Looping();
-            ui.enabled = connected && !sequenceRunning_;
+            ui.enabled = connected && !sequencer_.Running();
             break;
         case ids::ID_CAMERA_SUBFRAME:
             ui.checked = subframeMode_ || !fullSensor;
@@ -415,7 +442,7 @@ CommandUi CaptureApp::GetCommandUi(int id) {
 }
 
 void CaptureApp::OnTimer(int id) {
-    if (cycle_.OnTimer(id)) return;
+    if (cycle_.OnTimer(id) || sequencer_.OnTimer(id)) return;
     switch (id) {
         case kTimerMaximise:
             timers_.KillTimer(kTimerMaximise);
@@ -593,8 +620,10 @@ void CaptureApp::AddHeaderKeywords(KeywordSink& sink) {
     in.telescope = header_.telescope;
     in.observer = header_.observer;
     in.object = header_.object;
-    // The wheel's position while it is connected; none while it moves (it is at no filter).
-    if (wheel_.IsConnected()) {
+    // While a sequence runs the header names the line's filter; otherwise the wheel's position
+    // while it is connected, and none while it moves (it is at no filter).
+    in.filterPosition = sequencer_.CurrentFilterPosition();
+    if (!in.filterPosition && wheel_.IsConnected()) {
         const int position = wheel_.GetPosition();
         if (position >= 0) in.filterPosition = position;
     }
@@ -622,8 +651,10 @@ void CaptureApp::AddHeaderKeywords(KeywordSink& sink) {
     zorvane::AddHeaderKeywords(in, sink);
 }
 
+// The exposure cycle's word (off as an exposure starts) and the rule from the state agree once
+// the exposure runs; until then the cycle's "off" wins.
 void CaptureApp::EnableSequencerRun(bool enable) {
-    ui_.EnableSequencerRun(enable);
+    ui_.EnableSequencerRun(enable && SequencerRunEnabled());
 }
 
 void CaptureApp::ShowAutoExposure(float seconds) {
@@ -647,6 +678,38 @@ void CaptureApp::KeepSystemAwake(bool on) {
         inhibitor->Inhibit("Exposures are running");
     else
         inhibitor->Release();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sequencer
+
+void CaptureApp::PrepareSequencerDialog(const std::string& settingsPath) {
+    sequence_.SetFilterRange(filters_.positions);
+    sequence_.SetBinningRange(std::min(exposure_.maxBinX, exposure_.maxBinY));
+    // A settings file without the sequencer's sections leaves the dialog's initial sequence.
+    IniDocument doc;
+    if (doc.Load(settingsPath)) ReadSequence(doc, sequence_);
+}
+
+bool CaptureApp::SequencerRunEnabled() const {
+    return sequencer_.Running() || !(cycle_.Exposing() || cycle_.Looping());
+}
+
+std::string CaptureApp::SaveSequenceImage() {
+    saver_.SaveSequenceImage();
+    return saver_.LastSavedName();
+}
+
+void CaptureApp::AdvanceSequenceNumber(int count) {
+    int& number = saver_.Settings().sequenceNumber;
+    number = static_cast<int>(std::clamp(static_cast<long long>(number) + count,
+                                         static_cast<long long>(INT_MIN),
+                                         static_cast<long long>(INT_MAX)));
+}
+
+void CaptureApp::SequencerStateChanged() {
+    ui_.RefreshSequencerDialog();
+    ui_.EnableSequencerRun(SequencerRunEnabled());
 }
 
 }  // namespace zorvane

@@ -25,6 +25,10 @@
 #include "filterwheel/FilterDialogModel.h"
 #include "filterwheel/FilterWheel.h"
 #include "guiding/GuidingEngine.h"
+#include "platform/ShellProcess.h"
+#include "sequencer/SequenceEngine.h"
+#include "sequencer/SequenceHost.h"
+#include "sequencer/SequenceModel.h"
 #include "view/ImageViewHost.h"
 
 namespace zorvane {
@@ -59,7 +63,7 @@ struct AppOptions {
     std::string settingsPath;                    // empty = the user's configuration folder
     // Keeps the desktop session from suspending while exposures run; none = nothing held.
     SleepInhibitor* sleepInhibitor = nullptr;
-    Clock* clock = nullptr;                      // null = the system's monotonic clock
+    Clock* clock = nullptr;  // null = the system's monotonic clock
 };
 
 // The toolkit-free core of the main window: it owns the camera connection, the exposure cycle,
@@ -69,7 +73,8 @@ class CaptureApp : public ImageViewHost,
                    public FilterDialogHost,
                    private ExposureHost,
                    private SaverHost,
-                   private GuidingHost {
+                   private GuidingHost,
+                   private SequenceHost {
 public:
     static constexpr const char* kTitle = "Zorvane Capture";
     static constexpr const char* kVersionText = "Version 4.2.0.0";
@@ -149,7 +154,7 @@ public:
 
     // ---- state the window reads ----
     bool IsConnected();
-    bool SequenceRunning() const { return sequenceRunning_; }
+    bool SequenceRunning() const { return sequencer_.Running(); }
     bool SubframeMode() const { return subframeMode_; }
     const std::string& LastSavedName() const { return saver_.LastSavedName(); }
     ModelessDialogState& Placement(AppDialog d) { return dialogs_[static_cast<int>(d)]; }
@@ -165,6 +170,8 @@ public:
     CoolerControl& Cooler() { return cooler_; }
     ImageSaver& Saver() { return saver_; }
     GuidingEngine& Guider() { return guider_; }
+    SequenceModel& Sequence() { return sequence_; }
+    SequenceEngine& Sequencer() { return sequencer_; }
     const std::string& StartTimeText() const { return startTimeText_; }
     bool BlackLevelSwitch() const { return blackLevelSwitch_; }
 
@@ -176,6 +183,15 @@ public:
     std::array<QuickPreset, 8>& Presets() { return presets_; }
     FilterNames& Filters() { return filters_; }
     std::string& AscomScopeId() { return ascomScopeId_; }
+
+    // ---- sequencer ----
+    // The sequencer dialog is being created: the filter spins get the main window's number of
+    // filter positions, the binning lists the camera's limit, and the sequence is read from
+    // the settings file.
+    void PrepareSequencerDialog(const std::string& settingsPath);
+    // Run is usable unless an ordinary exposure or loop runs; while a sequence runs it reads
+    // "Stop" and stays usable.
+    bool SequencerRunEnabled() const;
 
     // ---- ImageViewHost ----
     void AutoExposureAdjust(int low, int high) override { cycle_.AutoExposureAdjust(low, high); }
@@ -209,9 +225,15 @@ private:
     bool IsLooping() const override { return cycle_.Looping(); }
     void StopLoop() override;
     void RefreshExposureDialog() override { ui_.RefreshExposureDialog(); }
-    void StopSequence() override {}
-    std::string CurrentLineSuffix() const override { return {}; }
-    int CurrentRepeatIndex() const override { return 0; }
+    void StopSequence() override { sequencer_.StopSequence(); }
+    std::string CurrentLineSuffix() const override { return sequencer_.CurrentLineSuffix(); }
+    int CurrentRepeatIndex() const override { return sequencer_.CurrentRepeatIndex(); }
+
+    // ---- SequenceHost ----
+    std::string SaveSequenceImage() override;
+    void AdvanceSequenceNumber(int count) override;
+    int SequenceNumber() const override { return saver_.Settings().sequenceNumber; }
+    void SequencerStateChanged() override;
 
     // ---- GuidingHost ----
     const ImageFrame& ShownFrame() const override;
@@ -247,12 +269,22 @@ private:
     ImageSaver saver_;
     std::unique_ptr<AutomationTransport> automation_;
     FilterWheel wheel_;
+    SequenceModel sequence_;
+    ShellProcess shell_;
+    SequenceEngine sequencer_;
+    struct SequencerWheel final : FilterWheelControl {
+        explicit SequencerWheel(CaptureApp& owner) : app(owner) {}
+        bool ConnectQuietly() override;
+        bool IsConnected() override;
+        int GetPositionCount() override;
+        bool SetPosition(int position) override;
+        bool SetPositionAndWait(int position) override;
+        CaptureApp& app;
+    } sequencerWheel_{*this};
 
     std::array<ModelessDialogState, 5> dialogs_{};
     bool usbErrorDialogOpen_ = false;
     bool subframeMode_ = false;
-    bool sequenceRunning_ = false;
-    int sequenceLine_ = -1;
     int readoutX_ = -1, readoutY_ = -1, readoutValue_ = -1;
     HeaderTexts header_;
     FocusSettings focus_;

@@ -80,9 +80,13 @@ void ExposureCycle::RequestFrameMessage(bool on) {
 }
 
 void ExposureCycle::PrepareToExpose() {
+    stopRequested_ = false;
+    PrepareCamera(settings_.binX, settings_.EffectiveBinY(), settings_.exposure);
+}
+
+void ExposureCycle::PrepareCamera(int32_t binX, int32_t binY, float exposure) {
     ZorvaneHandle h = camera_.handle;
     const CameraProperties& p = camera_.properties;
-    stopRequested_ = false;
 
     // While the program turns frames, the camera's subframe is the mirror of the one the user
     // sees.
@@ -93,8 +97,8 @@ void ExposureCycle::PrepareToExpose() {
         lib_.ZorvaneSubframePos(h, settings_.subX, settings_.subY);
     lib_.ZorvaneSubframeSize(h, settings_.subWidth, settings_.subHeight);
 
-    lib_.ZorvaneBin(h, settings_.binX, settings_.EffectiveBinY());
-    lib_.ZorvaneSetAmplifierSwitched(h, settings_.exposure > 2.5f && !settings_.preview);
+    lib_.ZorvaneBin(h, binX, binY);
+    lib_.ZorvaneSetAmplifierSwitched(h, exposure > 2.5f && !settings_.preview);
     lib_.ZorvanePrechargeMode(h, settings_.prechargeMode);
     lib_.ZorvaneFIFO(h, settings_.fifo);
     lib_.ZorvaneHighPriority(h, settings_.highPriority);
@@ -111,9 +115,20 @@ void ExposureCycle::PrepareToExpose() {
 
 void ExposureCycle::StartExposure() {
     if (!looping_) PrepareToExpose();
+    StartExposureOf(settings_.exposure);
+}
+
+void ExposureCycle::StartFreshExposure(float seconds) {
+    // A frame left in the camera from an earlier exposure must not be taken for this one.
+    if (lib_.ZorvaneImageReady(camera_.handle)) lib_.ZorvaneImageBuffer(camera_.handle);
+    StartExposureOf(seconds);
+}
+
+void ExposureCycle::StartExposureOf(float seconds) {
     exposing_ = true;
     previewAtStart_ = settings_.preview;
-    lib_.ZorvaneStartExposure(camera_.handle, settings_.exposure);
+    exposureSeconds_ = seconds;
+    lib_.ZorvaneStartExposure(camera_.handle, seconds);
     // A ready flag that is down now can only rise for this exposure. One that is up may still be
     // about an earlier frame until the camera shows it has taken this exposure up.
     freshness_ = lib_.ZorvaneImageReady(camera_.handle) ? Freshness::Unknown : Freshness::SeenLow;
@@ -283,7 +298,7 @@ bool ExposureCycle::ReadyFrameIsFresh() {
         return false;
     }
     if (freshness_ == Freshness::SeenBusy) return true;
-    return pollCount_ > settings_.exposure * 1000.0 + kTrustReadyAfterMs;
+    return pollCount_ > exposureSeconds_ * 1000.0 + kTrustReadyAfterMs;
 }
 
 void ExposureCycle::Poll() {
@@ -305,6 +320,18 @@ void ExposureCycle::Poll() {
             return;
         }
     }
+    CountPollTick();
+}
+
+bool ExposureCycle::PollFreshFrame() {
+    const bool ready = lib_.ZorvaneImageReady(camera_.handle) != 0;
+    if (ready && ReadyFrameIsFresh()) return true;
+    if (!ready) freshness_ = Freshness::SeenLow;
+    CountPollTick();
+    return false;
+}
+
+void ExposureCycle::CountPollTick() {
     ++pollCount_;
     if (pollCount_ % kPollsPerWakeCheck == 0) {
         if (lib_.ZorvaneExposureTimeRemaining(camera_.handle) > kClearVRegsAbove)
@@ -355,6 +382,19 @@ bool ExposureCycle::DownloadFrame() {
     return true;
 }
 
+bool ExposureCycle::DownloadAndShowFrame() {
+    frameIsPreview_ = previewAtStart_;
+    if (!DownloadFrame()) return false;
+    ShowFrame();
+    return true;
+}
+
+void ExposureCycle::ShowFrame() {
+    const bool turned = !settings_.rotate180;
+    host_.SetFrame(frame_.Data(), geometry_, turned, frameIsPreview_);
+    frameTurned_ = turned;
+}
+
 void ExposureCycle::EndShot() {
     WaitCursor wait(prompts_);
     exposing_ = false;
@@ -380,9 +420,7 @@ void ExposureCycle::EndShot() {
     if (quickRestart && exposing_ && !lib_.ZorvaneImageReady(camera_.handle))
         freshness_ = Freshness::SeenLow;
     if (downloaded) {
-        const bool turned = !settings_.rotate180;
-        host_.SetFrame(frame_.Data(), geometry_, turned, frameIsPreview_);
-        frameTurned_ = turned;
+        ShowFrame();
         host_.OnNewFrameShown();
         if (host_.AutosaveEnabled()) host_.AutosaveImage();
         if (autoguideOn) host_.GuideStep();

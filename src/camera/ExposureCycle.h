@@ -83,6 +83,19 @@ public:
     // Steps
     void PrepareToExpose();
     void StartExposure();
+    // Pushes the exposure settings to the camera with this binning, and with the amplifier
+    // switched off during the exposure when `exposure` is longer than 2.5 s (outside preview).
+    // The sequencer passes each line's binning and exposure here.
+    void PrepareCamera(int32_t binX, int32_t binY, float exposure);
+    // Starts an exposure of `seconds` on the prepared camera, after dropping any frame left in
+    // the camera from an earlier exposure (the sequencer's start).
+    void StartFreshExposure(float seconds);
+    // One poll of the exposure started last: true when the frame it gave is waiting (a ready
+    // flag left from an earlier frame does not count); otherwise a poll tick is counted.
+    bool PollFreshFrame();
+    // Downloads the waiting frame and hands it to the view (as a preview frame when this
+    // exposure started in preview); false when there is no frame to show.
+    bool DownloadAndShowFrame();
     void EndShot();
     void AutoExposureAdjust(int low, int high);
     // Takes the settings edited by the exposure dialog: dark mode goes to the camera at once,
@@ -117,11 +130,12 @@ public:
     int PollCount() const { return pollCount_; }
     // Clears looping without touching the camera (quick presets do this before they start).
     void ClearLooping();
-    // The sequencer shares the exposing flag.
+    // The sequencer shares the exposing flag and the poll count.
     void SetExposing(bool on) {
         exposing_ = on;
         UpdateAwake();
     }
+    void ResetPollCount() { pollCount_ = 0; }
     void SetPreviewAtStart(bool on) { previewAtStart_ = on; }
 
     const FrameBuffer& Frame() const { return frame_; }
@@ -142,6 +156,13 @@ private:
 
     void Poll();
     bool ReadyFrameIsFresh();
+    // Starts an exposure of `seconds` on the prepared camera: exposing, and whether this
+    // exposure reads out in preview.
+    void StartExposureOf(float seconds);
+    // One poll tick without a frame: every 512th clears the camera's vertical registers while
+    // more than 15 s remain.
+    void CountPollTick();
+    void ShowFrame();
     // Snapshot's start of an exposure; keepFinishedFrame during a quick restart, whose frame is
     // fetched after the next exposure has started.
     void BeginExposure(bool keepFinishedFrame);
@@ -165,6 +186,7 @@ private:
     bool stopRequested_ = false;
     bool settingsChanged_ = false;
     int pollCount_ = 0;
+    float exposureSeconds_ = 0.0f;  // the length of the exposure started last
     bool previewAtStart_ = false;
     bool frameIsPreview_ = false;
     bool frameTurned_ = false;

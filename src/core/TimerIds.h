@@ -12,6 +12,7 @@ enum TimerId : int {
     kTimerCooler = 5,     // cooler poll, 10000 ms
     kTimerSeqStart = 6,   // start the next sequence exposure
     kTimerSeqPoll = 7,    // poll for a finished sequence frame, 1 ms
+    kTimerSeqCommand = 8, // wait for a sequence line's command to finish, 20 ms
 };
 
 }  // namespace zorvane

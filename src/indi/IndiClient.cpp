@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <mutex>
 
@@ -157,6 +158,9 @@ bool IndiClient::Connect(const std::string& host, int port, int timeoutMs) {
     // After a server died the library still believes it is connected: drop the old
     // connection (and its listener thread) before starting a new one.
     Disconnect();
+    // A write to a server that has just died raises SIGPIPE, which would end the whole program
+    // in the middle of a night; the failed write is noticed as a lost connection instead.
+    std::signal(SIGPIPE, SIG_IGN);
     shared_ = std::make_shared<Shared>();
     listener_ = std::make_unique<Listener>(shared_);
     listener_->setServer(host.empty() ? "localhost" : host.c_str(), static_cast<unsigned>(port));

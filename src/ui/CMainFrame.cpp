@@ -13,6 +13,7 @@
 #include "app/SettingsController.h"
 #include "app/StatusBarText.h"
 #include "core/CommandIds.h"
+#include "sequencer/SequenceFile.h"
 #include "ui/AboutDialog.h"
 #include "ui/CChildView.h"
 #include "ui/CDisplayDialog.h"
@@ -20,6 +21,7 @@
 #include "ui/CFilterWheelDialog.h"
 #include "ui/CImageHeaderDialog.h"
 #include "ui/CQuickSaveDialog.h"
+#include "ui/CSequencerDialog.h"
 #include "ui/CTrackingDialog.h"
 #include "ui/CameraInfoDialog.h"
 #include "ui/CommandPrompts.h"
@@ -85,6 +87,9 @@ CMainFrame::CMainFrame(Prompts& prompts, AppOptions options, QWidget* parent)
     settings_ =
         std::make_unique<SettingsController>(*app_, *exposureDialog_, *this, timers_, settingsPath);
     timers_.SetHandler([this](int id) { app_->OnTimer(id); });
+    // Only called while the sequencer dialog exists.
+    settings_->SetSequencerSectionsWriter(
+        [this](IniDocument& doc) { WriteSequence(doc, app_->Sequence()); });
 
     // Camera choice and connection; Abort ends the process inside.
     app_->Construct();
@@ -419,6 +424,7 @@ void CMainFrame::UpdateUi() {
     if (!app_) return;
     UpdateCommandUi();
     UpdateStatusBar();
+    EnableSequencerRun(app_->SequencerRunEnabled());
 }
 
 // ---------------------------------------------------------------- modeless dialogs
@@ -433,6 +439,31 @@ CoolerDialog* CMainFrame::Cooler() const {
 
 CTrackingDialog* CMainFrame::Tracking() const {
     return static_cast<CTrackingDialog*>(Dialog(AppDialog::Tracking));
+}
+
+CSequencerDialog* CMainFrame::Sequencer() const {
+    return static_cast<CSequencerDialog*>(Dialog(AppDialog::Sequencer));
+}
+
+std::unique_ptr<QDialog> CMainFrame::CreateSequencerDialog() {
+    app_->PrepareSequencerDialog(settings_->Path());
+    auto dialog = std::make_unique<CSequencerDialog>(app_->Sequence(), app_->Sequencer(), this);
+    CSequencerDialog* d = dialog.get();
+    connect(d, &CSequencerDialog::runPressed, this, [this] {
+        app_->Sequencer().StartStopSequence();
+        RefreshSequencerDialog();
+    });
+    connect(d, &CSequencerDialog::loadPressed, this, [this] {
+        LoadSequence(prompts_, app_->Sequence());
+        RefreshSequencerDialog();
+    });
+    connect(d, &CSequencerDialog::savePressed, this, [this] {
+        SaveSequence(prompts_, app_->Sequence());
+        RefreshSequencerDialog();
+    });
+    connect(d, &CSequencerDialog::closeRequested, this,
+            [this] { OnCommand(ids::ID_CAMERA_SEQUENCER); });
+    return dialog;
 }
 
 std::unique_ptr<QDialog> CMainFrame::CreateDialog(AppDialog which) {
@@ -457,8 +488,8 @@ std::unique_ptr<QDialog> CMainFrame::CreateDialog(AppDialog which) {
             return std::make_unique<CFilterWheelDialog>(*app_, this);
         case AppDialog::Tracking:
             return std::make_unique<CTrackingDialog>(app_->Guider(), this, ShortcutActions());
-        // Hook: the sequencer dialog is created here once it lands; until then its command
-        // does nothing.
+        case AppDialog::Sequencer:
+            return CreateSequencerDialog();
         default:
             return nullptr;
     }
@@ -502,11 +533,14 @@ void CMainFrame::ToggleDialog(AppDialog which) {
         BringUpToDate(which);
         slot->show();
     } else if (slot->isVisible()) {
-        slot->hide();
+        // A running sequence first shows the note that closing does not stop it.
+        if (which != AppDialog::Sequencer || app_->Sequencer().RequestDialogHide()) slot->hide();
     } else {
+        if (which == AppDialog::Sequencer) app_->Sequencer().HideNote();
         BringUpToDate(which);
         slot->show();
     }
+    if (which == AppDialog::Sequencer) RefreshSequencerDialog();
     UpdateCommandUi();
 }
 
@@ -597,10 +631,16 @@ void CMainFrame::RefreshCoolerDialog() {
 }
 
 void CMainFrame::EnableSequencerRun(bool enable) {
-    if (QDialog* dialog = Dialog(AppDialog::Sequencer)) {
-        if (auto* run = dialog->findChild<QWidget*>(QStringLiteral("1143")))
-            run->setEnabled(enable);
+    if (CSequencerDialog* d = Sequencer()) d->SetRunEnabled(enable);
+}
+
+void CMainFrame::RefreshSequencerDialog() {
+    if (CSequencerDialog* d = Sequencer()) {
+        d->Refresh();
+        d->SetRunEnabled(app_->SequencerRunEnabled());
     }
+    // Snapshot and Loop follow the sequence's running state at once.
+    UpdateCommandUi();
 }
 
 bool CMainFrame::SetQuickMenuItemText(int position, const std::string& text) {

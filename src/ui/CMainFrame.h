@@ -25,6 +25,7 @@ class ExposureDialogController;
 class SettingsController;
 class CoolerDialog;
 class CTrackingDialog;
+class CSequencerDialog;
 class MainStatusBar;
 
 // The main window: menus, toolbar, status bar, the image view and the modeless dialogs. It
@@ -57,6 +58,7 @@ public:
     QDialog* Dialog(AppDialog which) const;
     CoolerDialog* Cooler() const;
     CTrackingDialog* Tracking() const;
+    CSequencerDialog* Sequencer() const;
     QDialog* UsbErrorDialogWidget() const { return usbError_.get(); }
 
     QAction* Action(int id) const;
@@ -74,6 +76,7 @@ public:
     void ShowExposureInDialog(float seconds) override;
     void RefreshCoolerDialog() override;
     void EnableSequencerRun(bool enable) override;
+    void RefreshSequencerDialog() override;
     bool SetQuickMenuItemText(int position, const std::string& text) override;
     void ShowTrackingDialog(bool show) override;
     void RefreshTrackingDialog() override;
@@ -101,6 +104,7 @@ private:
     void FocusExposureEdit();
     std::unique_ptr<QDialog> CreateDialog(AppDialog which);
     void BringUpToDate(AppDialog which);
+    std::unique_ptr<QDialog> CreateSequencerDialog();
     void ShowUsbError();
     bool NightVisionOn() const;
 

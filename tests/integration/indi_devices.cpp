@@ -6,6 +6,7 @@
 #include <tiffio.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "automation/AutomationObject.h"
@@ -13,6 +14,8 @@
 #include "core/CommandIds.h"
 #include "filterwheel/FilterWheel.h"
 #include "fixtures/TempDir.h"
+#include "sequencer/SequenceEngine.h"
+#include "sequencer/SequenceModel.h"
 #include "support/AppBench.h"
 #include "support/IndiServer.h"
 #include "support/ScriptedPrompts.h"
@@ -186,6 +189,51 @@ TEST_F(IndiDevices, ProgramConnectsAtStartUpAndFilesNameThePosition) {
     SnapshotAndSave(b, b.dir.File("nowheel.fit"), 1);
     EXPECT_EQ(FitsKeyword(b.dir.File("nowheel.fit"), "FILTER"), "<missing>");
     EXPECT_TRUE(b.prompts.messages.empty());
+}
+
+TEST_F(IndiDevices, ASequenceMovesTheRealWheelBeforeEachLine) {
+    test::AppBench b("flush_ms=0;wait_ms=0;size=64x48");
+    test::WriteText(b.iniPath, AutomationSection(server));
+    b.Start();
+    ASSERT_TRUE(b.app->IsFilterWheelConnected());
+    b.app->Saver().Settings().savePath = b.dir.File("m.fit");
+    SequenceModel& model = b.app->Sequence();
+    model.lines[0] = {true, "0.1", 0, 2, "a", {}};
+    model.lines[1] = {true, "0.1", 0, 5, "b", {}};
+    model.lines[2] = {true, "0.1", 0, 8, "c", {}};
+    SequenceEngine& seq = b.app->Sequencer();
+    seq.StartStopSequence();
+    ASSERT_TRUE(b.loop.RunUntil([&] { return !seq.Running(); }, 60000));
+    EXPECT_TRUE(b.prompts.messages.empty() ||
+                b.prompts.messages.front().text == "Sequence complete.");
+    EXPECT_EQ(FitsKeyword(b.dir.File("m_000a.fit"), "FILTER"), "'Position 2'");
+    EXPECT_EQ(FitsKeyword(b.dir.File("m_000b.fit"), "FILTER"), "'Position 5'");
+    EXPECT_EQ(FitsKeyword(b.dir.File("m_000c.fit"), "FILTER"), "'Position 8'");
+    // The wheel itself went there, as another client sees it.
+    IndiTransport transport(ini);
+    FilterWheel other(transport, prompts);
+    ASSERT_TRUE(other.Connect(true));
+    EXPECT_EQ(other.GetPosition(), 7);
+
+    // A wheel that stops answering mid-sequence ends it with the message: nothing is taken
+    // through a filter nobody checked.
+    const auto fitsFiles = [&] {
+        int n = 0;
+        for (const auto& e : std::filesystem::directory_iterator(b.dir.Path()))
+            n += e.path().extension() == ".fit";
+        return n;
+    };
+    const int saved = fitsFiles();
+    b.prompts.messages.clear();
+    b.app->Saver().Settings().savePath = b.dir.File("n.fit");
+    seq.StartStopSequence();
+    ASSERT_TRUE(b.loop.RunUntil([&] { return fitsFiles() > saved; }, 60000));
+    server.Kill();
+    ASSERT_TRUE(b.loop.RunUntil([&] { return !seq.Running(); }, 60000));
+    ASSERT_FALSE(b.prompts.messages.empty());
+    EXPECT_EQ(b.prompts.messages.back().text,
+              "Failed to position filter wheel: sequence terminating");
+    EXPECT_LT(fitsFiles(), saved + 3);
 }
 
 // Needs no server: the point is that there is none.

@@ -54,7 +54,10 @@ public:
         if (exposureDialog) exposureDialog->SetExposureText(seconds);
     }
     void RefreshCoolerDialog() override { ++coolerRefreshes; }
-    void EnableSequencerRun(bool) override {}
+    int sequencerRefreshes = 0;
+    bool sequencerRunEnabled = true;
+    void EnableSequencerRun(bool enable) override { sequencerRunEnabled = enable; }
+    void RefreshSequencerDialog() override { ++sequencerRefreshes; }
     bool SetQuickMenuItemText(int position, const std::string& text) override {
         if (!hasQuickMenu || position < 0 || position >= 8) return false;
         quickItems[position] = text;

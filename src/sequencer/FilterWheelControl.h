@@ -1,0 +1,20 @@
+#pragma once
+
+namespace zorvane {
+
+// The filter wheel as the sequencer drives it. Positions are 0-based.
+class FilterWheelControl {
+public:
+    virtual ~FilterWheelControl() = default;
+    // Reconnects the wheel without messages; true when it is connected.
+    virtual bool ConnectQuietly() = 0;
+    virtual bool IsConnected() = 0;
+    virtual int GetPositionCount() = 0;
+    // Commands the wheel to a position without waiting; true when the wheel took the command.
+    virtual bool SetPosition(int position) = 0;
+    // Commands the wheel and waits (bounded, up to 10 s) until it reports a position; true
+    // when that is the position asked for.
+    virtual bool SetPositionAndWait(int position) = 0;
+};
+
+}  // namespace zorvane

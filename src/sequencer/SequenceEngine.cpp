@@ -1,0 +1,251 @@
+#include "sequencer/SequenceEngine.h"
+
+#include <cstdio>
+
+#include "core/TimerIds.h"
+#include "sequencer/SequenceCommand.h"
+
+namespace zorvane {
+
+SequenceEngine::SequenceEngine(CameraLibrary& lib, CameraConnection& camera, ExposureCycle& cycle,
+                               TimerService& timers, Prompts& prompts, SequenceModel& model,
+                               CommandRunner& commands, SequenceHost& host)
+    : lib_(lib),
+      camera_(camera),
+      cycle_(cycle),
+      timers_(timers),
+      prompts_(prompts),
+      model_(model),
+      commands_(commands),
+      host_(host) {}
+
+void SequenceEngine::StartStopSequence() {
+    if (running_)
+        Stop();
+    else
+        Start();
+}
+
+void SequenceEngine::StopSequence() {
+    if (running_) Stop();
+}
+
+void SequenceEngine::SkipDisabledLines() {
+    while (line_ < SequenceModel::kLineCount && !LineEnabled(line_)) ++line_;
+}
+
+bool SequenceEngine::NextStep() {
+    const int repeats = model_.repeat;
+    // Without a line or a repetition there is no step (and no pass to search through).
+    if (repeats < 1 || !model_.AnyLineEnabled()) return false;
+    if (model_.Mode() == RepeatMode::Sequence) {
+        ++line_;
+        SkipDisabledLines();
+        while (line_ >= SequenceModel::kLineCount && repeat_ < repeats) {
+            line_ = 0;
+            ++repeat_;
+            SkipDisabledLines();
+        }
+        return repeat_ < repeats;
+    }
+    ++repeat_;
+    if (repeat_ >= repeats) {
+        ++line_;
+        repeat_ = 0;
+    }
+    SkipDisabledLines();
+    return line_ < SequenceModel::kLineCount;
+}
+
+void SequenceEngine::ShowStepStatus() {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "Line %d, Repeat %d", line_ + 1, repeat_ + 1);
+    status_ = buf;
+}
+
+void SequenceEngine::Start() {
+    // Not over an ordinary exposure, and not without a camera to take the frames.
+    if (cycle_.Exposing() || cycle_.Looping() || !camera_.IsConnected(lib_)) return;
+    const unsigned startDelay = SequenceModel::DelayMilliseconds(model_.delayStart);
+    running_ = true;
+    if (model_.Mode() == RepeatMode::Sequence) {
+        line_ = -1;
+        repeat_ = 0;
+    } else {
+        line_ = 0;
+        repeat_ = -1;
+    }
+    if (!NextStep()) {
+        running_ = false;
+        return;
+    }
+    ShowStepStatus();
+    host_.SequencerStateChanged();
+
+    wheelInUse_ = wheel_ && wheel_->ConnectQuietly();
+    if (wheelInUse_) model_.SetFilterRange(wheel_->GetPositionCount());
+    if (!MoveFilter(false)) {
+        Terminate(kFilterFailed);
+        return;
+    }
+    phase_ = Phase::Delay;
+    timers_.SetTimer(kTimerSeqStart, startDelay);
+}
+
+bool SequenceEngine::MoveFilter(bool wait) {
+    // A wheel that was there at the start and has gone since is a failed move, not "no wheel":
+    // the next frames would be taken, and labelled, through a filter nobody put there.
+    if (!wheel_ || !wheel_->IsConnected()) return !wheelInUse_;
+    const int position = model_.FilterPosition(line_);
+    if (position < 0 || position >= wheel_->GetPositionCount()) return false;
+    return wait ? wheel_->SetPositionAndWait(position) : wheel_->SetPosition(position);
+}
+
+void SequenceEngine::StartSequenceExposure() {
+    if (!MoveFilter(true)) {
+        Terminate(kFilterFailed);
+        return;
+    }
+    const int bin = model_.BinningFactor(line_);
+    const float exposure = model_.ExposureSeconds(line_);
+    cycle_.PrepareCamera(bin, bin, exposure);
+    cycle_.StartFreshExposure(exposure);
+    phase_ = Phase::Exposing;
+    timers_.SetTimer(kTimerSeqPoll, 1);
+}
+
+void SequenceEngine::PollExposure() {
+    if (cycle_.PollFreshFrame()) {
+        timers_.KillTimer(kTimerSeqPoll);
+        CompleteSequenceExposure();
+    }
+}
+
+void SequenceEngine::CompleteSequenceExposure() {
+    WaitCursor wait(prompts_);
+    host_.MakeExposureTimeText();
+    // A frame that cannot be fetched is skipped: nothing shown, saved or run for it.
+    if (cycle_.DownloadAndShowFrame()) {
+        host_.OnNewFrameShown();
+        const std::string saved = host_.SaveSequenceImage();
+        if (!running_) return;  // the save failed and stopped the sequence
+        const std::string& command = model_.lines[line_].command;
+        if (!saved.empty() && !command.empty()) {
+            CommandValues values;
+            values.file = saved;
+            values.loop = static_cast<long long>(repeat_) + 1;
+            values.line = static_cast<long long>(line_) + 1;
+            values.seq = static_cast<long long>(host_.SequenceNumber()) + repeat_;
+            // The exit status is not examined; a command that cannot start is passed over.
+            if (commands_.Start(SubstituteCommand(command, values))) {
+                phase_ = Phase::Command;
+                timers_.SetTimer(kTimerSeqCommand, kCommandPollMs);
+                return;
+            }
+        }
+    }
+    FinishStep();
+}
+
+void SequenceEngine::PollCommand() {
+    if (commands_.Running()) return;
+    timers_.KillTimer(kTimerSeqCommand);
+    FinishStep();
+}
+
+void SequenceEngine::FinishStep() {
+    cycle_.SetExposing(false);
+    phase_ = Phase::Idle;
+    if (NextStep()) {
+        ShowStepStatus();
+        host_.SequencerStateChanged();
+        if (!MoveFilter(false)) {
+            Terminate(kFilterFailed);
+            return;
+        }
+        phase_ = Phase::Delay;
+        timers_.SetTimer(kTimerSeqStart, SequenceModel::DelayMilliseconds(model_.delay));
+        return;
+    }
+    const int repeats = model_.repeat;
+    // Stopped before the message: the box must not find a sequence that Run/Stop could touch.
+    Stop();
+    prompts_.MessageBox(kComplete, kCaption, MessageButtons::Ok, MessageIcon::Information);
+    host_.AdvanceSequenceNumber(repeats);
+    host_.RefreshExposureDialog();
+}
+
+void SequenceEngine::Terminate(const char* message) {
+    Stop();
+    prompts_.MessageBox(message, kCaption, MessageButtons::Ok, MessageIcon::Exclamation);
+}
+
+void SequenceEngine::Stop() {
+    note_ = false;
+    if (phase_ == Phase::Exposing) {
+        if (!prompts_.IsShiftHeld()) {
+            cycle_.SetExposing(false);
+            timers_.KillTimer(kTimerSeqPoll);
+            lib_.ZorvaneAbortExposure(camera_.handle);
+        } else {
+            // The camera ends the exposure early; the sequencer takes no more frames.
+            lib_.ZorvaneStopExposure(camera_.handle);
+        }
+    }
+    // A command still running is left to finish on its own.
+    cycle_.SetExposing(false);
+    running_ = false;
+    phase_ = Phase::Idle;
+    timers_.KillTimer(kTimerSeqStart);
+    timers_.KillTimer(kTimerSeqPoll);
+    timers_.KillTimer(kTimerSeqCommand);
+    status_.clear();
+    host_.SequencerStateChanged();
+}
+
+bool SequenceEngine::OnTimer(int id) {
+    switch (id) {
+        case kTimerSeqStart:
+            timers_.KillTimer(kTimerSeqStart);
+            cycle_.ResetPollCount();
+            if (running_) StartSequenceExposure();
+            return true;
+        case kTimerSeqPoll:
+            if (running_) PollExposure();
+            return true;
+        case kTimerSeqCommand:
+            if (running_) PollCommand();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void SequenceEngine::HideNote() {
+    if (!note_) return;
+    note_ = false;
+    host_.SequencerStateChanged();
+}
+
+bool SequenceEngine::RequestDialogHide() {
+    if (running_ && !note_) {
+        note_ = true;
+        prompts_.Beep(BeepKind::Exclamation);
+        host_.SequencerStateChanged();
+        return false;
+    }
+    HideNote();
+    return true;
+}
+
+std::string SequenceEngine::CurrentLineSuffix() const {
+    if (line_ < 0 || line_ >= SequenceModel::kLineCount) return {};
+    return model_.lines[line_].suffix;
+}
+
+std::optional<int> SequenceEngine::CurrentFilterPosition() const {
+    if (!running_ || line_ < 0 || line_ >= SequenceModel::kLineCount) return std::nullopt;
+    return model_.FilterPosition(line_);
+}
+
+}  // namespace zorvane

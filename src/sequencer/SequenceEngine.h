@@ -1,0 +1,109 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "camera/CameraConnection.h"
+#include "camera/CameraLibrary.h"
+#include "camera/ExposureCycle.h"
+#include "core/CommandRunner.h"
+#include "core/Prompts.h"
+#include "core/TimerService.h"
+#include "sequencer/FilterWheelControl.h"
+#include "sequencer/SequenceHost.h"
+#include "sequencer/SequenceModel.h"
+
+namespace zorvane {
+
+// Runs an exposure sequence unattended: steps through the enabled lines in the order of the
+// repeat mode, moves the filter wheel, prepares the camera with each line's binning and
+// exposure (through the exposure cycle's own preparation and download), saves each frame under
+// its sequence name, runs the line's command and waits the delay, until the sequence is
+// complete or stopped. Driven by timer 6 (the delay before the next exposure), timer 7 (the
+// poll for the frame) and timer 8 (the wait for a line's command, which never holds up the
+// window; the sequence steps on only once the command has finished).
+class SequenceEngine {
+public:
+    static constexpr const char* kCaption = "Sequencer";
+    static constexpr const char* kFilterFailed =
+        "Failed to position filter wheel: sequence terminating";
+    static constexpr const char* kComplete = "Sequence complete.";
+    static constexpr unsigned kCommandPollMs = 20;
+
+    SequenceEngine(CameraLibrary& lib, CameraConnection& camera, ExposureCycle& cycle,
+                   TimerService& timers, Prompts& prompts, SequenceModel& model,
+                   CommandRunner& commands, SequenceHost& host);
+    SequenceEngine(const SequenceEngine&) = delete;
+    SequenceEngine& operator=(const SequenceEngine&) = delete;
+
+    // The wheel the sequence moves before each line; none (nullptr) means no filter moves.
+    void SetFilterWheel(FilterWheelControl* wheel) { wheel_ = wheel; }
+
+    // The dialog's Run/Stop button.
+    void StartStopSequence();
+    // Stops a running sequence (a failed save does this); nothing when none runs.
+    void StopSequence();
+    // Advances (line, repeat) to the next step of the repeat mode; false when there is none.
+    bool NextStep();
+    // Timers 6, 7 and 8; false for other ids.
+    bool OnTimer(int id);
+
+    bool Running() const { return running_; }
+    // The line's command has been started and has not finished yet.
+    bool WaitingForCommand() const { return phase_ == Phase::Command; }
+    int Line() const { return line_; }
+    int Repeat() const { return repeat_; }
+    const std::string& StatusText() const { return status_; }
+    std::string RunButtonText() const { return running_ ? "Stop" : "Run"; }
+
+    // The red "closing this window will not stop the sequencer" note.
+    bool NoteVisible() const { return note_; }
+    void HideNote();
+    // The dialog is asked to close while it is visible: the first time during a sequence the
+    // note shows (with the exclamation beep) and the dialog stays; false then.
+    bool RequestDialogHide();
+
+    // While a sequence runs: the current line's file suffix, the repeat index for file names,
+    // and the line's 0-based filter position for the header.
+    std::string CurrentLineSuffix() const;
+    int CurrentRepeatIndex() const { return repeat_ > 0 ? repeat_ : 0; }
+    std::optional<int> CurrentFilterPosition() const;
+
+private:
+    enum class Phase { Idle, Delay, Exposing, Command };
+
+    void Start();
+    void Stop();
+    void StartSequenceExposure();
+    void PollExposure();
+    void CompleteSequenceExposure();
+    void PollCommand();
+    void FinishStep();
+    // Moves the wheel to the current line's filter when a wheel is connected; false when that
+    // fails or the filter is not one of the wheel's positions.
+    bool MoveFilter(bool wait);
+    void Terminate(const char* message);
+    void ShowStepStatus();
+    bool LineEnabled(int line) const { return model_.lines[line].enabled; }
+    void SkipDisabledLines();
+
+    CameraLibrary& lib_;
+    CameraConnection& camera_;
+    ExposureCycle& cycle_;
+    TimerService& timers_;
+    Prompts& prompts_;
+    SequenceModel& model_;
+    CommandRunner& commands_;
+    SequenceHost& host_;
+    FilterWheelControl* wheel_ = nullptr;
+    bool wheelInUse_ = false;  // the wheel was connected when the sequence started
+
+    bool running_ = false;
+    Phase phase_ = Phase::Idle;
+    int line_ = -1;
+    int repeat_ = 0;
+    std::string status_;
+    bool note_ = false;
+};
+
+}  // namespace zorvane

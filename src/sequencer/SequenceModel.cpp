@@ -1,0 +1,105 @@
+#include "sequencer/SequenceModel.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace zorvane {
+
+void SequenceModel::SetBinningRange(int max) {
+    const int n = std::clamp(max, 1, kMaxBinning);
+    for (SequenceLine& line : lines)
+        if (line.binning > n - 1) line.binning = n - 1;
+    binningEntries_ = n;
+}
+
+void SequenceModel::SetFilterRange(int n) {
+    filterPositions_ = std::max(n, 1);
+}
+
+float SequenceModel::ExposureSeconds(int line) const {
+    const double v = ScanSeconds(lines[line].exposureText).value_or(0.0);
+    return static_cast<float>(std::max(v, static_cast<double>(kMinExposure)));
+}
+
+int SequenceModel::BinningFactor(int line) const {
+    const int index = lines[line].binning;
+    return index >= 0 ? index + 1 : 1;
+}
+
+bool SequenceModel::AnyLineEnabled() const {
+    return std::any_of(lines.begin(), lines.end(), [](const SequenceLine& l) { return l.enabled; });
+}
+
+unsigned SequenceModel::DelayMilliseconds(int seconds) {
+    const long long ms = static_cast<long long>(std::clamp(seconds, 0, kMaxDelaySeconds)) * 1000;
+    return static_cast<unsigned>(std::max(ms, 1LL));
+}
+
+std::string SequenceModel::Title() const {
+    if (path.empty()) return "Sequencer";
+    const size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return "Sequencer - " + name.substr(0, 80);
+}
+
+int StepSpin(int value, int delta, SpinRange range) {
+    const long long v = static_cast<long long>(value) + delta;
+    return static_cast<int>(std::clamp<long long>(v, range.low, range.high));
+}
+
+std::string BinningEntryText(int index) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%dx%d", index + 1, index + 1);
+    return buf;
+}
+
+int ExposureSpinAcceleration(long heldMs) {
+    if (heldMs >= 10000) return 100;
+    if (heldMs >= 5000) return 10;
+    if (heldMs >= 3000) return 5;
+    return 1;
+}
+
+std::optional<double> ScanSeconds(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // Plain decimal notation only: "inf" and "nan" are no exposure anyone meant.
+    if (i >= text.size() || !(std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.'))
+        return std::nullopt;
+    double d = 0;
+    const auto res =
+        std::from_chars(text.data() + i, text.data() + text.size(), d, std::chars_format::general);
+    if (res.ec != std::errc() || !std::isfinite(d)) return std::nullopt;
+    return negative ? -d : d;
+}
+
+std::string FormatSeconds(double seconds) {
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, seconds, std::chars_format::general, 5);
+    if (res.ec != std::errc()) return "0.001";
+    return std::string(buf, res.ptr);
+}
+
+std::string StepExposureText(std::string_view text, int k) {
+    double v = ScanSeconds(text).value_or(0.0);
+    double decade = 0.1;
+    while (v >= decade) {
+        if (k < 0 && v <= decade + 0.001) break;
+        decade *= 10.0;
+    }
+    const double step = decade >= 105.0 ? 10.0 : decade * 0.01;
+    const double move = std::fabs(k * step);
+    v += k * step;
+    if (move > 0.0) v = std::trunc(v / move + 0.5) * move;
+    return FormatSeconds(std::max(v, static_cast<double>(SequenceModel::kMinExposure)));
+}
+
+}  // namespace zorvane

@@ -1,0 +1,310 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "core/CommandIds.h"
+#include "core/TimerIds.h"
+#include "sequencer/SequenceEngine.h"
+#include "support/AppBench.h"
+
+namespace zorvane {
+namespace {
+
+using test::AppBench;
+using test::WriteText;
+
+constexpr const char* kFast = "flush_ms=0;wait_ms=0;download_mpx_s=100;size=320x240";
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The value text of a FITS header card, or "<none>".
+std::string HeaderValue(const std::string& path, const std::string& keyword) {
+    const std::string text = ReadAll(path);
+    std::string key = keyword;
+    key.resize(8, ' ');
+    for (size_t at = 0; at + 80 <= text.size() && at < 2880; at += 80) {
+        if (text.compare(at, 8, key) != 0) continue;
+        std::string value = text.substr(at + 20, 60);
+        value.erase(value.find_last_not_of(' ') + 1);
+        value.erase(0, value.find_first_not_of(' '));
+        return value;
+    }
+    return "<none>";
+}
+
+struct WheelDouble : FilterWheelControl {
+    int count = 5;
+    bool arrives = true;
+    std::vector<std::string> calls;
+    bool ConnectQuietly() override { return true; }
+    bool IsConnected() override { return true; }
+    int GetPositionCount() override { return count; }
+    bool SetPosition(int p) override {
+        calls.push_back("set " + std::to_string(p));
+        return true;
+    }
+    bool SetPositionAndWait(int p) override {
+        calls.push_back("wait " + std::to_string(p));
+        return arrives;
+    }
+};
+
+// A started application on the simulated camera saving under <tmp>/m.fit, with the steps the
+// sequencer takes recorded as (line, repeat), both counted from 1, and the camera calls each
+// step's start made.
+struct SequencerBench : AppBench {
+    std::vector<std::pair<int, int>> steps;
+    std::vector<std::string> startCalls;
+
+    SequencerBench() : AppBench(kFast) {
+        Start();
+        app->Saver().Settings().savePath = dir / "m.fit";
+        loop.SetTimerHandler([this](int id) {
+            if (id != kTimerSeqStart) return app->OnTimer(id);
+            steps.emplace_back(Seq().Line() + 1, Seq().Repeat() + 1);
+            sim.ClearCallLog();
+            app->OnTimer(id);
+            startCalls.push_back(sim.CallLog());
+        });
+    }
+    SequenceModel& Model() { return app->Sequence(); }
+    SequenceEngine& Seq() { return app->Sequencer(); }
+    void Line(int n, const char* exposure, int binning, int filter, const char* suffix,
+              std::string command = {}) {
+        Model().lines[n - 1] = {true, exposure, binning, filter, suffix, std::move(command)};
+    }
+    bool RunToEnd(uint64_t limitMs = 120000) {
+        return loop.RunUntil([this] { return !Seq().Running(); }, limitMs);
+    }
+    // Virtual time goes on while a real child process gets real time to end.
+    bool RunWhileCommandRuns(const std::function<bool()>& done) {
+        for (int i = 0; i < 5000 && !done(); ++i) {
+            loop.Advance(20);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return done();
+    }
+    std::vector<std::string> MessageTexts() const {
+        std::vector<std::string> texts;
+        for (const auto& m : prompts.messages) texts.push_back(m.text);
+        return texts;
+    }
+};
+
+TEST(SequenceEngine, BothRepeatModesTakeTheirStepsWithEachLinesSettings) {
+    using Steps = std::vector<std::pair<int, int>>;
+    for (const RepeatMode mode : {RepeatMode::Lines, RepeatMode::Sequence}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        SequencerBench b;
+        b.Line(1, "0.5", 1, 2, "R");
+        b.Line(3, "3", 0, 4, "B");
+        b.Model().repeat = 2;
+        b.Model().repeatMode = static_cast<int>(mode);
+        b.app->Saver().Settings().sequenceNumber = 7;
+        b.Seq().StartStopSequence();
+        EXPECT_TRUE(b.Seq().Running());
+        EXPECT_EQ(b.Seq().StatusText(), "Line 1, Repeat 1");
+        EXPECT_EQ(b.Seq().RunButtonText(), "Stop");
+        EXPECT_FALSE(b.app->GetCommandUi(ids::ID_CAMERA_SNAPSHOT).enabled);
+        ASSERT_TRUE(b.RunToEnd());
+
+        const Steps expected = mode == RepeatMode::Lines ? Steps{{1, 1}, {1, 2}, {3, 1}, {3, 2}}
+                                                         : Steps{{1, 1}, {3, 1}, {1, 2}, {3, 2}};
+        EXPECT_EQ(b.steps, expected);
+        EXPECT_EQ(b.MessageTexts(), std::vector<std::string>{"Sequence complete."});
+        EXPECT_EQ(b.prompts.messages[0].caption, "Sequencer");
+        EXPECT_EQ(b.app->Saver().Settings().sequenceNumber, 9) << "7 + the repeat count";
+        EXPECT_EQ(b.Seq().StatusText(), "");
+        EXPECT_EQ(b.Seq().RunButtonText(), "Run");
+        EXPECT_FALSE(b.app->Cycle().Exposing());
+
+        // Each line's binning and exposure went to the camera; the amplifier is switched off
+        // only for the exposure over 2.5 s.
+        ASSERT_EQ(b.startCalls.size(), 4u);
+        for (size_t i = 0; i < 4; ++i) {
+            const std::string& calls = b.startCalls[i];
+            const bool first = b.steps[i].first == 1;
+            EXPECT_NE(calls.find(first ? "ZorvaneBin(2,2)\nZorvaneSetAmplifierSwitched(0)"
+                                       : "ZorvaneBin(1,1)\nZorvaneSetAmplifierSwitched(1)"),
+                      std::string::npos)
+                << calls;
+            EXPECT_NE(calls.find(first ? "ZorvaneStartExposure(0.5)" : "ZorvaneStartExposure(3)"),
+                      std::string::npos);
+        }
+
+        // Named by sequence number + repeat index and the line's suffix, with its filter.
+        for (const auto& [name, filter, width] : {std::tuple{"m_007R.fit", "'Position 2'", "160"},
+                                                  {"m_008R.fit", "'Position 2'", "160"},
+                                                  {"m_007B.fit", "'Position 4'", "320"},
+                                                  {"m_008B.fit", "'Position 4'", "320"}}) {
+            SCOPED_TRACE(name);
+            EXPECT_EQ(HeaderValue(b.dir / name, "FILTER"), filter);
+            EXPECT_EQ(HeaderValue(b.dir / name, "NAXIS1"), width);
+        }
+        EXPECT_EQ(b.app->LastSavedName(), b.dir / "m_008B.fit");
+    }
+}
+
+TEST(SequenceEngine, TheCommandRunsOnTheSavedFileAndTheSequenceWaitsForIt) {
+    SequencerBench b;
+    // A folder name that a shell would split and act on, unless the path is quoted.
+    const std::string night = b.dir / "my night; touch hacked";
+    std::filesystem::create_directory(night);
+    b.app->Saver().Settings().savePath = night + "/m31.fit";
+    b.app->Saver().Settings().sequenceNumber = 10;
+    const std::string out = b.dir / "out.txt", go = b.dir / "go";
+    b.Line(2, "1", 0, 1, "R",
+           "test -f \"$FILE\" && echo $FILE $SEQ $LOOP $LINE >> " + out + "; while [ ! -f " + go +
+               " ]; do sleep 0.01; done");
+    b.Model().repeat = 3;
+    b.Seq().StartStopSequence();
+
+    ASSERT_TRUE(b.loop.RunUntil([&] { return b.Seq().WaitingForCommand(); }, 10000));
+    const int started = b.sim.CallCount("ZorvaneStartExposure");
+    // However long the command takes, the sequence does not step on.
+    ASSERT_TRUE(b.RunWhileCommandRuns([&] { return std::filesystem::exists(out); }));
+    b.loop.Advance(60000);
+    EXPECT_TRUE(b.Seq().WaitingForCommand());
+    EXPECT_EQ(b.Seq().StatusText(), "Line 2, Repeat 1");
+    EXPECT_EQ(b.sim.CallCount("ZorvaneStartExposure"), started);
+    EXPECT_TRUE(b.app->Cycle().Exposing());
+
+    WriteText(go, "");
+    ASSERT_TRUE(b.RunWhileCommandRuns([&] { return !b.Seq().Running(); }));
+    EXPECT_EQ(ReadAll(out), night + "/m31_010R.fit 10 1 2\n" + night + "/m31_011R.fit 11 2 2\n" +
+                                night + "/m31_012R.fit 12 3 2\n");
+    EXPECT_FALSE(std::filesystem::exists(b.dir / "hacked"));
+    EXPECT_FALSE(b.app->Cycle().Exposing());
+}
+
+TEST(SequenceEngine, NothingToDoStartsNothingAndZeroDelaysStillGoThroughTheTimer) {
+    SequencerBench b;
+    b.Seq().StartStopSequence();  // no enabled line
+    EXPECT_FALSE(b.Seq().Running());
+    b.Line(4, "0.01", 0, 1, "");
+    for (const int mode : {0, 1}) {
+        b.Model().repeatMode = mode;
+        b.Model().repeat = 0;
+        b.Seq().StartStopSequence();
+        EXPECT_FALSE(b.Seq().Running()) << mode;
+    }
+    EXPECT_FALSE(b.loop.IsTimerSet(kTimerSeqStart));
+    EXPECT_TRUE(b.prompts.messages.empty());
+
+    b.Model().repeat = 2;
+    b.Seq().StartStopSequence();
+    ASSERT_TRUE(b.Seq().Running());
+    EXPECT_EQ(b.Seq().StatusText(), "Line 4, Repeat 1");
+    EXPECT_EQ(b.loop.RequestedPeriod(kTimerSeqStart), 1);
+    EXPECT_EQ(b.sim.CallCount("ZorvaneStartExposure"), 0) << "not before the timer fires";
+    ASSERT_TRUE(b.loop.RunUntil([&] { return b.steps.size() == 2; }, 5000));
+    EXPECT_EQ(b.loop.FireCount(kTimerSeqStart), 2);
+    ASSERT_TRUE(b.RunToEnd());
+}
+
+TEST(SequenceEngine, StopAbortsAndShiftStopEndsEarlyAndEitherWayNothingMoreIsSaved) {
+    for (const bool shift : {false, true}) {
+        SCOPED_TRACE(shift);
+        SequencerBench b;
+        b.Line(1, "30", 0, 1, "");
+        b.Model().repeat = 3;
+        b.Seq().StartStopSequence();
+        ASSERT_TRUE(b.loop.RunUntil([&] { return b.loop.IsTimerSet(kTimerSeqPoll); }, 1000));
+        b.loop.Advance(2000);
+        // A long exposure's registers are cleared every 512 poll ticks, as in any exposure.
+        EXPECT_GE(b.sim.CallCount("ZorvaneClearVRegs"), 3);
+        b.prompts.shiftHeld = shift;
+        b.Seq().StartStopSequence();
+        EXPECT_FALSE(b.Seq().Running());
+        EXPECT_FALSE(b.app->Cycle().Exposing());
+        EXPECT_EQ(b.sim.CallCount("ZorvaneAbortExposure"), shift ? 0 : 1);
+        EXPECT_EQ(b.sim.CallCount("ZorvaneStopExposure"), shift ? 1 : 0);
+        for (int id : {kTimerSeqStart, kTimerSeqPoll, kTimerSeqCommand})
+            EXPECT_FALSE(b.loop.IsTimerSet(id));
+        b.loop.Advance(30000);
+        EXPECT_EQ(b.sim.CallCount("ZorvaneImageBuffer"), 0);
+        EXPECT_FALSE(std::filesystem::exists(b.dir / "m_000.fit"));
+        EXPECT_TRUE(b.prompts.messages.empty());
+        EXPECT_TRUE(b.app->GetCommandUi(ids::ID_CAMERA_SNAPSHOT).enabled);
+    }
+}
+
+TEST(SequenceEngine, AFailedSaveStopsTheSequenceWithItsMessage) {
+    SequencerBench b;
+    b.app->Saver().Settings().savePath = b.dir / "missing/m.fit";
+    b.Line(1, "0.1", 0, 1, "", "touch " + (b.dir / "ran"));
+    b.Model().repeat = 5;
+    b.Seq().StartStopSequence();
+    ASSERT_TRUE(b.RunToEnd(10000));
+    EXPECT_EQ(b.MessageTexts(), std::vector<std::string>{"Failed to write file '" +
+                                                         (b.dir / "missing/m_000.fit") + "'"});
+    EXPECT_EQ(b.prompts.messages[0].caption, "Sequencer");
+    EXPECT_EQ(b.sim.CallCount("ZorvaneStartExposure"), 1);
+    EXPECT_FALSE(b.Seq().WaitingForCommand());
+    EXPECT_FALSE(b.app->Cycle().Exposing());
+}
+
+TEST(SequenceEngine, TheWheelMovesBeforeEachLineAndAWheelThatNeverArrivesEndsTheSequence) {
+    SequencerBench b;
+    WheelDouble wheel;
+    b.Seq().SetFilterWheel(&wheel);
+    b.Line(1, "0.1", 0, 3, "a");
+    b.Line(2, "0.1", 0, 1, "b");
+    b.Seq().StartStopSequence();
+    ASSERT_TRUE(b.RunToEnd());
+    EXPECT_EQ(wheel.calls, (std::vector<std::string>{"set 2", "wait 2", "set 0", "wait 0"}));
+    EXPECT_EQ(HeaderValue(b.dir / "m_000a.fit", "FILTER"), "'Position 3'");
+    EXPECT_EQ(HeaderValue(b.dir / "m_000b.fit", "FILTER"), "'Position 1'");
+
+    const std::string terminating = "Failed to position filter wheel: sequence terminating";
+    b.prompts.messages.clear();
+    wheel.arrives = false;
+    b.sim.ClearCallLog();
+    b.Seq().StartStopSequence();
+    ASSERT_TRUE(b.RunToEnd());
+    EXPECT_EQ(b.MessageTexts(), std::vector<std::string>{terminating});
+    EXPECT_EQ(b.prompts.messages[0].caption, "Sequencer");
+    EXPECT_EQ(b.sim.CallCount("ZorvaneStartExposure"), 0);
+
+    // A filter the wheel does not have is refused before anything moves.
+    b.prompts.messages.clear();
+    wheel.calls.clear();
+    wheel.arrives = true;
+    wheel.count = 2;
+    b.Seq().StartStopSequence();
+    EXPECT_FALSE(b.Seq().Running());
+    EXPECT_EQ(b.MessageTexts(), std::vector<std::string>{terminating});
+    EXPECT_TRUE(wheel.calls.empty());
+    EXPECT_EQ(b.Model().lines[0].filter, 3) << "the user's filter is kept";
+    EXPECT_EQ(b.Model().FilterPositions(), 2);
+}
+
+TEST(SequenceEngine, RunIsUsableOnlyWhenNoOrdinaryExposureRuns) {
+    SequencerBench b;
+    b.Line(1, "0.1", 0, 1, "");
+    EXPECT_TRUE(b.app->SequencerRunEnabled());
+    b.app->ToggleLoop();
+    EXPECT_FALSE(b.app->SequencerRunEnabled());
+    EXPECT_FALSE(b.ui.sequencerRunEnabled);
+    b.Seq().StartStopSequence();
+    EXPECT_FALSE(b.Seq().Running()) << "not over a running loop";
+    b.app->ToggleLoop();
+    EXPECT_TRUE(b.ui.sequencerRunEnabled);
+    b.Seq().StartStopSequence();
+    EXPECT_TRUE(b.app->SequencerRunEnabled()) << "reads Stop";
+    EXPECT_FALSE(b.app->GetCommandUi(ids::ID_CAMERA_LOOP).enabled);
+}
+
+}  // namespace
+}  // namespace zorvane
