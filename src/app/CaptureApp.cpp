@@ -12,6 +12,7 @@
 #include "core/CommandIds.h"
 #include "core/TimerIds.h"
 #include "files/HeaderKeywords.h"
+#include "indi/CameraChoice.h"
 #include "platform/Clock.h"
 #include "platform/MachineSwitch.h"
 #include "platform/Paths.h"
@@ -45,6 +46,8 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
       guider_(*this, prompts_, options_.clock ? *options_.clock : SystemClock::Instance(), focus_,
               guiding_) {
     cooler_.sleep = [](unsigned ms) { SleepMilliseconds(static_cast<int>(ms)); };
+    // Only a user who asked for an INDI camera has the program look for one.
+    lib_.OfferIndiCamera(!indi::IndiCameraSetting(options_.settingsPath).empty());
     sequencer_.SetFilterWheel(&sequencerWheel_);
 }
 

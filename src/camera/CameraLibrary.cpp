@@ -65,6 +65,12 @@ const std::vector<std::string>& CameraLibrary::Candidates() {
     return names;
 }
 
+std::vector<std::string> CameraLibrary::ScanCandidates() const {
+    std::vector<std::string> names = Candidates();
+    if (offerIndi_) names.insert(names.begin(), kIndiName);
+    return names;
+}
+
 CameraLibrary::CameraLibrary(std::vector<std::string> searchDirs)
     : searchDirs_(std::move(searchDirs)) {}
 
@@ -106,7 +112,7 @@ bool CameraLibrary::IsResolved(const char* entryPoint) const {
 }
 
 int CameraLibrary::ChooseCamera(Prompts& prompts) {
-    const std::vector<std::string>& candidates = Candidates();
+    const std::vector<std::string> candidates = ScanCandidates();
     const int candidateCount = static_cast<int>(candidates.size());
     int libraryIndex = -1;
     int device = -1;

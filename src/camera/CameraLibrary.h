@@ -22,6 +22,9 @@ public:
     // Logical names of the candidate libraries, in order of preference.
     static const std::vector<std::string>& Candidates();
     static constexpr const char* kManagerName = "ZorvaneCameraManager.dll";
+    // The camera library over an INDI camera: a candidate only when the user asked for an INDI
+    // camera, and then the first one, so that without an INDI server nothing is tried.
+    static constexpr const char* kIndiName = "ZorvaneINDI.dll";
     static constexpr int kSlotCount = 100;
     static constexpr int kMaxDevices = 16;
 
@@ -31,6 +34,11 @@ public:
     ~CameraLibrary();
     CameraLibrary(const CameraLibrary&) = delete;
     CameraLibrary& operator=(const CameraLibrary&) = delete;
+
+    // Whether the scan (and the camera manager's list) starts with the INDI camera library.
+    void OfferIndiCamera(bool offer) { offerIndi_ = offer; }
+    // The candidates the next ChooseCamera uses, in order of preference.
+    std::vector<std::string> ScanCandidates() const;
 
     // Loads a library by logical name ("ZorvaneCCD.dll"); clears every cached entry point.
     bool LoadLibrary(const std::string& logicalName);
@@ -123,6 +131,7 @@ private:
     std::string loadedName_;
     std::array<void*, kSlotCount> slots_{};
     std::string versionText_;
+    bool offerIndi_ = false;
     uint32_t lockToken_ = 0;
 };
 

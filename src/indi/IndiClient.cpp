@@ -3,6 +3,7 @@
 #include <libindi/baseclient.h>
 #include <libindi/basedevice.h>
 #include <libindi/indiproperty.h>
+#include <libindi/indipropertyblob.h>
 #include <libindi/indipropertynumber.h>
 #include <libindi/indipropertyswitch.h>
 #include <libindi/indipropertytext.h>
@@ -45,7 +46,13 @@ PropertySnapshot Copy(INDI::Property p) {
             s.kind = PropertyKind::Number;
             if (auto* v = p.getNumber())
                 for (auto& w : *v)
-                    s.elements.push_back({Text(w.getName()), w.getValue(), false, {}});
+                    s.elements.push_back({Text(w.getName()),
+                                          w.getValue(),
+                                          false,
+                                          {},
+                                          w.getMin(),
+                                          w.getMax(),
+                                          w.getStep()});
             break;
         case INDI_SWITCH:
             s.kind = PropertyKind::Switch;
@@ -98,6 +105,20 @@ struct IndiClient::Shared {
     mutable std::condition_variable changed;
     DeviceSet set;
     bool connected = false;
+    std::mutex sinkMutex;  // held while the sink runs, so replacing it waits for the call
+    BlobSink sink;
+
+    void Deliver(INDI::Property p) {
+        std::lock_guard lock(sinkMutex);
+        if (!sink || p.getType() != INDI_BLOB) return;
+        auto* v = p.getBLOB();
+        if (!v) return;
+        for (auto& w : *v) {
+            if (!w.getBlob() || w.getBlobLen() <= 0) continue;
+            sink(BlobView{Text(p.getDeviceName()), Text(p.getName()), Text(w.getName()),
+                          Text(w.getFormat()), w.getBlob(), static_cast<size_t>(w.getBlobLen())});
+        }
+    }
 
     void Store(INDI::Property p) {
         PropertySnapshot copy = Copy(p);
@@ -118,7 +139,10 @@ public:
 
 protected:
     void newProperty(INDI::Property p) override { shared_->Store(p); }
-    void updateProperty(INDI::Property p) override { shared_->Store(p); }
+    void updateProperty(INDI::Property p) override {
+        shared_->Deliver(p);
+        shared_->Store(p);
+    }
     void removeProperty(INDI::Property p) override {
         {
             std::lock_guard lock(shared_->mutex);
@@ -162,6 +186,7 @@ bool IndiClient::Connect(const std::string& host, int port, int timeoutMs) {
     // in the middle of a night; the failed write is noticed as a lost connection instead.
     std::signal(SIGPIPE, SIG_IGN);
     shared_ = std::make_shared<Shared>();
+    shared_->sink = blobSink_;
     listener_ = std::make_unique<Listener>(shared_);
     listener_->setServer(host.empty() ? "localhost" : host.c_str(), static_cast<unsigned>(port));
     const int ms = timeoutMs < 1 ? 1 : timeoutMs;
@@ -273,6 +298,20 @@ bool IndiClient::SelectSwitch(const std::string& device, const std::string& prop
     std::vector<std::pair<std::string, bool>> values;
     for (const Element& e : p->elements) values.emplace_back(e.name, e.name == element);
     return SendSwitches(device, property, values);
+}
+
+bool IndiClient::EnableBlobs(const std::string& device, const std::string& property) {
+    if (!IsConnected()) return false;
+    listener_->setBLOBMode(B_ALSO, device.c_str(), property.empty() ? nullptr : property.c_str());
+    return true;
+}
+
+void IndiClient::SetBlobSink(BlobSink sink) {
+    // The sink lives in the connection's shared state; a later Connect starts a new one, so
+    // keep it for that too.
+    blobSink_ = sink;
+    std::lock_guard lock(shared_->sinkMutex);
+    shared_->sink = std::move(sink);
 }
 
 std::pair<std::string, int> IndiClient::ParseServer(std::string_view text) {

@@ -18,9 +18,10 @@ enum class PropertyKind { Number, Switch, Text, Light, Blob };
 // One element of a property vector, copied out of the client library.
 struct Element {
     std::string name;
-    double number = 0.0;  // numbers
-    bool on = false;      // switches
-    std::string text;     // texts
+    double number = 0.0;                      // numbers
+    bool on = false;                          // switches
+    std::string text;                         // texts
+    double min = 0.0, max = 0.0, step = 0.0;  // numbers: the range the driver declared
 };
 
 // A copy of one property vector as the server last described it. `updates` counts the
@@ -34,6 +35,17 @@ struct PropertySnapshot {
     uint64_t updates = 0;
 
     const Element* Find(std::string_view element) const;
+};
+
+// One BLOB element as it arrives, decoded from the wire; the bytes belong to the client library
+// and are valid only during the call.
+struct BlobView {
+    std::string_view device;
+    std::string_view property;
+    std::string_view element;
+    std::string_view format;  // ".fits", ".fits.fz", ...
+    const void* data = nullptr;
+    size_t size = 0;
 };
 
 // Every device and property the server has defined, as copies.
@@ -90,6 +102,15 @@ public:
     bool SelectSwitch(const std::string& device, const std::string& property,
                       const std::string& element);
 
+    // Asks the server to send the BLOBs of one device's property (all of its BLOBs when
+    // `property` is empty) along with the other messages. False when not connected.
+    bool EnableBlobs(const std::string& device, const std::string& property);
+    // Called on the listener thread with every BLOB received, before the property's update is
+    // stored (so a waiter woken by the update finds whatever the sink did). Replacing or
+    // clearing the sink waits for a call in progress. The sink must not call this client.
+    using BlobSink = std::function<void(const BlobView&)>;
+    void SetBlobSink(BlobSink sink);
+
     // Host and port from "host:port" or "host" ("" = localhost, port 7624).
     static std::pair<std::string, int> ParseServer(std::string_view text);
     static constexpr int kDefaultPort = 7624;
@@ -99,6 +120,7 @@ private:
     struct Shared;
     std::shared_ptr<Shared> shared_;
     std::unique_ptr<Listener> listener_;
+    BlobSink blobSink_;
 };
 
 }  // namespace zorvane::indi

@@ -1,5 +1,6 @@
-// The simulated camera library exports every camera entry point the program may call, as the
-// dynamic symbol table shows it to any loader (nm -D), and nothing of the camera manager.
+// The simulated camera library and the INDI camera library export every camera entry point the
+// program may call, as the dynamic symbol table shows it to any loader (nm -D), and nothing of
+// the camera manager.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -55,6 +56,21 @@ TEST(SimulatedCameraExports, EveryEntryPointIsInTheDynamicSymbolTable) {
             EXPECT_EQ(exported.count(name), 1u) << name << " is not exported";
         }
     }
+}
+
+TEST(IndiCameraExports, EveryEntryPointAndNothingElse) {
+    const std::set<std::string> exported =
+        DynamicSymbols(zorvane::ExecutableDirectory() + "/libZorvaneINDI.so");
+    std::set<std::string> wanted;
+    for (const std::string& name : EntryPointsOfTheInterface())
+        if (name.rfind("ZorvaneMgr", 0) != 0) wanted.insert(name);
+    std::set<std::string> ours;
+    for (const std::string& name : exported)
+        if (name.rfind("Zorvane", 0) == 0) ours.insert(name);
+    EXPECT_EQ(ours, wanted);
+    // Nothing of the INDI client code inside leaves the library.
+    for (const std::string& name : exported)
+        EXPECT_EQ(name.find("indi"), std::string::npos) << name;
 }
 
 }  // namespace

@@ -44,6 +44,8 @@ public:
     static constexpr const char* kWheelDevice = "Filter Simulator";
     static constexpr const char* kTelescopeDriver = "indi_simulator_telescope";
     static constexpr const char* kTelescopeDevice = "Telescope Simulator";
+    static constexpr const char* kCcdDriver = "indi_simulator_ccd";
+    static constexpr const char* kCcdDevice = "CCD Simulator";
 
     // A loopback port nobody listens on at the moment of asking.
     static int FreePort();
