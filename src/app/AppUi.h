@@ -35,6 +35,12 @@ public:
     virtual void RefreshTrackingDialog() = 0;
     // Its deviation charts are drawn again (`now`: at once, not on the next paint).
     virtual void RefreshDeviationCharts(bool now) = 0;
+    // The "Calibrating" progress window (its Cancel goes to the guiding engine), while the
+    // main window is disabled; its bar 0..100.
+    virtual void ShowCalibrationProgress(bool show) {}
+    virtual void SetCalibrationProgress(int percent) {}
+    // The red "Guide star lost!" window, centred on the main window.
+    virtual void ShowGuideStarLost(bool show) {}
     // Show the main window maximised (timer 3).
     virtual void MaximiseWindow() = 0;
     // End the process at once with this exit code (Abort in a connection failure).

@@ -43,8 +43,8 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
       automation_(std::make_unique<IndiTransport>(options_.settingsPath)),
       wheel_(*automation_, prompts_),
       sequencer_(lib_, camera_, cycle_, timers_, prompts_, sequence_, shell_, *this),
-      guider_(*this, prompts_, options_.clock ? *options_.clock : SystemClock::Instance(), focus_,
-              guiding_) {
+      guider_(*this, prompts_, options_.clock ? *options_.clock : SystemClock::Instance(), timers_,
+              focus_, guiding_) {
     cooler_.sleep = [](unsigned ms) { SleepMilliseconds(static_cast<int>(ms)); };
     // Only a user who asked for an INDI camera has the program look for one.
     lib_.OfferIndiCamera(!indi::IndiCameraSetting(options_.settingsPath).empty());
@@ -447,6 +447,9 @@ CommandUi CaptureApp::GetCommandUi(int id) {
 void CaptureApp::OnTimer(int id) {
     if (cycle_.OnTimer(id) || sequencer_.OnTimer(id)) return;
     switch (id) {
+        case kTimerGuide:
+            guider_.OnTimer();
+            break;
         case kTimerMaximise:
             timers_.KillTimer(kTimerMaximise);
             ui_.MaximiseWindow();
@@ -567,6 +570,34 @@ void CaptureApp::ShowTrackingDialog(bool show) {
     ui_.ShowTrackingDialog(show);
 }
 
+Rect CaptureApp::SensorRect() const {
+    return {0, 0, camera_.properties.pixelsX, camera_.properties.pixelsY};
+}
+
+Rect CaptureApp::SubframeRect() const {
+    return {exposure_.subX, exposure_.subY, exposure_.subX + exposure_.subWidth,
+            exposure_.subY + exposure_.subHeight};
+}
+
+void CaptureApp::SetSelection(const Rect& r) {
+    view_->SetSelection({r.left, r.top}, {r.right, r.bottom});
+}
+
+unsigned CaptureApp::FrameTimeMs() const {
+    return static_cast<unsigned>(std::max(0.0f, exposure_.exposure) * 1000.0f);
+}
+
+bool CaptureApp::SendGuidePulse(int direction, unsigned ms, bool /*viaTelescope*/) {
+    // The camera's port: the library starts the pulse and returns.
+    if (!camera_.handle) return false;
+    lib_.ZorvanePulseGuide(camera_.handle, direction, static_cast<int32_t>(ms));
+    return false;
+}
+
+void CaptureApp::SetCalibrationTrack(const std::vector<Point>& track) {
+    view_->SetCalibrationTrack(track);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Exposure host
 
@@ -596,6 +627,7 @@ void CaptureApp::SetFrame(const uint16_t* pixels, const FrameGeometry& g, bool t
 void CaptureApp::OnNewFrameShown() {
     saver_.ClearLastSavedName();
     ui_.RepaintView(false);
+    guider_.OnFrameShown();
 }
 
 void CaptureApp::AutosaveImage() {

@@ -245,6 +245,17 @@ private:
     void RefreshTrackingDialog() override { ui_.RefreshTrackingDialog(); }
     void RefreshDeviationCharts(bool now) override { ui_.RefreshDeviationCharts(now); }
     std::string TelescopeId() const override { return ascomScopeId_; }
+    bool CameraImaging() const override { return cycle_.Exposing() || cycle_.Looping(); }
+    Rect SensorRect() const override;
+    Rect SubframeRect() const override;
+    void SetSelection(const Rect& r) override;
+    void StartFrame() override { cycle_.Snapshot(); }
+    unsigned FrameTimeMs() const override;
+    bool SendGuidePulse(int direction, unsigned ms, bool viaTelescope) override;
+    void SetCalibrationTrack(const std::vector<Point>& track) override;
+    void ShowCalibrationProgress(bool show) override { ui_.ShowCalibrationProgress(show); }
+    void SetCalibrationProgress(int percent) override { ui_.SetCalibrationProgress(percent); }
+    void ShowGuideStarLost(bool show) override { ui_.ShowGuideStarLost(show); }
 
     bool SubframeIsFullSensor() const;
     void ConnectAtStartUp();

@@ -13,6 +13,7 @@ enum TimerId : int {
     kTimerSeqStart = 6,   // start the next sequence exposure
     kTimerSeqPoll = 7,    // poll for a finished sequence frame, 1 ms
     kTimerSeqCommand = 8, // wait for a sequence line's command to finish, 20 ms
+    kTimerGuide = 9,      // guide calibration: a pulse running on, or the bound on a frame wait
 };
 
 }  // namespace zorvane

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/TimerIds.h"
 #include "guiding/StarTracker.h"
 
 namespace zorvane {
@@ -57,8 +58,13 @@ std::string DriverName(const std::string& scopeId) {
 }  // namespace
 
 GuidingEngine::GuidingEngine(GuidingHost& host, Prompts& prompts, Clock& clock,
-                             FocusSettings& focus, GuidingSettings& guiding)
-    : host_(host), prompts_(prompts), focus_(focus), guiding_(guiding), history_(clock) {}
+                             TimerService& timers, FocusSettings& focus, GuidingSettings& guiding)
+    : host_(host),
+      prompts_(prompts),
+      focus_(focus),
+      guiding_(guiding),
+      history_(clock),
+      calibrator_(*this, prompts, timers, kTimerGuide) {}
 
 // ---------------------------------------------------------------------------------------------
 // Star tracking
@@ -343,6 +349,93 @@ void GuidingEngine::SetPulseMark(int direction, bool on) {
     else
         model_.pulseMarks &= ~(1u << direction);
     host_.RefreshDeviationCharts(true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Calibration and autoguiding
+
+void GuidingEngine::Calibrate() {
+    if (!model_.exists || calibrator_.Running()) return;
+    calibrator_.Start(model_.star, focus_.searchRadius, model_.calibrationTime, model_.calibration);
+}
+
+void GuidingEngine::OnFrameShown() {
+    if (calibrator_.Running()) calibrator_.OnFrameShown(model_.star);
+}
+
+bool GuidingEngine::SendGuidePulse(int direction, unsigned ms) {
+    return host_.SendGuidePulse(direction, ms, telescopeInUse_ && !model_.cameraRelays);
+}
+
+void GuidingEngine::StopAutoguiding() {
+    model_.autoguide = false;
+    host_.SetGuideTargetMarker({-1, -1});
+    host_.RefreshTrackingDialog();
+}
+
+void GuidingEngine::CalibrationEnded() {
+    host_.RefreshTrackingDialog();
+    host_.RedrawView();
+}
+
+void GuidingEngine::ShowStarLost(bool show) {
+    if (show == starLostShown_) return;
+    starLostShown_ = show;
+    if (show) prompts_.Beep(BeepKind::Stop);
+    host_.ShowGuideStarLost(show);
+}
+
+void GuidingEngine::GuideStep() {
+    if (!AutoguideOn()) return;
+    if (!model_.star.Found()) {
+        // Lost: no pulse; guiding goes on once the star is found again.
+        if (targetX_ >= 0.0f) {
+            ShowStarLost(true);
+            model_.star.column = targetX_;
+            model_.star.row = targetY_;
+        }
+        host_.RefreshTrackingDialog();
+        return;
+    }
+    if (targetX_ < 0.0f) {
+        prompts_.MessageBox("Guide star not set", "Autoguide", MessageButtons::Ok,
+                            MessageIcon::Exclamation);
+        model_.autoguide = false;
+        host_.RefreshTrackingDialog();
+        return;
+    }
+    ShowStarLost(false);
+
+    const GuideCalibration& c = model_.calibration;
+    const float dx = model_.star.column - targetX_;
+    const float dy = model_.star.row - targetY_;
+    // Resolve the offset along the two mount axes: (dx, dy) = u * NS + v * WE.
+    const float det = c.axisNSX * c.axisWEY - c.axisWEX * c.axisNSY;
+    if (det == 0.0f || !c.Valid()) return;
+    float u = (dx * c.axisWEY - dy * c.axisWEX) / det;
+    float v = (dy * c.axisNSX - dx * c.axisNSY) / det;
+    AddDeviation(v, u);
+
+    u = std::clamp(u, -5.0f, 5.0f) / c.velNS;
+    v = std::clamp(v, -5.0f, 5.0f) / c.velWE;
+    const int axes = model_.guideAxes;
+    if (axes & 4) v = 0.0f;
+    if ((axes & 2) && u < 0.0f) u = 0.0f;
+    if ((axes & 1) && u > 0.0f) u = 0.0f;
+    // A star displaced the way a north pulse moves it is brought back by a south pulse.
+    const int dirNS = u >= 0.0f ? 1 : 0;
+    const int dirWE = v >= 0.0f ? 3 : 2;
+    const long double tenth = 0.1f;
+    const auto msNS = static_cast<unsigned>(std::fabs(model_.feedbackDec * u * tenth * 1000.0L));
+    const auto msWE = static_cast<unsigned>(std::fabs(model_.feedbackRA * v * tenth * 1000.0L));
+    const auto minGuide = static_cast<unsigned>(model_.minGuide);
+    const auto maxGuide = static_cast<unsigned>(model_.maxGuide);
+    for (const auto& [dir, ms] : {std::pair{dirNS, msNS}, std::pair{dirWE, msWE}}) {
+        if (ms < minGuide) continue;
+        SetPulseMark(dir, true);
+        SendGuidePulse(dir, std::min(ms, maxGuide));
+        SetPulseMark(dir, false);
+    }
 }
 
 }  // namespace zorvane

@@ -5,7 +5,9 @@
 
 #include "core/Clock.h"
 #include "core/Prompts.h"
+#include "core/TimerService.h"
 #include "guiding/DeviationHistory.h"
+#include "guiding/GuideCalibrator.h"
 #include "guiding/GuidingSettings.h"
 #include "guiding/StarMeasurement.h"
 #include "guiding/TrackingDialogModel.h"
@@ -34,12 +36,28 @@ public:
     virtual void RefreshDeviationCharts(bool now) = 0;
     // The chosen telescope driver ([Ascom] ScopeID).
     virtual std::string TelescopeId() const = 0;
+
+    // ---- what calibration and autoguiding drive ----
+    virtual bool CameraImaging() const = 0;
+    virtual Rect SensorRect() const = 0;
+    virtual Rect SubframeRect() const = 0;
+    virtual void SetSelection(const Rect& r) = 0;
+    virtual void StartFrame() = 0;
+    virtual unsigned FrameTimeMs() const = 0;
+    // A guide pulse through the telescope link or the camera's port; true when the pulse has
+    // ended on return.
+    virtual bool SendGuidePulse(int direction, unsigned ms, bool viaTelescope) = 0;
+    virtual void SetCalibrationTrack(const std::vector<Point>& track) = 0;
+    virtual void ShowCalibrationProgress(bool show) = 0;
+    virtual void SetCalibrationProgress(int percent) = 0;
+    // The red "Guide star lost!" window (the engine beeps when it comes up).
+    virtual void ShowGuideStarLost(bool show) = 0;
 };
 
 // Star tracking and guiding: measures the tracked star on every frame, keeps the guide target,
 // and carries the Star Tracking dialog's rules (its model, its edits and their acceptance, the
 // deviation charts). The dialog's window only shows the model and reports the user's input.
-class GuidingEngine {
+class GuidingEngine : private CalibrationHost {
 public:
     enum class Field {
         MeasureRadius,
@@ -51,8 +69,8 @@ public:
         FeedbackDec
     };
 
-    GuidingEngine(GuidingHost& host, Prompts& prompts, Clock& clock, FocusSettings& focus,
-                  GuidingSettings& guiding);
+    GuidingEngine(GuidingHost& host, Prompts& prompts, Clock& clock, TimerService& timers,
+                  FocusSettings& focus, GuidingSettings& guiding);
 
     // ---- star tracking ----
     // Measures the tracked star on the current frame (following it), then reports the result
@@ -107,17 +125,26 @@ public:
     void AddDeviation(float ra, float dec);
     void SetPulseMark(int direction, bool on);
 
-    // ---- operations of calibration, autoguiding and the telescope link ----
-    // Their work is not in this program yet: CanDriveMount() is false and the dialog keeps
-    // their controls disabled; each does nothing that could move the mount or the settings.
-    bool CanDriveMount() const { return false; }
-    // The "Calibrate" button.
-    void Calibrate() {}
-    // The "ASCOM chooser..." button.
+    // ---- calibration and autoguiding ----
+    // Calibration and autoguiding work through either output; the telescope link's own
+    // controls ("ASCOM chooser...", "Connect") need a link this program does not have yet.
+    bool CanDriveMount() const { return true; }
+    bool TelescopeLinkAvailable() const { return false; }
+    // The "Calibrate" button: starts a run (the progress window comes up).
+    void Calibrate();
+    // The progress window's Cancel.
+    void CancelCalibration() { calibrator_.Cancel(); }
+    bool Calibrating() const { return calibrator_.Running(); }
+    // A frame passed through EndShot and is on show (the star measured on it).
+    void OnFrameShown();
+    // The guiding timer.
+    void OnTimer() { calibrator_.OnTimer(); }
+    // The "ASCOM chooser..." button: nothing until the telescope link exists.
     void OnAscomChooser() {}
     // Autoguiding's step after each frame while "Autoguide" is ticked.
-    void GuideStep() {}
+    void GuideStep();
     bool AutoguideOn() const { return model_.exists && model_.autoguide; }
+    bool StarLostShown() const { return starLostShown_; }
 
 private:
     void CreateDialog();
@@ -127,6 +154,22 @@ private:
     void CheckAutoguide();
     void ShowTargetMarker();
 
+    // ---- CalibrationHost ----
+    bool CameraImaging() const override { return host_.CameraImaging(); }
+    Rect SensorRect() const override { return host_.SensorRect(); }
+    Rect SubframeRect() const override { return host_.SubframeRect(); }
+    void SetSelection(const Rect& r) override { host_.SetSelection(r); }
+    void StartFrame() override { host_.StartFrame(); }
+    unsigned FrameTimeMs() const override { return host_.FrameTimeMs(); }
+    bool SendGuidePulse(int direction, unsigned ms) override;
+    void SetCalibrationTrack(const std::vector<Point>& t) override { host_.SetCalibrationTrack(t); }
+    void RedrawView() override { host_.RedrawView(); }
+    void ShowCalibrationProgress(bool show) override { host_.ShowCalibrationProgress(show); }
+    void SetCalibrationProgress(int p) override { host_.SetCalibrationProgress(p); }
+    void StopAutoguiding() override;
+    void CalibrationEnded() override;
+    void ShowStarLost(bool show);
+
     GuidingHost& host_;
     Prompts& prompts_;
     FocusSettings& focus_;
@@ -135,6 +178,8 @@ private:
     DeviationHistory history_;
     float targetX_ = -10000.0f, targetY_ = -10000.0f;
     bool telescopeInUse_ = false;
+    bool starLostShown_ = false;
+    GuideCalibrator calibrator_;
 };
 
 }  // namespace zorvane

@@ -26,6 +26,7 @@
 #include "ui/CameraInfoDialog.h"
 #include "ui/CommandPrompts.h"
 #include "ui/CoolerDialog.h"
+#include "ui/GuidingWindows.h"
 #include "ui/MainStatusBar.h"
 #include "ui/ToolWindow.h"
 #include "ui/UsbErrorDialog.h"
@@ -680,6 +681,40 @@ void CMainFrame::RefreshTrackingDialog() {
 
 void CMainFrame::RefreshDeviationCharts(bool now) {
     if (CTrackingDialog* d = Tracking()) d->RefreshCharts(now);
+}
+
+void CMainFrame::ShowCalibrationProgress(bool show) {
+    if (!show) {
+        progress_.reset();
+        return;
+    }
+    progress_ = std::make_unique<CalibrationProgressWindow>(
+        this, [this] { app_->Guider().CancelCalibration(); });
+    progress_->show();
+    progress_->move(geometry().center() - progress_->rect().center());
+}
+
+QDialog* CMainFrame::CalibrationProgress() const {
+    return progress_.get();
+}
+
+QDialog* CMainFrame::GuideStarLost() const {
+    return starLost_.get();
+}
+
+void CMainFrame::SetCalibrationProgress(int percent) {
+    if (progress_) progress_->SetProgress(percent);
+}
+
+void CMainFrame::ShowGuideStarLost(bool show) {
+    if (!starLost_) {
+        if (!show) return;
+        starLost_ = std::make_unique<GuideStarLostWindow>(this);
+    }
+    if (show && !starLost_->isVisible()) {
+        starLost_->move(geometry().center() - starLost_->rect().center());
+    }
+    starLost_->setVisible(show);
 }
 
 void CMainFrame::MaximiseWindow() {

@@ -26,6 +26,8 @@ class SettingsController;
 class CoolerDialog;
 class CTrackingDialog;
 class CSequencerDialog;
+class CalibrationProgressWindow;
+class GuideStarLostWindow;
 class MainStatusBar;
 
 // The main window: menus, toolbar, status bar, the image view and the modeless dialogs. It
@@ -81,6 +83,11 @@ public:
     void ShowTrackingDialog(bool show) override;
     void RefreshTrackingDialog() override;
     void RefreshDeviationCharts(bool now) override;
+    void ShowCalibrationProgress(bool show) override;
+    void SetCalibrationProgress(int percent) override;
+    void ShowGuideStarLost(bool show) override;
+    QDialog* CalibrationProgress() const;
+    QDialog* GuideStarLost() const;
     void MaximiseWindow() override;
     [[noreturn]] void ExitProcessNow(int code) override;
 
@@ -128,6 +135,8 @@ private:
 
     std::array<std::unique_ptr<QDialog>, 5> dialogs_;
     std::unique_ptr<QDialog> usbError_;
+    std::unique_ptr<CalibrationProgressWindow> progress_;
+    std::unique_ptr<GuideStarLostWindow> starLost_;
     bool reopenPending_ = false;
 };
 

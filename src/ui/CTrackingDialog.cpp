@@ -51,8 +51,9 @@ const char* const kHelpText =
     "  tenths; Min and Max guide limit the pulse lengths; Guide axes restricts the\n"
     "  directions pulsed. The charts show the last ten minutes of deviation along Dec and\n"
     "  RA, in pixels, with the last value, the average and the spread.\n"
-    "  Calibration, autoguiding and the telescope link are not in this version yet: their\n"
-    "  controls are disabled.";
+    "  Stop the loop before Calibrate; pick a star well away from the edge. Guide pulses go\n"
+    "  through the camera's guide port; the telescope link (ASCOM chooser, Connect) is not\n"
+    "  in this version yet.";
 
 }  // namespace
 
@@ -332,11 +333,13 @@ void CTrackingDialog::ShowModel() {
     autoguide_->setChecked(m.autoguide);
     connect_->setChecked(!m.cameraRelays);
     driver_->setText(Qs(m.driverName));
-    // Calibration, autoguiding and the telescope link are not part of the program yet.
+    // The telescope link's controls wait for a link; calibration and autoguiding work through
+    // the camera's port.
     const bool mount = engine_.CanDriveMount();
-    for (QWidget* w : {static_cast<QWidget*>(calibrate_), static_cast<QWidget*>(autoguide_),
-                       static_cast<QWidget*>(chooser_), static_cast<QWidget*>(connect_)})
-        w->setEnabled(mount);
+    calibrate_->setEnabled(mount && !engine_.Calibrating());
+    autoguide_->setEnabled(mount);
+    chooser_->setEnabled(engine_.TelescopeLinkAvailable());
+    connect_->setEnabled(engine_.TelescopeLinkAvailable());
     ApplySize();
     filling_ = wasFilling;
 }

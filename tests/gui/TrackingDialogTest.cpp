@@ -96,7 +96,9 @@ private slots:
         QTest::mouseClick(setup, Qt::LeftButton);
         QCOMPARE(d->size(), d->ExpandedSize());
         QVERIFY(frame.App().Guiding().trackingExpand);
-        QVERIFY2(!Child<QPushButton>(d, "1102")->isEnabled(), "no calibration in this program yet");
+        QVERIFY(Child<QPushButton>(d, "1102")->isEnabled());
+        QVERIFY2(!Child<QPushButton>(d, "1257")->isEnabled(), "no telescope link yet");
+        QVERIFY(!Child<QCheckBox>(d, "1258")->isEnabled());
         QTest::mouseClick(setup, Qt::LeftButton);
         QCOMPARE(d->size(), d->CollapsedSize());
 

@@ -39,6 +39,9 @@ public:
     int trackingHides = 0;
     int trackingRefreshes = 0;
     int chartRefreshes = 0;
+    int calibrationProgressShown = 0;  // windows open
+    std::vector<int> calibrationProgress;
+    bool starLostShown = false;
 
     void RepaintView(bool) override { ++repaints; }
     void RefreshExposureDialog() override {
@@ -64,6 +67,9 @@ public:
         return true;
     }
     void MaximiseWindow() override { ++maximised; }
+    void ShowCalibrationProgress(bool show) override { calibrationProgressShown += show ? 1 : -1; }
+    void SetCalibrationProgress(int percent) override { calibrationProgress.push_back(percent); }
+    void ShowGuideStarLost(bool show) override { starLostShown = show; }
     void ShowTrackingDialog(bool show) override { ++(show ? trackingShows : trackingHides); }
     void RefreshTrackingDialog() override { ++trackingRefreshes; }
     void RefreshDeviationCharts(bool) override { ++chartRefreshes; }

@@ -63,6 +63,11 @@ bool SimControls::Star(int i, double& x, double& y, double& flux) {
     return f && f(i, &x, &y, &flux) == 1;
 }
 
+void SimControls::MountOffset(double& x, double& y) {
+    x = y = 0.0;
+    if (auto f = Sym<ZorvaneSimMountOffset_fn>("ZorvaneSimMountOffset")) f(&x, &y);
+}
+
 SimBench::SimBench(const std::string& options) : lib({ExecutableDirectory()}) {
     sim.Configure(options);
     loop.SetClockListener([this](uint64_t now) { sim.SetTime(now); });

@@ -40,6 +40,8 @@ public:
     double SensorTemperature();
     int StarCount();
     bool Star(int i, double& x, double& y, double& flux);
+    // How far the sky has moved on the sensor since the start, in camera read-out order.
+    void MountOffset(double& x, double& y);
 
     static std::string LibraryPath();
 

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <vector>
+
+#include "core/Prompts.h"
+#include "core/TimerService.h"
+#include "guiding/GuidingSettings.h"
+#include "guiding/StarMeasurement.h"
+#include "view/Geometry.h"
+
+namespace zorvane {
+
+// What a calibration run needs from the main window.
+class CalibrationHost {
+public:
+    virtual ~CalibrationHost() = default;
+    // Exposing or looping.
+    virtual bool CameraImaging() const = 0;
+    // {0, 0, width, height} of the sensor, and the exposure settings' subframe (sensor pixels).
+    virtual Rect SensorRect() const = 0;
+    virtual Rect SubframeRect() const = 0;
+    // The view's selection, which also becomes the subframe; an empty rectangle: none (the
+    // full sensor).
+    virtual void SetSelection(const Rect& r) = 0;
+    // Starts one exposure; the calibrator's OnFrameShown follows once the frame is on show
+    // (and so the star has been measured on it).
+    virtual void StartFrame() = 0;
+    // The exposure time in milliseconds, to bound the wait for a frame.
+    virtual unsigned FrameTimeMs() const = 0;
+    // A guide pulse through the chosen output. True when the pulse has already ended on
+    // return (the telescope link waits for it); false when it runs on (the camera's port).
+    virtual bool SendGuidePulse(int direction, unsigned ms) = 0;
+    virtual void SetCalibrationTrack(const std::vector<Point>& track) = 0;
+    virtual void RedrawView() = 0;
+    // The "Calibrating" progress window (its Cancel calls GuideCalibrator::Cancel).
+    virtual void ShowCalibrationProgress(bool show) = 0;
+    virtual void SetCalibrationProgress(int percent) = 0;
+    // Autoguiding off in the dialog, shown.
+    virtual void StopAutoguiding() = 0;
+    // Calibration finished, whichever way.
+    virtual void CalibrationEnded() = 0;
+};
+
+// The calibration that four measured velocities give (pixels per second of pulse, in the order
+// north, south, east, west): the NS axis and speed from the north and south moves, the WE axis
+// and speed from the east and west moves.
+GuideCalibration DeriveCalibration(const float vx[4], const float vy[4]);
+
+// Guide calibration: with a star picked, the mount is pulsed north, south, east and west for
+// the calibration time, each followed by the return pulse, a frame is taken after each pulse
+// and the star's moves give the two axes and speeds. A sequence of steps driven by frames and
+// one timer, so the window stays live; Cancel is honoured at each checkpoint. The subframe is
+// restored however the run ends; a run that does not finish keeps the calibration in force.
+class GuideCalibrator {
+public:
+    GuideCalibrator(CalibrationHost& host, Prompts& prompts, TimerService& timers, int timerId);
+
+    // Starts a run with the star as last measured, the search radius in pixels and the pulse
+    // time. `calibration` is the dialog's; it changes only when the run finishes (or becomes
+    // invalid when the star does not move). False when the run did not start (a message said
+    // why).
+    bool Start(const StarMeasurement& star, int searchRadius, int pulseMs,
+               GuideCalibration& calibration);
+    bool Running() const { return state_ != State::Idle; }
+    // The progress window's Cancel: the run ends at the next checkpoint.
+    void Cancel() { cancelled_ = true; }
+
+    // A frame is on show with the star measured on it.
+    void OnFrameShown(const StarMeasurement& star);
+    void OnTimer();
+
+private:
+    enum class State { Idle, BoxFrame, PulseRunning, LegFrame, FinalFrame };
+
+    bool Checkpoint();
+    void TakeFrame(State next);
+    void StartLeg();
+    void LegFrameArrived(const StarMeasurement& star);
+    void Finish();
+    void End();
+    int Direction() const { return returning_ ? (direction_ ^ 1) : direction_; }
+
+    CalibrationHost& host_;
+    Prompts& prompts_;
+    TimerService& timers_;
+    int timerId_;
+    State state_ = State::Idle;
+    GuideCalibration* calibration_ = nullptr;
+    bool cancelled_ = false;
+    bool lost_ = false;
+    Rect savedSubframe_;
+    int boxW_ = 0, boxH_ = 0;
+    int pulseMs_ = 0;
+    int progress_ = 0;
+    int direction_ = 0;
+    bool returning_ = false;
+    float x0_ = 0, y0_ = 0;
+    float vx_[4] = {}, vy_[4] = {};
+    std::vector<Point> track_;
+};
+
+}  // namespace zorvane

@@ -1,0 +1,64 @@
+#include "ui/GuidingWindows.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace zorvane {
+
+CalibrationProgressWindow::CalibrationProgressWindow(QWidget* parent,
+                                                     std::function<void()> onCancel)
+    : QDialog(parent), onCancel_(std::move(onCancel)) {
+    setWindowTitle(QStringLiteral("Calibrating"));
+    setWindowModality(Qt::ApplicationModal);
+    auto* layout = new QVBoxLayout(this);
+    bar_ = new QProgressBar(this);
+    bar_->setObjectName(QStringLiteral("1129"));
+    bar_->setRange(0, 100);
+    bar_->setValue(0);
+    auto* text = new QLabel(QStringLiteral("Click 'Cancel' to abort calibration"), this);
+    text->setObjectName(QStringLiteral("1132"));
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
+    layout->addWidget(bar_);
+    layout->addWidget(text);
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(cancel);
+    layout->addLayout(row);
+    setFixedWidth(320);
+}
+
+void CalibrationProgressWindow::SetProgress(int percent) {
+    bar_->setValue(std::clamp(percent, 0, 100));
+}
+
+// Cancel (and Escape) stop the run at its next checkpoint; the engine closes the window.
+void CalibrationProgressWindow::reject() {
+    if (onCancel_) onCancel_();
+}
+
+GuideStarLostWindow::GuideStarLostWindow(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Autoguider"));
+    setWindowFlag(Qt::Tool);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, QColor(255, 0, 0));
+    setPalette(p);
+    setAutoFillBackground(true);
+    auto* layout = new QVBoxLayout(this);
+    auto* text = new QLabel(QStringLiteral("Guide star lost!"), this);
+    text->setObjectName(QStringLiteral("1256"));
+    text->setAlignment(Qt::AlignCenter);
+    QFont f = text->font();
+    f.setPointSize(f.pointSize() + 4);
+    f.setBold(true);
+    text->setFont(f);
+    layout->addWidget(text);
+    setFixedSize(220, 70);
+}
+
+}  // namespace zorvane
