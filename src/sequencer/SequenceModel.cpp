@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/ScanDecimal.h"
+
 namespace zorvane {
 
 void SequenceModel::SetBinningRange(int max) {
@@ -64,21 +66,7 @@ int ExposureSpinAcceleration(long heldMs) {
 }
 
 std::optional<double> ScanSeconds(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    // Plain decimal notation only: "inf" and "nan" are no exposure anyone meant.
-    if (i >= text.size() || !(std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.'))
-        return std::nullopt;
-    double d = 0;
-    const auto res =
-        std::from_chars(text.data() + i, text.data() + text.size(), d, std::chars_format::general);
-    if (res.ec != std::errc() || !std::isfinite(d)) return std::nullopt;
-    return negative ? -d : d;
+    return ScanDecimal(text);
 }
 
 std::string FormatSeconds(double seconds) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string>
 
+#include "core/ScanDecimal.h"
 #include "platform/Paths.h"
 #include "settings/QuickPresets.h"
 
@@ -135,21 +136,9 @@ std::string SettingsStore::FormatFloat(float value) {
 }
 
 std::optional<float> SettingsStore::ScanFloat(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    // Only plain decimal notation: "inf" and "nan" are no settings anyone meant.
-    if (i >= text.size() || !(std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.'))
-        return std::nullopt;
-    double d = 0;
-    const auto res =
-        std::from_chars(text.data() + i, text.data() + text.size(), d, std::chars_format::general);
-    if (res.ec != std::errc() || !std::isfinite(d) || std::fabs(d) > FLT_MAX) return std::nullopt;
-    return static_cast<float>(negative ? -d : d);
+    const std::optional<double> d = ScanDecimal(text);
+    if (!d || std::fabs(*d) > FLT_MAX) return std::nullopt;
+    return static_cast<float>(*d);
 }
 
 // ---------------------------------------------------------------------------------------------
