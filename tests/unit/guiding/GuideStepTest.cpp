@@ -24,10 +24,11 @@ struct NoTimers : TimerService {
 struct QuietPrompts : Prompts {
     std::vector<std::string> messages;
     int stopBeeps = 0;
+    MessageAnswer answer = MessageAnswer::No;
     MessageAnswer MessageBox(const std::string& text, const std::string&, MessageButtons,
                              MessageIcon) override {
         messages.push_back(text);
-        return MessageAnswer::No;
+        return answer;
     }
     FileDialogResult SaveFileDialog(const FileDialogRequest&) override { return {}; }
     FileDialogResult OpenFileDialog(const FileDialogRequest&) override { return {}; }
@@ -157,4 +158,24 @@ TEST(GuideStep, CalibrationIsRefusedWhileTheCameraIsImaging) {
     ASSERT_EQ(g.prompts.messages.size(), 1u);
     EXPECT_EQ(g.prompts.messages[0], "Cannot calibrate while camera is imaging.");
     EXPECT_TRUE(g.host.pulses.empty());
+}
+
+TEST(GuideStep, RefusingThePreviousCalibrationReArmsTheTarget) {
+    Guider g;
+    g.engine.OnAutoguideClicked(false);
+    g.settings.previousCalibration = GuideCalibration{0, 1, 1, 0, 10, 10};
+    g.engine.Calibration() = GuideCalibration{};
+    g.engine.OnAutoguideClicked(true);
+    ASSERT_EQ(g.prompts.messages,
+              std::vector<std::string>{"Axes not calibrated.\nUse previous calibration data?"});
+    EXPECT_FALSE(g.engine.AutoguideOn());
+    // The star has moved on: the next measurement is the new target, not the old (100, 100).
+    g.Star(120, 130);
+    EXPECT_FLOAT_EQ(g.engine.TargetX(), 120);
+    EXPECT_FLOAT_EQ(g.engine.TargetY(), 130);
+    g.prompts.answer = MessageAnswer::Yes;
+    g.engine.OnAutoguideClicked(true);
+    ASSERT_TRUE(g.engine.AutoguideOn());
+    g.Star(120, 133);
+    EXPECT_EQ(g.host.pulses, (Pulses{{1, 300}}));
 }
