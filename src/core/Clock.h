@@ -12,4 +12,12 @@ public:
     virtual uint64_t Milliseconds() = 0;
 };
 
+// A clock the calling thread can also wait on: blocking waits (a guide pulse running out) sleep
+// on it, so tests can move virtual time instead of sleeping.
+class SleepingClock : public Clock {
+public:
+    // Blocks for at least ms milliseconds of this clock's time.
+    virtual void Sleep(unsigned ms) = 0;
+};
+
 }  // namespace zorvane

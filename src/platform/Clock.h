@@ -13,10 +13,11 @@ std::int64_t MonotonicMilliseconds();
 // Blocks the calling thread for at least ms milliseconds; 0 or less just yields.
 void SleepMilliseconds(int ms);
 
-// The monotonic clock behind the core's clock interface.
-class SystemClock : public Clock {
+// The monotonic clock behind the core's clock interface; its sleeps are real ones.
+class SystemClock : public SleepingClock {
 public:
     uint64_t Milliseconds() override { return static_cast<uint64_t>(MonotonicMilliseconds()); }
+    void Sleep(unsigned ms) override { SleepMilliseconds(static_cast<int>(ms)); }
     // One for the whole program.
     static SystemClock& Instance();
 };
