@@ -42,6 +42,8 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
       saver_(prompts_, *this, HomeDirectory()),
       automation_(std::make_unique<IndiTransport>(options_.settingsPath)),
       wheel_(*automation_, prompts_),
+      telescope_(*automation_,
+                 options_.sleepClock ? *options_.sleepClock : SystemClock::Instance()),
       sequencer_(lib_, camera_, cycle_, timers_, prompts_, sequence_, shell_, *this),
       guider_(*this, prompts_, options_.clock ? *options_.clock : SystemClock::Instance(), timers_,
               focus_, guiding_) {
@@ -49,6 +51,7 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
     // Only a user who asked for an INDI camera has the program look for one.
     lib_.OfferIndiCamera(!indi::IndiCameraSetting(options_.settingsPath).empty());
     sequencer_.SetFilterWheel(&sequencerWheel_);
+    guider_.AttachTelescope(&telescope_);
 }
 
 // The sequencer moves the program's filter wheel; a quiet reconnect also refreshes the number
@@ -588,7 +591,8 @@ unsigned CaptureApp::FrameTimeMs() const {
 }
 
 bool CaptureApp::SendGuidePulse(int direction, unsigned ms, bool /*viaTelescope*/) {
-    // The camera's port: the library starts the pulse and returns.
+    // The camera's port (the guiding engine drives the telescope link itself): the library
+    // starts the pulse and returns.
     if (!camera_.handle) return false;
     lib_.ZorvanePulseGuide(camera_.handle, direction, static_cast<int32_t>(ms));
     return false;

@@ -29,6 +29,7 @@
 #include "sequencer/SequenceEngine.h"
 #include "sequencer/SequenceHost.h"
 #include "sequencer/SequenceModel.h"
+#include "telescope/TelescopeLink.h"
 #include "view/ImageViewHost.h"
 
 namespace zorvane {
@@ -64,6 +65,8 @@ struct AppOptions {
     // Keeps the desktop session from suspending while exposures run; none = nothing held.
     SleepInhibitor* sleepInhibitor = nullptr;
     Clock* clock = nullptr;  // null = the system's monotonic clock
+    // What the telescope link's pulse waits sleep on; null = real sleeps on the system clock.
+    SleepingClock* sleepClock = nullptr;
 };
 
 // The toolkit-free core of the main window: it owns the camera connection, the exposure cycle,
@@ -182,7 +185,7 @@ public:
     WindowPlacement& Window() { return window_; }
     std::array<QuickPreset, 8>& Presets() { return presets_; }
     FilterNames& Filters() { return filters_; }
-    std::string& AscomScopeId() { return ascomScopeId_; }
+    TelescopeLink& Telescope() { return telescope_; }
 
     // ---- sequencer ----
     // The sequencer dialog is being created: the filter spins get the main window's number of
@@ -244,7 +247,7 @@ private:
     void ShowTrackingDialog(bool show) override;
     void RefreshTrackingDialog() override { ui_.RefreshTrackingDialog(); }
     void RefreshDeviationCharts(bool now) override { ui_.RefreshDeviationCharts(now); }
-    std::string TelescopeId() const override { return ascomScopeId_; }
+    std::string TelescopeId() const override { return telescope_.ScopeId(); }
     bool CameraImaging() const override { return cycle_.Exposing() || cycle_.Looping(); }
     Rect SensorRect() const override;
     Rect SubframeRect() const override;
@@ -280,6 +283,7 @@ private:
     ImageSaver saver_;
     std::unique_ptr<AutomationTransport> automation_;
     FilterWheel wheel_;
+    TelescopeLink telescope_;
     SequenceModel sequence_;
     ShellProcess shell_;
     SequenceEngine sequencer_;
@@ -303,7 +307,6 @@ private:
     WindowPlacement window_;
     std::array<QuickPreset, 8> presets_{};
     FilterNames filters_;
-    std::string ascomScopeId_ = "test";
     std::string startTimeText_;
     // Start and length of the exposure on show, taken when its frame arrived: headers describe
     // the saved frame even while the next exposure runs.

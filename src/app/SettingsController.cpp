@@ -79,7 +79,7 @@ SettingsValues SettingsController::Gather() const {
     v.tracking.calibration =
         trackingCalibration_ ? trackingCalibration_() : app_.Guiding().previousCalibration;
 
-    v.ascomScopeId = app_.AscomScopeId();
+    app_.Telescope().SaveScopeID(v);
 
     v.sensorWidth = app_.Camera().properties.pixelsX;
     v.sensorHeight = app_.Camera().properties.pixelsY;
@@ -138,7 +138,7 @@ void SettingsController::LoadAtStart() {
     const DialogSection& disp = v.Dialog(SettingsDialog::Display);
     view.SetDisplayDialogPlacement(DialogPlacement{disp.left, disp.top, disp.show});
 
-    app_.AscomScopeId() = v.ascomScopeId;
+    app_.Telescope().LoadScopeID(v);
 
     view.PushToDialog();
     view.UpdateScrollBars();

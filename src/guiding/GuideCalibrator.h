@@ -64,6 +64,9 @@ public:
     bool Running() const { return state_ != State::Idle; }
     // The progress window's Cancel: the run ends at the next checkpoint.
     void Cancel() { cancelled_ = true; }
+    // The run ends at the next checkpoint, like Cancel, and says nothing more: the caller has
+    // told the user why (the telescope stopped answering).
+    void Abort() { cancelled_ = lost_ = true; }
 
     // A frame is on show with the star measured on it.
     void OnFrameShown(const StarMeasurement& star);

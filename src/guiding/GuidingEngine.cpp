@@ -48,12 +48,7 @@ Range AcceptedRange(GuidingEngine::Field f) {
     return {1, 1};
 }
 
-// The driver's name as the dialog shows it: its id up to the first dot.
-std::string DriverName(const std::string& scopeId) {
-    if (scopeId.empty()) return "ASCOM";
-    const size_t dot = scopeId.find('.');
-    return dot == std::string::npos || dot == 0 ? scopeId : scopeId.substr(0, dot);
-}
+constexpr const char* kAscomCaption = "ASCOM";
 
 }  // namespace
 
@@ -125,11 +120,11 @@ void GuidingEngine::CreateDialog() {
     // The telescope link, when chosen, is connected quietly; without it the camera's port
     // guides.
     if (!guiding_.cameraRelays && !telescopeInUse_) {
-        telescopeInUse_ = ConnectTelescope();
+        telescopeInUse_ = OpenTelescope(true);
         if (!telescopeInUse_) guiding_.cameraRelays = true;
     }
     m.cameraRelays = guiding_.cameraRelays;
-    m.driverName = DriverName(host_.TelescopeId());
+    m.driverName = DriverName();
     // No star yet: the prompt shows until the first measurement (a zero column would count as
     // a star at the sensor's corner).
     m.star = StarMeasurement{};
@@ -164,15 +159,78 @@ void GuidingEngine::UpdateTracking() {
     host_.RedrawView();
 }
 
+// ---------------------------------------------------------------------------------------------
+// The guide output
+
+std::string GuidingEngine::DriverName() const {
+    return TelescopeLink::DriverName(link_ ? link_->ScopeId() : host_.TelescopeId());
+}
+
+bool GuidingEngine::ConnectTelescope(bool quiet) {
+    if (!link_) return false;
+    const char* why = "\nCannot connect to telescope";
+    if (link_->SetConnected()) {
+        if (link_->SupportsPulseGuide()) return true;
+        why = "\nThis scope does not support guiding";
+    }
+    if (!quiet)
+        prompts_.MessageBox(TelescopeLink::ShortName(link_->ScopeId()) + why, kAscomCaption,
+                            MessageButtons::Ok, MessageIcon::Exclamation);
+    return false;
+}
+
+bool GuidingEngine::OpenTelescope(bool quiet) {
+    if (!link_) return false;
+    if (link_->OpenDriver() && ConnectTelescope(quiet)) return true;
+    link_->CloseDriver();
+    return false;
+}
+
 void GuidingEngine::ApplyGuideOutput() {
     if (!model_.cameraRelays && !telescopeInUse_) {
-        telescopeInUse_ = ConnectTelescope();
+        telescopeInUse_ = OpenTelescope(false);
         if (!telescopeInUse_) model_.cameraRelays = true;
-        model_.driverName = DriverName(host_.TelescopeId());
+        model_.driverName = DriverName();
     } else if (model_.cameraRelays && telescopeInUse_) {
+        link_->CloseDriver();
         telescopeInUse_ = false;
     }
     guiding_.cameraRelays = model_.cameraRelays;
+}
+
+void GuidingEngine::OnAscomChooser() {
+    if (!link_ || !model_.initialised) return;
+    // The camera's port until a driver has been chosen and connected.
+    if (telescopeInUse_) link_->CloseDriver();
+    telescopeInUse_ = false;
+    model_.cameraRelays = true;
+    if (!link_->IsChooserInstalled()) {
+        prompts_.MessageBox("ASCOM is not installed on this computer", kAscomCaption,
+                            MessageButtons::Ok, MessageIcon::Exclamation);
+    } else if (link_->ChooseDriver()) {
+        model_.driverName = DriverName();
+        if (ConnectTelescope(false)) {
+            telescopeInUse_ = true;
+            model_.cameraRelays = false;
+        }
+    }
+    model_.driverName = DriverName();
+    guiding_.cameraRelays = model_.cameraRelays;
+    host_.RefreshTrackingDialog();
+}
+
+void GuidingEngine::TelescopeFailed() {
+    const std::string name = TelescopeLink::ShortName(link_->ScopeId());
+    link_->CloseDriver();
+    telescopeInUse_ = false;
+    model_.cameraRelays = guiding_.cameraRelays = true;
+    // The run ends at its next checkpoint, the subframe restored, without a second message.
+    if (calibrator_.Running()) calibrator_.Abort();
+    model_.autoguide = false;
+    host_.SetGuideTargetMarker({-1, -1});
+    host_.RefreshTrackingDialog();
+    prompts_.MessageBox(name + "\nCannot connect to telescope", kAscomCaption, MessageButtons::Ok,
+                        MessageIcon::Exclamation);
 }
 
 void GuidingEngine::ShowTargetMarker() {
@@ -364,7 +422,10 @@ void GuidingEngine::OnFrameShown() {
 }
 
 bool GuidingEngine::SendGuidePulse(int direction, unsigned ms) {
-    return host_.SendGuidePulse(direction, ms, telescopeInUse_ && !model_.cameraRelays);
+    if (!telescopeInUse_ || model_.cameraRelays) return host_.SendGuidePulse(direction, ms, false);
+    // The link returns when the mount has finished the pulse (or the bounded wait ran out).
+    if (!link_->PulseGuideAndWait(direction, ms)) TelescopeFailed();
+    return true;
 }
 
 void GuidingEngine::StopAutoguiding() {
@@ -435,6 +496,8 @@ void GuidingEngine::GuideStep() {
         SetPulseMark(dir, true);
         SendGuidePulse(dir, std::min(ms, maxGuide));
         SetPulseMark(dir, false);
+        // A telescope that stopped answering ended guiding.
+        if (!AutoguideOn()) return;
     }
 }
 

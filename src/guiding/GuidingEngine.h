@@ -11,6 +11,7 @@
 #include "guiding/GuidingSettings.h"
 #include "guiding/StarMeasurement.h"
 #include "guiding/TrackingDialogModel.h"
+#include "telescope/TelescopeLink.h"
 #include "view/Geometry.h"
 #include "view/ImageFrame.h"
 
@@ -125,11 +126,22 @@ public:
     void AddDeviation(float ra, float dec);
     void SetPulseMark(int direction, bool on);
 
+    // ---- the guide output: the camera's guide port or the telescope link ----
+    // The telescope link pulses may go through; without one only the camera's port guides.
+    void AttachTelescope(TelescopeLink* link) { link_ = link; }
+    bool TelescopeLinkAvailable() const { return link_ != nullptr; }
+    // Pulses go through the telescope link (its driver open and connected).
+    bool TelescopeInUse() const { return telescopeInUse_; }
+    // The "ASCOM chooser..." button: the camera's port, then the user picks a driver, which is
+    // connected and, when it can pulse-guide, takes over; the "Connect" box shows the outcome.
+    void OnAscomChooser();
+    // Connects the open driver: true when connected and able to pulse-guide. Unless quiet, a
+    // failure says why (caption "ASCOM").
+    bool ConnectTelescope(bool quiet);
+
     // ---- calibration and autoguiding ----
-    // Calibration and autoguiding work through either output; the telescope link's own
-    // controls ("ASCOM chooser...", "Connect") need a link this program does not have yet.
+    // Calibration and autoguiding work through either output.
     bool CanDriveMount() const { return true; }
-    bool TelescopeLinkAvailable() const { return false; }
     // The "Calibrate" button: starts a run (the progress window comes up).
     void Calibrate();
     // The progress window's Cancel.
@@ -139,8 +151,6 @@ public:
     void OnFrameShown();
     // The guiding timer.
     void OnTimer() { calibrator_.OnTimer(); }
-    // The "ASCOM chooser..." button: nothing until the telescope link exists.
-    void OnAscomChooser() {}
     // Autoguiding's step after each frame while "Autoguide" is ticked.
     void GuideStep();
     bool AutoguideOn() const { return model_.exists && model_.autoguide; }
@@ -149,8 +159,12 @@ public:
 private:
     void CreateDialog();
     void ApplyGuideOutput();
-    // Connects the telescope link; false while there is none.
-    bool ConnectTelescope() { return false; }
+    // Opens and connects the chosen driver; on failure closes it again. True when it guides.
+    bool OpenTelescope(bool quiet);
+    // The driver stopped answering in the middle of a pulse: back to the camera's port, guiding
+    // and calibration stop, and the user is told.
+    void TelescopeFailed();
+    std::string DriverName() const;
     void CheckAutoguide();
     void ShowTargetMarker();
 
@@ -177,6 +191,7 @@ private:
     TrackingDialogModel model_;
     DeviationHistory history_;
     float targetX_ = -10000.0f, targetY_ = -10000.0f;
+    TelescopeLink* link_ = nullptr;
     bool telescopeInUse_ = false;
     bool starLostShown_ = false;
     GuideCalibrator calibrator_;

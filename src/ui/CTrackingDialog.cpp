@@ -51,9 +51,13 @@ const char* const kHelpText =
     "  tenths; Min and Max guide limit the pulse lengths; Guide axes restricts the\n"
     "  directions pulsed. The charts show the last ten minutes of deviation along Dec and\n"
     "  RA, in pixels, with the last value, the average and the spread.\n"
-    "  Stop the loop before Calibrate; pick a star well away from the edge. Guide pulses go\n"
-    "  through the camera's guide port; the telescope link (ASCOM chooser, Connect) is not\n"
-    "  in this version yet.";
+    "  Stop the loop before Calibrate; pick a star well away from the edge.\n"
+    "\n"
+    "Guide output\n"
+    "  Pulses go through the camera's guide port, or, with Connect ticked, through the\n"
+    "  telescope mount. ASCOM chooser... lists the mounts of an INDI server: choose one and\n"
+    "  it is connected (its name shows beside the button). A mount that stops answering\n"
+    "  while guiding sends the pulses back to the camera's port and stops guiding.";
 
 }  // namespace
 
@@ -333,8 +337,7 @@ void CTrackingDialog::ShowModel() {
     autoguide_->setChecked(m.autoguide);
     connect_->setChecked(!m.cameraRelays);
     driver_->setText(Qs(m.driverName));
-    // The telescope link's controls wait for a link; calibration and autoguiding work through
-    // the camera's port.
+    // Calibration and autoguiding work through either output; the link's controls need a link.
     const bool mount = engine_.CanDriveMount();
     calibrate_->setEnabled(mount && !engine_.Calibrating());
     autoguide_->setEnabled(mount);

@@ -1,0 +1,227 @@
+// The choice between the camera's guide port and the telescope link, on a recording host and a
+// scripted telescope driver and chooser: the chooser, the "Connect" box, the messages, and a
+// driver that dies while guiding or calibrating.
+
+#include <gtest/gtest.h>
+
+#include "guiding/GuidingEngine.h"
+#include "support/ScriptedPrompts.h"
+#include "unit/telescope/FakeTelescope.h"
+
+using namespace zorvane;
+
+namespace {
+
+struct NoTimers : TimerService {
+    void SetTimer(int, unsigned) override {}
+    void KillTimer(int) override {}
+};
+
+struct PortHost : GuidingHost {
+    ImageFrame frame;
+    std::vector<std::pair<int, unsigned>> portPulses;
+    std::vector<Rect> selections;
+    int framesStarted = 0;
+    bool progressShown = false;
+    const ImageFrame& ShownFrame() const override { return frame; }
+    Point TrackedStar() const override { return {-1000, -1000}; }
+    void SetTrackedStar(Point) override {}
+    void SetGuideTargetMarker(Point) override {}
+    void RedrawView() override {}
+    void ShowTrackingDialog(bool) override {}
+    void RefreshTrackingDialog() override {}
+    void RefreshDeviationCharts(bool) override {}
+    std::string TelescopeId() const override { return "unused"; }
+    bool CameraImaging() const override { return false; }
+    Rect SensorRect() const override { return {0, 0, 1000, 1000}; }
+    Rect SubframeRect() const override { return SensorRect(); }
+    void SetSelection(const Rect& r) override { selections.push_back(r); }
+    void StartFrame() override { ++framesStarted; }
+    unsigned FrameTimeMs() const override { return 1000; }
+    bool SendGuidePulse(int direction, unsigned ms, bool) override {
+        portPulses.emplace_back(direction, ms);
+        return false;
+    }
+    void SetCalibrationTrack(const std::vector<Point>&) override {}
+    void ShowCalibrationProgress(bool show) override { progressShown = show; }
+    void SetCalibrationProgress(int) override {}
+    void ShowGuideStarLost(bool) override {}
+};
+
+struct Bench {
+    test::FakeSleepingClock clock;
+    test::FakeTransport transport;
+    std::shared_ptr<test::FakeMountDriver> mount = std::make_shared<test::FakeMountDriver>(clock);
+    std::shared_ptr<test::FakeChooser> chooser = std::make_shared<test::FakeChooser>();
+    TelescopeLink link{transport, clock};
+    NoTimers timers;
+    test::ScriptedPrompts prompts;
+    PortHost host;
+    FocusSettings focus;
+    GuidingSettings settings;
+    GuidingEngine engine{host, prompts, clock, timers, focus, settings};
+
+    Bench() {
+        transport.servers["Maker.Telescope"] = mount;
+        transport.servers[".Telescope"] = mount;
+        transport.servers[TelescopeLink::kChooserProgId] = chooser;
+        engine.AttachTelescope(&link);
+    }
+    void Open() {
+        engine.ToggleDialog();
+        engine.OnFieldEdited(GuidingEngine::Field::MinGuide, "10");
+    }
+    // Calibrated (NS along y, WE along x, 10 px/s), autoguiding on a target at (100, 100).
+    void Autoguide() {
+        engine.Calibration() = GuideCalibration{0, 1, 1, 0, 10, 10};
+        engine.OnStarMeasured(StarMeasurement{100, 100, 1000, 3});
+        engine.OnAutoguideClicked(true);
+    }
+    std::string LastMessage() const {
+        return prompts.messages.empty() ? "" : prompts.messages.back().text;
+    }
+};
+
+TEST(GuideOutput, ChooserCancelKeepsTheCameraPortAndAChoiceTakesOver) {
+    Bench b;
+    b.Open();
+    EXPECT_TRUE(b.engine.TelescopeLinkAvailable());
+    EXPECT_EQ(b.engine.Model().driverName, "test");
+
+    b.chooser->answer = "";
+    b.engine.OnAscomChooser();
+    EXPECT_FALSE(b.link.DriverOpen());
+    EXPECT_FALSE(b.engine.TelescopeInUse());
+    EXPECT_TRUE(b.engine.Model().cameraRelays);
+    EXPECT_EQ(b.engine.Model().driverName, "ASCOM");
+    EXPECT_TRUE(b.prompts.messages.empty());
+
+    b.chooser->answer = "Maker.Telescope";
+    b.engine.OnAscomChooser();
+    EXPECT_TRUE(b.engine.TelescopeInUse());
+    EXPECT_FALSE(b.engine.Model().cameraRelays) << "the Connect box is ticked";
+    EXPECT_FALSE(b.settings.cameraRelays);
+    EXPECT_EQ(b.engine.Model().driverName, "Maker");
+    EXPECT_TRUE(b.mount->connected);
+
+    // Guide pulses (feedback 5) now go to the mount and wait for it; none through the
+    // camera's port.
+    b.Autoguide();
+    b.engine.OnStarMeasured(StarMeasurement{102, 103, 1000, 3});
+    b.engine.GuideStep();
+    EXPECT_EQ(b.mount->pulses, (std::vector<std::pair<int, int>>{{1, 150}, {3, 100}}));
+    EXPECT_EQ(b.clock.now, 250u);
+    EXPECT_TRUE(b.host.portPulses.empty());
+
+    // Unticking Connect closes the driver; the camera's port guides again.
+    b.engine.OnConnectClicked(false);
+    EXPECT_FALSE(b.link.DriverOpen());
+    EXPECT_FALSE(b.mount->connected);
+    EXPECT_TRUE(b.settings.cameraRelays);
+    b.engine.OnStarMeasured(StarMeasurement{102, 100, 1000, 3});
+    b.engine.GuideStep();
+    EXPECT_EQ(b.host.portPulses.size(), 1u);
+
+    // Ticking it again opens and connects the chosen driver.
+    b.engine.OnConnectClicked(true);
+    EXPECT_TRUE(b.engine.TelescopeInUse());
+    EXPECT_TRUE(b.prompts.messages.empty());
+}
+
+TEST(GuideOutput, AMountThatCannotGuideOrConnectIsNotUsedAndSaysWhy) {
+    Bench b;
+    b.Open();
+    b.mount->canPulseGuide = false;
+    b.chooser->answer = "Maker.Telescope";
+    b.engine.OnAscomChooser();
+    EXPECT_TRUE(b.mount->connected) << "it connects";
+    EXPECT_FALSE(b.engine.TelescopeInUse()) << "but is not used";
+    EXPECT_TRUE(b.engine.Model().cameraRelays);
+    ASSERT_EQ(b.prompts.messages.size(), 1u);
+    EXPECT_EQ(b.prompts.messages[0].text, "Maker\nThis scope does not support guiding");
+    EXPECT_EQ(b.prompts.messages[0].caption, "ASCOM");
+    EXPECT_EQ(b.prompts.messages[0].icon, MessageIcon::Exclamation);
+
+    // The Connect box: a driver that refuses to connect is closed and the box unticked.
+    b.mount->canPulseGuide = true;
+    b.mount->connectable = false;
+    b.link.SetScopeId(".Telescope");
+    b.engine.OnConnectClicked(true);
+    EXPECT_FALSE(b.engine.TelescopeInUse());
+    EXPECT_FALSE(b.link.DriverOpen());
+    EXPECT_TRUE(b.engine.Model().cameraRelays);
+    EXPECT_EQ(b.LastMessage(), ".Telescope\nCannot connect to telescope");
+    EXPECT_EQ(b.engine.Model().driverName, ".Telescope");
+
+    // No chooser at all.
+    b.transport.servers.erase(TelescopeLink::kChooserProgId);
+    b.engine.OnAscomChooser();
+    EXPECT_EQ(b.LastMessage(), "ASCOM is not installed on this computer");
+    EXPECT_EQ(b.prompts.messages.back().caption, "ASCOM");
+}
+
+TEST(GuideOutput, TheChosenLinkConnectsQuietlyWhenTheDialogOpens) {
+    Bench b;
+    b.link.SetScopeId("Maker.Telescope");
+    b.settings.cameraRelays = false;
+    b.mount->connectable = false;
+    b.Open();
+    EXPECT_TRUE(b.prompts.messages.empty()) << "quiet";
+    EXPECT_TRUE(b.engine.Model().cameraRelays);
+    EXPECT_FALSE(b.link.DriverOpen());
+
+    Bench ok;
+    ok.link.SetScopeId("Maker.Telescope");
+    ok.settings.cameraRelays = false;
+    ok.Open();
+    EXPECT_TRUE(ok.engine.TelescopeInUse());
+    EXPECT_FALSE(ok.engine.Model().cameraRelays);
+    EXPECT_EQ(ok.engine.Model().driverName, "Maker");
+}
+
+TEST(GuideOutput, AMountThatStopsAnsweringEndsGuidingOnceAndFallsBackToTheCameraPort) {
+    Bench b;
+    b.Open();
+    b.chooser->answer = "Maker.Telescope";
+    b.engine.OnAscomChooser();
+    ASSERT_TRUE(b.engine.TelescopeInUse());
+    b.Autoguide();
+
+    b.mount->answers = false;  // the INDI server died
+    b.engine.OnStarMeasured(StarMeasurement{102, 103, 1000, 3});
+    b.engine.GuideStep();
+    EXPECT_FALSE(b.engine.AutoguideOn());
+    EXPECT_FALSE(b.engine.TelescopeInUse());
+    EXPECT_FALSE(b.link.DriverOpen());
+    EXPECT_TRUE(b.engine.Model().cameraRelays) << "Connect unticked";
+    EXPECT_TRUE(b.settings.cameraRelays);
+    EXPECT_TRUE(b.host.portPulses.empty()) << "the second pulse is not sent anywhere";
+    ASSERT_EQ(b.prompts.messages.size(), 1u);
+    EXPECT_EQ(b.prompts.messages[0].text, "Maker\nCannot connect to telescope");
+    EXPECT_LT(b.clock.now, 100u) << "no wait on a dead driver";
+
+    // A calibration through a mount that dies: the run ends, the subframe comes back, and the
+    // one message is the link's.
+    Bench c;
+    c.Open();
+    c.chooser->answer = "Maker.Telescope";
+    c.engine.OnAscomChooser();
+    c.engine.OnStarMeasured(StarMeasurement{500, 500, 1000, 3});
+    c.engine.Calibrate();
+    ASSERT_TRUE(c.engine.Calibrating());
+    c.engine.OnFrameShown();  // the guide-box frame: the north pulse goes out
+    ASSERT_EQ(c.mount->pulses.size(), 1u);
+    c.engine.OnStarMeasured(StarMeasurement{500, 520, 1000, 3});
+    c.mount->answers = false;
+    c.engine.OnFrameShown();  // after the north pulse: its return pulse fails
+    EXPECT_FALSE(c.engine.TelescopeInUse());
+    c.engine.OnFrameShown();  // the closing frame
+    EXPECT_FALSE(c.engine.Calibrating());
+    EXPECT_FALSE(c.host.progressShown);
+    EXPECT_EQ(c.host.selections.back(), Rect{}) << "the full sensor again";
+    ASSERT_EQ(c.prompts.messages.size(), 1u);
+    EXPECT_EQ(c.prompts.messages[0].text, "Maker\nCannot connect to telescope");
+    EXPECT_FALSE(c.engine.Calibration().Valid()) << "the calibration in force is kept (none)";
+}
+
+}  // namespace
