@@ -4,6 +4,8 @@
 
 namespace zorvane {
 
+class DeviceChooserUi;
+
 // What the application core asks of the main window, in the program's own terms. The Qt main
 // window implements it; tests use a recording double.
 class AppUi {
@@ -41,6 +43,8 @@ public:
     virtual void SetCalibrationProgress(int percent) {}
     // The red "Guide star lost!" window, centred on the main window.
     virtual void ShowGuideStarLost(bool show) {}
+    // The device chooser's window ("ASCOM chooser..."); none: the program has no chooser.
+    virtual DeviceChooserUi* DeviceChooser() { return nullptr; }
     // Show the main window maximised (timer 3).
     virtual void MaximiseWindow() = 0;
     // End the process at once with this exit code (Abort in a connection failure).

@@ -18,6 +18,7 @@
 #include "platform/Paths.h"
 #include "platform/System.h"
 #include "sequencer/SequenceFile.h"
+#include "telescope/DeviceChooser.h"
 #include "view/ImageView.h"
 
 namespace zorvane {
@@ -41,9 +42,9 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
       cooler_(lib_, camera_, timers_),
       saver_(prompts_, *this, HomeDirectory()),
       automation_(std::make_unique<IndiTransport>(options_.settingsPath)),
-      wheel_(*automation_, prompts_),
-      telescope_(*automation_,
-                 options_.sleepClock ? *options_.sleepClock : SystemClock::Instance()),
+      servers_(*automation_),
+      wheel_(servers_, prompts_),
+      telescope_(servers_, options_.sleepClock ? *options_.sleepClock : SystemClock::Instance()),
       sequencer_(lib_, camera_, cycle_, timers_, prompts_, sequence_, shell_, *this),
       guider_(*this, prompts_, options_.clock ? *options_.clock : SystemClock::Instance(), timers_,
               focus_, guiding_) {
@@ -52,6 +53,11 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
     lib_.OfferIndiCamera(!indi::IndiCameraSetting(options_.settingsPath).empty());
     sequencer_.SetFilterWheel(&sequencerWheel_);
     guider_.AttachTelescope(&telescope_);
+    servers_.Register(DeviceChooserServer::kProgId, [this]() -> std::shared_ptr<AutomationServer> {
+        DeviceChooserUi* ui = ui_.DeviceChooser();
+        if (!ui) return nullptr;
+        return std::make_shared<DeviceChooserServer>(*ui, options_.settingsPath);
+    });
 }
 
 // The sequencer moves the program's filter wheel; a quiet reconnect also refreshes the number

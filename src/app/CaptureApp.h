@@ -11,6 +11,7 @@
 #include "app/AppState.h"
 #include "app/AppUi.h"
 #include "automation/AutomationServer.h"
+#include "automation/ServerDirectory.h"
 #include "camera/CameraConnection.h"
 #include "camera/CameraLibrary.h"
 #include "camera/CoolerControl.h"
@@ -282,6 +283,8 @@ private:
     CoolerControl cooler_;
     ImageSaver saver_;
     std::unique_ptr<AutomationTransport> automation_;
+    // The program's own servers (the device chooser) in front of the INDI devices.
+    ServerDirectory servers_;
     FilterWheel wheel_;
     TelescopeLink telescope_;
     SequenceModel sequence_;

@@ -25,16 +25,40 @@ IndiDeviceAddress IndiTransport::ParseAddress(const std::string& text) {
     return a;
 }
 
+namespace {
+constexpr std::string_view kDeviceIdTag = ".indi@";
+}  // namespace
+
+std::string IndiTransport::DeviceProgId(const std::string& device, const std::string& host,
+                                        int port) {
+    return device + std::string(kDeviceIdTag) + host + ":" + std::to_string(port);
+}
+
+std::optional<IndiDeviceAddress> IndiTransport::ParseDeviceProgId(const std::string& progId) {
+    // The last tag: a device name may hold dots, a host name never holds "@".
+    const size_t tag = progId.rfind(kDeviceIdTag);
+    if (tag == std::string::npos || tag == 0) return std::nullopt;
+    IndiDeviceAddress a;
+    a.device = progId.substr(0, tag);
+    const auto [host, port] =
+        indi::IndiClient::ParseServer(std::string_view(progId).substr(tag + kDeviceIdTag.size()));
+    a.host = host;
+    a.port = port;
+    return a;
+}
+
 std::shared_ptr<AutomationServer> IndiTransport::Create(const std::string& progId,
                                                         const char* serverName, int32_t& code) {
     const std::string setting = GetPrivateProfileString(
         kSection, progId, "", IniDocument::kDefaultBufferSize, settingsPath_);
     const bool wheelId = progId == kFilterWheelProgId;
-    if (setting.empty() && !wheelId) {
+    const std::optional<IndiDeviceAddress> named =
+        setting.empty() ? ParseDeviceProgId(progId) : std::nullopt;
+    if (setting.empty() && !wheelId && !named) {
         code = result::ClassNotRegistered;
         return nullptr;
     }
-    IndiDeviceAddress address = ParseAddress(setting);
+    IndiDeviceAddress address = named ? *named : ParseAddress(setting);
     if (serverName && *serverName) address.host = serverName;
 
     auto client = std::make_unique<indi::IndiClient>();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "automation/AutomationServer.h"
@@ -16,8 +17,9 @@ struct IndiDeviceAddress {
 // Creates automation servers for INDI devices. A ProgID resolves through the settings file:
 // section "Automation", key = the ProgID, value = "device@host:port" (host and port may be
 // left out: localhost, 7624). Without a key the filter wheel's ProgID takes the first device
-// on localhost:7624 whose driver says it is a filter wheel. The device's kind (filter wheel or
-// mount) decides which members it shows.
+// on localhost:7624 whose driver says it is a filter wheel, and a ProgID of the form
+// "device.indi@host:port" (what the device chooser returns) names its device itself. The
+// device's kind (filter wheel or mount) decides which members it shows.
 class IndiTransport : public AutomationTransport {
 public:
     static constexpr const char* kSection = "Automation";
@@ -35,6 +37,12 @@ public:
 
     // "device@host:port", "device@host", "device", "@host:port".
     static IndiDeviceAddress ParseAddress(const std::string& text);
+
+    // The ProgID that names a device on a server by itself: "device.indi@host:port", so that
+    // the text before its first "." is the device's name (unless the name has a dot itself).
+    static std::string DeviceProgId(const std::string& device, const std::string& host, int port);
+    // The device and server of such a ProgID; none for any other ProgID.
+    static std::optional<IndiDeviceAddress> ParseDeviceProgId(const std::string& progId);
 
 private:
     std::string settingsPath_;

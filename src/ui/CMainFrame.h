@@ -9,6 +9,7 @@
 
 #include "app/AppUi.h"
 #include "app/CaptureApp.h"
+#include "ui/CDeviceChooserDialog.h"
 #include "ui/QtEventPoster.h"
 #include "ui/QtSleepInhibitor.h"
 #include "ui/QtTimerService.h"
@@ -88,6 +89,7 @@ public:
     void ShowGuideStarLost(bool show) override;
     QDialog* CalibrationProgress() const;
     QDialog* GuideStarLost() const;
+    DeviceChooserUi* DeviceChooser() override { return &chooser_; }
     void MaximiseWindow() override;
     [[noreturn]] void ExitProcessNow(int code) override;
 
@@ -123,6 +125,7 @@ private:
     QtTimerService timers_;
     QtEventPoster poster_;
     QtSleepInhibitor sleepInhibitor_;  // outlives the core, which releases it at shutdown
+    QtDeviceChooser chooser_{this};
     std::unique_ptr<CaptureApp> app_;
     std::unique_ptr<ExposureDialogController> exposureDialog_;
     std::unique_ptr<SettingsController> settings_;
