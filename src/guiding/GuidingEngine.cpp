@@ -181,9 +181,21 @@ bool GuidingEngine::ConnectTelescope(bool quiet) {
 
 bool GuidingEngine::OpenTelescope(bool quiet) {
     if (!link_) return false;
-    if (link_->OpenDriver() && ConnectTelescope(quiet)) return true;
+    if (link_->OpenDriver()) {
+        if (ConnectTelescope(quiet)) return true;
+    } else if (!quiet && !link_->ScopeId().empty()) {
+        // A driver that cannot even be created (its INDI server is not running) is reported
+        // like one that does not connect; a cancelled chooser says nothing.
+        TellCannotConnect();
+    }
     link_->CloseDriver();
     return false;
+}
+
+void GuidingEngine::TellCannotConnect() {
+    prompts_.MessageBox(
+        TelescopeLink::ShortName(link_->ScopeId()) + "\nCannot connect to telescope", kAscomCaption,
+        MessageButtons::Ok, MessageIcon::Exclamation);
 }
 
 void GuidingEngine::ApplyGuideOutput() {
@@ -220,7 +232,6 @@ void GuidingEngine::OnAscomChooser() {
 }
 
 void GuidingEngine::TelescopeFailed() {
-    const std::string name = TelescopeLink::ShortName(link_->ScopeId());
     link_->CloseDriver();
     telescopeInUse_ = false;
     model_.cameraRelays = guiding_.cameraRelays = true;
@@ -229,8 +240,7 @@ void GuidingEngine::TelescopeFailed() {
     model_.autoguide = false;
     host_.SetGuideTargetMarker({-1, -1});
     host_.RefreshTrackingDialog();
-    prompts_.MessageBox(name + "\nCannot connect to telescope", kAscomCaption, MessageButtons::Ok,
-                        MessageIcon::Exclamation);
+    TellCannotConnect();
 }
 
 void GuidingEngine::ShowTargetMarker() {

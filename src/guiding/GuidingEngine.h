@@ -164,6 +164,8 @@ private:
     // The driver stopped answering in the middle of a pulse: back to the camera's port, guiding
     // and calibration stop, and the user is told.
     void TelescopeFailed();
+    // "<driver>\nCannot connect to telescope", caption "ASCOM".
+    void TellCannotConnect();
     std::string DriverName() const;
     void CheckAutoguide();
     void ShowTargetMarker();

@@ -3,7 +3,9 @@
 // Help window, the Tracking command's check mark; and one deviation chart as painted.
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
 
@@ -11,6 +13,7 @@
 #include "core/CommandIds.h"
 #include "guiding/DeviationHistory.h"
 #include "ui/CChildView.h"
+#include "ui/CDeviceChooserDialog.h"
 #include "ui/CTrackingDialog.h"
 #include "ui/UpDownButtons.h"
 #include "view/ImageView.h"
@@ -129,6 +132,46 @@ private slots:
         QVERIFY(!frame.Action(ids::ID_VIEW_TRACKING)->isChecked());
         frame.OnCommand(ids::ID_VIEW_TRACKING);
         QVERIFY(d->isVisible());
+    }
+
+    // "ASCOM chooser..." brings up the device chooser on the server the settings name; Cancel
+    // leaves the camera's port in use.
+    void chooserButtonShowsTheChooserAndCancelKeepsTheCameraPort() {
+        sim_.Reset("size=640x480;flush_ms=0;wait_ms=0");
+        ScriptedPrompts prompts;
+        WindowFolders folders;
+        const AppOptions options = folders.Options(BinDir());
+        QFile ini(QString::fromStdString(options.settingsPath));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Automation]\nDriverHelper.Chooser=@127.0.0.1:1\n");
+        ini.close();
+        CMainFrame frame(prompts, options);
+        frame.show();
+        frame.OnCommand(ids::ID_VIEW_TRACKING);
+        CTrackingDialog* d = frame.Tracking();
+        QVERIFY(d);
+
+        QString title, status;
+        int listed = -1;
+        bool okEnabled = true;
+        QTimer::singleShot(50, [&] {
+            auto* chooser = qobject_cast<CDeviceChooserDialog*>(QApplication::activeModalWidget());
+            if (!chooser) return;
+            title = chooser->windowTitle();
+            status = Child<QLabel>(chooser, "status")->text();
+            listed = Child<QListWidget>(chooser, "devices")->count();
+            okEnabled = Child<QPushButton>(chooser, "ok")->isEnabled();
+            Child<QPushButton>(chooser, "cancel")->click();
+        });
+        Child<QPushButton>(d, "1257")->click();
+        QCOMPARE(title, QString("Choose Telescope"));
+        QCOMPARE(status, QString("No INDI server answers at 127.0.0.1:1"));
+        QCOMPARE(listed, 0);
+        QVERIFY(!okEnabled);
+        QVERIFY(!Child<QCheckBox>(d, "1258")->isChecked());
+        QCOMPARE(Child<QLabel>(d, "1268")->text(), QString("ASCOM"));
+        QVERIFY(frame.App().Guiding().cameraRelays);
+        QVERIFY(prompts.messages.empty());
     }
 
     void chartPaintsItsZeroLineAndPolyline() {

@@ -152,6 +152,11 @@ TEST(GuideOutput, AMountThatCannotGuideOrConnectIsNotUsedAndSaysWhy) {
     EXPECT_TRUE(b.engine.Model().cameraRelays);
     EXPECT_EQ(b.LastMessage(), ".Telescope\nCannot connect to telescope");
     EXPECT_EQ(b.engine.Model().driverName, ".Telescope");
+    // A driver that cannot be created at all (its server is down) says the same.
+    b.link.SetScopeId("Gone.Telescope");
+    b.engine.OnConnectClicked(true);
+    EXPECT_TRUE(b.engine.Model().cameraRelays);
+    EXPECT_EQ(b.LastMessage(), "Gone\nCannot connect to telescope");
 
     // No chooser at all.
     b.transport.servers.erase(TelescopeLink::kChooserProgId);
