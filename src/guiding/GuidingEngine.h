@@ -45,8 +45,9 @@ public:
     virtual void SetSelection(const Rect& r) = 0;
     virtual void StartFrame() = 0;
     virtual unsigned FrameTimeMs() const = 0;
-    // A guide pulse through the telescope link or the camera's port; true when the pulse has
-    // ended on return.
+    // A guide pulse through the camera's port; true when the pulse has ended on return. The
+    // engine drives the telescope link itself and calls this only for the camera's port
+    // (`viaTelescope` false).
     virtual bool SendGuidePulse(int direction, unsigned ms, bool viaTelescope) = 0;
     virtual void SetCalibrationTrack(const std::vector<Point>& track) = 0;
     virtual void ShowCalibrationProgress(bool show) = 0;
