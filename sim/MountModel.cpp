@@ -5,13 +5,17 @@
 #include <algorithm>
 #include <cmath>
 
+#include "MountFollower.h"
+
 namespace zorvane::sim {
 
 namespace {
 constexpr double kDegToRad = M_PI / 180.0;
 }
 
-MountModel::MountModel(const SimOptions& options, int64_t originUs) : originUs_(originUs) {
+MountModel::MountModel(const SimOptions& options, int64_t originUs,
+                       std::shared_ptr<const MountFollower> follower)
+    : originUs_(originUs), follower_(std::move(follower)) {
     const double g = options.guideAngleDeg * kDegToRad;
     raAxis_ = {std::cos(g), std::sin(g)};    // west (+) / east (-)
     decAxis_ = {-std::sin(g), std::cos(g)};  // north (+) / south (-)
@@ -44,7 +48,7 @@ Vec2 MountModel::Direction(int direction) const {
 
 bool MountModel::Pulse(int direction, int64_t startUs, int32_t ms) {
     if (direction < ZORVANE_GUIDE_NORTH || direction > ZORVANE_GUIDE_WEST) return false;
-    if (ms <= 0) return true;
+    if (ms <= 0 || follower_) return true;  // a followed mount moves only through its server
     const Vec2 d = Direction(direction);
     pulses_.push_back(
         {startUs, static_cast<int64_t>(ms) * 1000, {d.x * guideRatePerUs_, d.y * guideRatePerUs_}});
@@ -56,6 +60,11 @@ Vec2 MountModel::Offset(int64_t tUs) const {
     const double pe = peAmplitude_ * std::sin(2.0 * M_PI * t / pePeriodUs_);
     Vec2 o{folded_.x + driftPerUs_.x * t + pe * raAxis_.x,
            folded_.y + driftPerUs_.y * t + pe * raAxis_.y};
+    if (follower_) {
+        const SkyShiftPx m = follower_->Offset(tUs);
+        o.x += m.x;
+        o.y += m.y;
+    }
     for (const PulseRecord& p : pulses_) {
         const double done =
             static_cast<double>(std::clamp<int64_t>(tUs - p.startUs, 0, p.durationUs));

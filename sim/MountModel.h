@@ -1,11 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "SimOptions.h"
 
 namespace zorvane::sim {
+
+class MountFollower;
 
 struct Vec2 {
     double x = 0.0;
@@ -15,11 +18,13 @@ struct Vec2 {
 // Where the sky sits on the sensor over time: a steady drift, the periodic error of the drive
 // (a sine along the east-west axis) and the guide pulses sent so far. A star's sensor position
 // is its sky position plus Offset(t). Offsets at any time since the last Fold() stay exact, so
-// an exposure can be integrated after the fact.
+// an exposure can be integrated after the fact. With a followed INDI mount its pointing takes
+// the place of the guide pulses (which then do nothing); drift and periodic error stay on top.
 class MountModel {
 public:
     MountModel() = default;
-    MountModel(const SimOptions& options, int64_t originUs);
+    MountModel(const SimOptions& options, int64_t originUs,
+               std::shared_ptr<const MountFollower> follower = nullptr);
 
     // Starts a pulse at `startUs`; the sky moves at the guide rate for `ms` milliseconds.
     // Returns false for an unknown direction.
@@ -30,6 +35,7 @@ public:
 
     // Unit vectors (sensor pixels) the sky moves along for each guide direction.
     Vec2 Direction(int direction) const;
+    bool Follows() const { return follower_ != nullptr; }
 
 private:
     struct PulseRecord {
@@ -46,6 +52,7 @@ private:
     double guideRatePerUs_ = 0.0;
     Vec2 folded_;
     std::vector<PulseRecord> pulses_;
+    std::shared_ptr<const MountFollower> follower_;
 };
 
 }  // namespace zorvane::sim

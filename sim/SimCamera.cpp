@@ -23,7 +23,8 @@ void CopyText(char* dst, size_t size, const std::string& text) {
 }
 }  // namespace
 
-void SimCamera::Configure(int index, const SimOptions& options, int64_t nowUs) {
+void SimCamera::Configure(int index, const SimOptions& options, int64_t nowUs,
+                          std::shared_ptr<MountFollower> follower) {
     index_ = index;
     options_ = options;
     sensor_ = SensorModel::From(options);
@@ -41,7 +42,8 @@ void SimCamera::Configure(int index, const SimOptions& options, int64_t nowUs) {
         hot.push_back(h);
     }
     renderer_ = FrameRenderer(options, sensor_, &stars_, std::move(hot));
-    mount_ = MountModel(options, nowUs);
+    follower_ = std::move(follower);
+    mount_ = MountModel(options, nowUs, follower_);
     cooler_ = CoolerModel(options, nowUs);
 
     connected_ = false;
@@ -74,6 +76,8 @@ bool SimCamera::Connect(int64_t nowUs, int64_t wallOffsetUs) {
     ++connectAttempts_;
     if (failing) return false;
     connected_ = true;
+    // The sky starts where it is drawn now: the followed mount's pointing at connect.
+    if (follower_) follower_->Rebase(nowUs);
     framesSinceConnect_ = 0;
     usbError_ = false;
     phase_ = Phase::Idle;

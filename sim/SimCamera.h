@@ -4,11 +4,13 @@
 
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "CoolerModel.h"
 #include "FrameRenderer.h"
+#include "MountFollower.h"
 #include "MountModel.h"
 #include "SensorModel.h"
 #include "SimOptions.h"
@@ -45,7 +47,9 @@ public:
     SimCamera& operator=(const SimCamera&) = delete;
 
     // Back to power-on: disconnected, cooler off at ambient, mount at its origin, no frame.
-    void Configure(int index, const SimOptions& options, int64_t nowUs);
+    // With a followed INDI mount the sky moves with `follower` instead of the guide pulses.
+    void Configure(int index, const SimOptions& options, int64_t nowUs,
+                   std::shared_ptr<MountFollower> follower = nullptr);
 
     int Index() const { return index_; }
     bool Connected() const { return connected_; }
@@ -134,6 +138,7 @@ private:
     StarField stars_;
     FrameRenderer renderer_;
     MountModel mount_;
+    std::shared_ptr<MountFollower> follower_;
     CoolerModel cooler_;
 
     bool connected_ = false;

@@ -51,6 +51,7 @@ SimLibrary::SimLibrary() : base_(std::chrono::steady_clock::now()) {
         ApplyOptions(env, options_, problems);
         Report(problems, "ZORVANE_SIM");
     }
+    FollowMount();
     ResetCameras();
 }
 
@@ -90,9 +91,19 @@ void SimLibrary::AdvanceAll(int64_t now) {
 
 void SimLibrary::ResetCameras() {
     const int64_t now = Now();
-    for (int i = 0; i < kMaxDevices; ++i) cameras_[i].Configure(i, options_, now);
+    for (int i = 0; i < kMaxDevices; ++i) cameras_[i].Configure(i, options_, now, follower_);
     testCamera_ = 0;
     pending_.clear();
+}
+
+void SimLibrary::FollowMount() {
+    // The cameras let go of the old mount when they are reset with the new one.
+    follower_.reset();
+    if (!options_.mountDevice.empty()) {
+        follower_ = std::make_shared<MountFollower>(options_.mountDevice, options_.mountHost,
+                                                    options_.mountPort, options_.arcsecPerPx,
+                                                    options_.guideAngleDeg, base_);
+    }
 }
 
 void SimLibrary::WaitForPosts(std::unique_lock<std::mutex>& lock) {
@@ -149,6 +160,7 @@ bool SimLibrary::Configure(const std::string& text) {
     const bool ok = ApplyOptions(text, fresh, problems);
     Report(problems, "configure");
     options_ = fresh;
+    FollowMount();
     ResetCameras();
     log_.Clear();
     lock.unlock();

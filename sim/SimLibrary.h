@@ -71,6 +71,7 @@ private:
     int64_t Now() const;
     void AdvanceAll(int64_t now);
     void ResetCameras();
+    void FollowMount();
     void WaitForPosts(std::unique_lock<std::mutex>& lock);
     void PosterLoop();
     static void Deliver(const std::vector<PostRequest>& posts);
@@ -87,6 +88,8 @@ private:
     std::chrono::steady_clock::time_point base_;
 
     SimOptions options_;
+    // The INDI mount the sky follows, when the options name one.
+    std::shared_ptr<MountFollower> follower_;
     std::array<SimCamera, kMaxDevices> cameras_;
     int testCamera_ = 0;
     std::vector<PostRequest> pending_;

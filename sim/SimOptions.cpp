@@ -152,6 +152,34 @@ const std::map<std::string, Setter>& Setters() {
         {"pe_period", Real(&SimOptions::pePeriodS, 0.1, 1e6)},
         {"guide_rate", Real(&SimOptions::guideRate, 0.0, 10000.0)},
         {"guide_angle", Real(&SimOptions::guideAngleDeg, -3600.0, 3600.0)},
+        {"mount",
+         [](const std::string& v, SimOptions& o) {
+             // "none", or "indi:<device>@<host>[:<port>]" (the device name may hold spaces).
+             if (Lower(v) == "none" || v.empty()) {
+                 o.mountDevice.clear();
+                 return true;
+             }
+             if (Lower(v.substr(0, 5)) != "indi:") return false;
+             const std::string rest = v.substr(5);
+             const auto at = rest.rfind('@');
+             const std::string device = Trim(rest.substr(0, at));
+             std::string host = "localhost";
+             long long port = 7624;
+             if (at != std::string::npos) {
+                 const std::string server = Trim(rest.substr(at + 1));
+                 const auto colon = server.rfind(':');
+                 if (colon != std::string::npos &&
+                     !ParseInt(server.substr(colon + 1), 1, 65535, port))
+                     return false;
+                 if (colon != 0) host = server.substr(0, colon);
+             }
+             if (device.empty() || host.empty()) return false;
+             o.mountDevice = device;
+             o.mountHost = host;
+             o.mountPort = static_cast<int>(port);
+             return true;
+         }},
+        {"scale", Real(&SimOptions::arcsecPerPx, 0.001, 100000.0)},
         {"cooling",
          [](const std::string& v, SimOptions& o) {
              static const std::map<std::string, CoolingKind> kinds = {

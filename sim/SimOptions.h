@@ -48,6 +48,12 @@ struct SimOptions {
     double pePeriodS = 480.0;
     double guideRate = 7.5;  // px/s
     double guideAngleDeg = 30.0;
+    // An INDI telescope the sky follows instead of the guide pulses ("" = none), and the image
+    // scale its pointing is drawn at.
+    std::string mountDevice;
+    std::string mountHost;
+    int mountPort = 0;
+    double arcsecPerPx = 1.0;
 
     // Cooler.
     CoolingKind cooling = CoolingKind::Setpoint;
