@@ -1,0 +1,192 @@
+// The simulated camera following indi_simulator_telescope on a private server, in real time
+// (the mount moves in real time): a timed guide pulse sent to the mount moves the stars in the
+// camera's frames by the mount's guide rate at the image scale, along the camera's axes.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <numbers>
+#include <thread>
+
+#include "automation/IndiTransport.h"
+#include "core/CommandIds.h"
+#include "indi/IndiClient.h"
+#include "platform/Clock.h"
+#include "support/AppBench.h"
+#include "support/IndiServer.h"
+#include "telescope/TelescopeLink.h"
+#include "view/ImageView.h"
+
+namespace zorvane {
+namespace {
+
+using test::AppBench;
+using test::IndiServer;
+using Field = GuidingEngine::Field;
+
+constexpr const char* kScope = IndiServer::kTelescopeDevice;
+constexpr int kW = 640, kH = 480;
+constexpr double kSiderealArcsecPerS = 15.041;
+
+// Readies the simulator the way an observer would before guiding: connected, unparked,
+// tracking, and pointed at (ra, dec) away from the pole (at Dec 90 it turns RA by 12 h).
+// Position reports every 100 ms. Returns the guide rate (fraction of sidereal) or 0.
+double PrepareMount(indi::IndiClient& c, int port, double ra, double dec) {
+    if (!c.Connect("localhost", port, 3000) || !c.WaitForProperty(kScope, "CONNECTION", 5000))
+        return 0;
+    c.SelectSwitch(kScope, "CONNECTION", "CONNECT");
+    if (!c.WaitForProperty(kScope, "EQUATORIAL_EOD_COORD", 5000) ||
+        !c.WaitForProperty(kScope, "GUIDE_RATE", 5000))
+        return 0;
+    c.SendNumbers(kScope, "POLLING_PERIOD", {{"PERIOD_MS", 100}});
+    c.SelectSwitch(kScope, "TELESCOPE_PARK", "UNPARK");
+    c.SelectSwitch(kScope, "TELESCOPE_TRACK_STATE", "TRACK_ON");
+    c.SelectSwitch(kScope, "ON_COORD_SET", "SYNC");
+    c.SendNumbers(kScope, "EQUATORIAL_EOD_COORD", {{"RA", ra}, {"DEC", dec}});
+    const bool there = c.WaitUntil(
+        [&](const indi::DeviceSet& s) {
+            const indi::PropertySnapshot* p = s.Find(kScope, "EQUATORIAL_EOD_COORD");
+            return p && p->Find("DEC") && std::abs(p->Find("DEC")->number - dec) < 0.01;
+        },
+        10000);
+    const auto rate = c.Get(kScope, "GUIDE_RATE");
+    if (!there || !rate || !rate->Find("GUIDE_RATE_WE") || !rate->Find("GUIDE_RATE_NS")) return 0;
+    EXPECT_EQ(rate->Find("GUIDE_RATE_WE")->number, rate->Find("GUIDE_RATE_NS")->number);
+    return rate->Find("GUIDE_RATE_NS")->number;
+}
+
+// Runs the program's loop in step with the wall clock until done() holds or limitMs passed.
+bool RunReal(AppBench& b, const std::function<bool()>& done, int limitMs) {
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    auto last = start;
+    while (!done()) {
+        const auto now = Clock::now();
+        if (now - start > std::chrono::milliseconds(limitMs)) return false;
+        const auto step = std::chrono::duration_cast<std::chrono::milliseconds>(now - last);
+        if (step.count() > 0) {
+            b.loop.Advance(static_cast<uint64_t>(step.count()));
+            last += step;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    return true;
+}
+
+bool NextFrame(AppBench& b) {
+    const int before = b.ui.repaints;
+    return RunReal(
+        b, [&] { return b.ui.repaints > before; }, 20000);
+}
+
+// Takes a frame and double-clicks a bright star well inside the sensor.
+bool PickStar(AppBench& b) {
+    b.app->Exposure().exposure = 1.0f;
+    b.app->View().SetClientSize(1000, 800);
+    b.app->Snapshot();
+    if (!NextFrame(b)) return false;
+    for (int i = 0; i < b.sim.StarCount(); ++i) {
+        double x, y, flux;
+        b.sim.Star(i, x, y, flux);
+        x = kW - x;  // frames are turned by 180 degrees
+        y = kH - y;
+        if (flux < 3000 || flux > 60000 || std::min({x, y, kW - x, kH - y}) < 120) continue;
+        const Point click = b.app->View().Geometry().SensorToScreen(
+            Point{static_cast<int>(x), static_cast<int>(y)});
+        b.app->View().Interaction().LeftDoubleClick(click);
+        const StarMeasurement& m = b.app->Guider().Model().star;
+        if (m.Found() && std::hypot(m.column - x, m.row - y) < 2) return true;
+    }
+    return false;
+}
+
+double Degrees(double x, double y) {
+    return std::atan2(y, x) * 180.0 / std::numbers::pi;
+}
+
+class IndiSimMount : public ::testing::Test {
+protected:
+    IndiServer server{{IndiServer::kTelescopeDriver}, {IndiServer::kTelescopeDevice}};
+    indi::IndiClient mount;
+    double guideRate = 0;
+
+    // The simulated camera drawing the sky at `scale` arcsec/px, west at `angle`, following the
+    // simulator; no drift or periodic error of its own unless asked.
+    std::string SimOptions(double scale, double angle, const std::string& more = "drift=0;pe=0") {
+        char text[400];
+        std::snprintf(text, sizeof text,
+                      "flush_ms=0;wait_ms=0;download_mpx_s=100;size=640x480;stars=400;"
+                      "star_flux=400000;hot_pixels=0;seed=5;scale=%g;guide_angle=%g;%s;"
+                      "mount=indi:%s@localhost:%d",
+                      scale, angle, more.c_str(), kScope, server.Port());
+        return text;
+    }
+    std::string Ini() const {
+        return std::string("[Automation]\nTest.Telescope=") + kScope + "@" + server.Address() +
+               "\n[Ascom]\nScopeID=Test.Telescope\n";
+    }
+    void Start(AppBench& b) {
+        b.sim.UseRealClock();  // the mount moves in real time, so the camera does too
+        test::WriteText(b.iniPath, Ini());
+        b.Start();
+    }
+};
+
+// Near RA 0 h, so the west pulse takes the mount across 24 h.
+TEST_F(IndiSimMount, APulseToTheMountMovesTheStarsByItsGuideRate) {
+    ZORVANE_START_INDI_SERVER(server);
+    guideRate = PrepareMount(mount, server.Port(), 0.0001, 20.0);
+    ASSERT_GT(guideRate, 0.0);
+    constexpr double kScale = 3.0, kAngle = 30.0;
+    AppBench b(SimOptions(kScale, kAngle));
+    Start(b);
+    ASSERT_TRUE(PickStar(b));
+    GuidingEngine& g = b.app->Guider();
+    g.OnFieldEdited(Field::SearchRadius, "20");
+
+    const std::string ini = b.dir.File("link.ini");
+    test::WriteText(ini, Ini());
+    IndiTransport transport(ini);
+    TelescopeLink link(transport, SystemClock::Instance());
+    link.SetScopeId("Test.Telescope");
+    ASSERT_TRUE(link.OpenDriver());
+    ASSERT_TRUE(link.SetConnected());
+    ASSERT_TRUE(link.SupportsPulseGuide());
+
+    struct Case {
+        int direction;
+        double speedArcsecPerS;
+        double angleDeg;  // in the program's frames, turned by 180 degrees
+    };
+    const double cosDec = std::cos(20.0 * std::numbers::pi / 180.0);
+    const double sky = kSiderealArcsecPerS * guideRate;
+    for (const Case& k : {Case{guide::West, sky * cosDec, kAngle + 180.0},
+                          Case{guide::North, sky, kAngle + 90.0 + 180.0}}) {
+        const StarMeasurement before = g.Model().star;
+        ASSERT_TRUE(before.Found());
+        ASSERT_TRUE(link.PulseGuideAndWait(k.direction, 4000));
+        EXPECT_FALSE(link.LastPulseTimedOut());
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the next report
+        b.app->Snapshot();
+        ASSERT_TRUE(NextFrame(b));
+        const StarMeasurement& after = g.Model().star;
+        ASSERT_TRUE(after.Found()) << k.direction;
+        const double dx = after.column - before.column, dy = after.row - before.row;
+        const double expected = k.speedArcsecPerS * 4.0 / kScale;
+        std::printf("pulse %d, 4 s: star moved %.2f px at %.1f deg (expected %.2f px at %.1f)\n",
+                    k.direction, std::hypot(dx, dy), Degrees(dx, dy), expected,
+                    std::remainder(k.angleDeg, 360.0));
+        // The simulator reports RA only once it has moved about an arcsecond, so up to a third
+        // of a pixel of the pulse may still be unreported.
+        EXPECT_NEAR(std::hypot(dx, dy), expected, 0.03 * expected + 0.4) << k.direction;
+        EXPECT_NEAR(std::remainder(Degrees(dx, dy) - k.angleDeg, 360.0), 0.0, 3.0) << k.direction;
+    }
+    EXPECT_TRUE(b.prompts.messages.empty());
+}
+
+}  // namespace
+}  // namespace zorvane
