@@ -1,6 +1,8 @@
 // The simulated camera following indi_simulator_telescope on a private server, in real time
 // (the mount moves in real time): a timed guide pulse sent to the mount moves the stars in the
-// camera's frames by the mount's guide rate at the image scale, along the camera's axes.
+// camera's frames by the mount's guide rate at the image scale, along the camera's axes;
+// calibration and guiding close the loop through the telescope link; a server that dies
+// during guiding holds nothing up.
 
 #include <gtest/gtest.h>
 
@@ -116,14 +118,15 @@ protected:
 
     // The simulated camera drawing the sky at `scale` arcsec/px, west at `angle`, following the
     // simulator; no drift or periodic error of its own unless asked.
-    std::string SimOptions(double scale, double angle, const std::string& more = "drift=0;pe=0") {
+    std::string SimOptions(double scale, double angle, const std::string& more = "drift=0;pe=0",
+                           bool follow = true) {
         char text[400];
         std::snprintf(text, sizeof text,
                       "flush_ms=0;wait_ms=0;download_mpx_s=100;size=640x480;stars=400;"
-                      "star_flux=400000;hot_pixels=0;seed=5;scale=%g;guide_angle=%g;%s;"
-                      "mount=indi:%s@localhost:%d",
-                      scale, angle, more.c_str(), kScope, server.Port());
-        return text;
+                      "star_flux=400000;hot_pixels=0;seed=5;scale=%g;guide_angle=%g;%s;",
+                      scale, angle, more.c_str());
+        return follow ? text + ("mount=indi:" + std::string(kScope) + "@" + server.Address())
+                      : text;
     }
     std::string Ini() const {
         return std::string("[Automation]\nTest.Telescope=") + kScope + "@" + server.Address() +
@@ -186,6 +189,134 @@ TEST_F(IndiSimMount, APulseToTheMountMovesTheStarsByItsGuideRate) {
         EXPECT_NEAR(std::remainder(Degrees(dx, dy) - k.angleDeg, 360.0), 0.0, 3.0) << k.direction;
     }
     EXPECT_TRUE(b.prompts.messages.empty());
+}
+
+// The star's offset from the guide target resolved along the calibrated axes (Dec, RA).
+std::pair<double, double> AxisOffsets(GuidingEngine& g) {
+    const GuideCalibration& c = g.Calibration();
+    const double dx = g.Model().star.column - g.TargetX();
+    const double dy = g.Model().star.row - g.TargetY();
+    const double det = c.axisNSX * c.axisWEY - c.axisWEX * c.axisNSY;
+    return {(dx * c.axisWEY - dy * c.axisWEX) / det, (dy * c.axisNSX - dx * c.axisNSY) / det};
+}
+
+// 3 arcsec/px: a 4-s calibration pulse at the simulator's guide rate (half sidereal) moves the
+// star about 10 px, inside the search radius of 15. The camera's own drift (2 px/min) and
+// periodic error ride on top of the mount for guiding to correct.
+TEST_F(IndiSimMount, CalibrationAndGuidingCloseTheLoopThroughTheTelescopeLink) {
+    ZORVANE_START_INDI_SERVER(server);
+    guideRate = PrepareMount(mount, server.Port(), 5.0, 20.0);
+    ASSERT_GT(guideRate, 0.0);
+    constexpr double kScale = 3.0, kAngle = 118.0, kDec = 20.0;
+    constexpr int kFrames = 90;  // 1-s frames
+    const std::string own = "drift=2;pe=1";
+
+    // What the sky does unguided over the same time: the camera's own model alone.
+    double unguided = 0;
+    {
+        AppBench u(SimOptions(kScale, kAngle, own, false));
+        u.Start();
+        for (int i = 0; i < kFrames * 13 / 10; ++i) {
+            u.loop.Advance(1000);
+            double x, y;
+            u.sim.MountOffset(x, y);
+            unguided = std::max(unguided, std::hypot(x, y));
+        }
+    }
+
+    AppBench b(SimOptions(kScale, kAngle, own));
+    Start(b);
+    ASSERT_TRUE(PickStar(b));
+    GuidingEngine& g = b.app->Guider();
+    g.OnConnectClicked(true);
+    ASSERT_TRUE(g.TelescopeInUse())
+        << (b.prompts.messages.empty() ? "" : b.prompts.messages[0].text);
+    g.OnFieldEdited(Field::CalibrationTime, "4000");
+    g.Calibrate();
+    ASSERT_TRUE(RunReal(
+        b, [&] { return !g.Calibrating(); }, 120000));
+    ASSERT_TRUE(b.prompts.messages.empty()) << b.prompts.messages[0].text;
+    const GuideCalibration& c = g.Calibration();
+    ASSERT_TRUE(c.Valid());
+    const double sky = kSiderealArcsecPerS * guideRate / kScale;
+    const double cosDec = std::cos(kDec * std::numbers::pi / 180.0);
+    std::printf(
+        "calibration: WE %.2f deg %.3f px/s (truth %.2f deg %.3f px/s), NS %.2f deg %.3f "
+        "px/s (truth %.2f deg %.3f px/s)\n",
+        Degrees(c.axisWEX, c.axisWEY), c.velWE, kAngle, sky * cosDec, Degrees(c.axisNSX, c.axisNSY),
+        c.velNS, kAngle - 90, sky);
+    // As through the camera's port: the east pulse moves the shown star along the camera's
+    // west axis (the frame is turned by 180 degrees), north a quarter turn behind it.
+    EXPECT_LE(std::abs(std::remainder(Degrees(c.axisWEX, c.axisWEY) - kAngle, 360.0)), 3.0);
+    EXPECT_LE(std::abs(std::remainder(Degrees(c.axisNSX, c.axisNSY) - (kAngle - 90), 360.0)), 3.0);
+    EXPECT_NEAR(c.velWE, sky * cosDec, 0.05 * sky * cosDec);
+    EXPECT_NEAR(c.velNS, sky, 0.05 * sky);
+
+    g.OnFieldEdited(Field::MinGuide, "10");
+    g.OnAutoguideClicked(true);
+    ASSERT_TRUE(g.AutoguideOn());
+    b.app->Exposure().exposure = 1.0f;
+    b.app->ToggleLoop();
+    double sumU = 0, sumV = 0;
+    for (int i = 0; i < kFrames; ++i) {
+        ASSERT_TRUE(NextFrame(b)) << i;
+        const auto [u, v] = AxisOffsets(g);
+        sumU += u * u;
+        sumV += v * v;
+    }
+    b.app->ToggleLoop();
+    EXPECT_FALSE(g.StarLostShown());
+    EXPECT_TRUE(b.prompts.messages.empty());
+    const double rmsDec = std::sqrt(sumU / kFrames), rmsRA = std::sqrt(sumV / kFrames);
+    const double rms = std::hypot(rmsDec, rmsRA);
+    std::printf(
+        "unguided excursion %.2f px; guided RMS Dec %.3f RA %.3f total %.3f px "
+        "(%.2f arcsec)\n",
+        unguided, rmsDec, rmsRA, rms, rms * kScale);
+    EXPECT_LT(rms, 0.6);
+    EXPECT_LT(rms, unguided / 5);
+}
+
+TEST_F(IndiSimMount, AServerStoppedDuringGuidingHoldsNothingUp) {
+    ZORVANE_START_INDI_SERVER(server);
+    guideRate = PrepareMount(mount, server.Port(), 5.0, 20.0);
+    ASSERT_GT(guideRate, 0.0);
+    constexpr double kScale = 3.0, kAngle = 30.0;
+    AppBench b(SimOptions(kScale, kAngle, "drift=2;pe=0"));
+    Start(b);
+    ASSERT_TRUE(PickStar(b));
+    GuidingEngine& g = b.app->Guider();
+    g.OnConnectClicked(true);
+    ASSERT_TRUE(g.TelescopeInUse());
+    // The mount's own calibration, so that guiding starts at once; with no minimum every frame
+    // sends its pulses.
+    const double a = kAngle * std::numbers::pi / 180.0, sky = 15.0 * guideRate / kScale;
+    g.Calibration() =
+        GuideCalibration{static_cast<float>(std::sin(a)),
+                         static_cast<float>(-std::cos(a)),
+                         static_cast<float>(std::cos(a)),
+                         static_cast<float>(std::sin(a)),
+                         static_cast<float>(sky),
+                         static_cast<float>(sky * std::cos(20.0 * std::numbers::pi / 180))};
+    g.OnFieldEdited(Field::MinGuide, "0");
+    g.OnAutoguideClicked(true);
+    ASSERT_TRUE(g.AutoguideOn());
+    b.app->Exposure().exposure = 1.0f;
+    b.app->ToggleLoop();
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(NextFrame(b));
+    ASSERT_TRUE(b.prompts.messages.empty());
+
+    server.Kill();
+    // Every pulse's wait is bounded, so frames keep coming (NextFrame allows 20 s each).
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(NextFrame(b)) << i;
+    EXPECT_TRUE(b.app->Cycle().Looping());
+    EXPECT_FALSE(g.TelescopeInUse());
+    ASSERT_FALSE(b.prompts.messages.empty());
+    std::printf("after the server died: \"%s\", autoguide %s\n", b.prompts.messages[0].text.c_str(),
+                g.AutoguideOn() ? "on" : "off");
+    b.app->ToggleLoop();
+    EXPECT_TRUE(RunReal(
+        b, [&] { return !b.app->Cycle().Exposing(); }, 10000));
 }
 
 }  // namespace
