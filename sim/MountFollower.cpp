@@ -86,6 +86,7 @@ void MountFollower::Run() {
             if (up) {
                 Say("the server stopped answering; the sky stays where the mount was last seen");
                 up = false;
+                saidUnreachable = true;  // one line is enough; a comeback is quiet too
             }
             if (!client.Connect(host_, port_, kConnectTimeoutMs)) {
                 if (!saidUnreachable) Say("cannot reach the server; trying again every 2 s");
