@@ -132,8 +132,9 @@ bool FrameHistogram::CopyAndCount(uint16_t* dest, const uint16_t* source, int wi
 }
 
 // Row by row: each row is copied first when there is a destination (reversed when turning, which
-// turns the whole frame), then counted from the copy while it is in the cache. Two threads take
-// half the rows each, with four histograms of their own, merged here.
+// turns the whole frame), then counted while it is in the cache. Two threads take half the rows
+// each, with four histograms of their own that each gathers into its first; those two are
+// merged here.
 bool FrameHistogram::CountRows(const uint16_t* source, uint16_t* dest, int width, int height,
                                bool turn) {
     uint32_t* h[kAllLanes];
