@@ -624,9 +624,9 @@ void CaptureApp::MakeExposureTimeText() {
                                                       header_.extraTimePrecision, hostStart);
 }
 
-void CaptureApp::SetFrame(const uint16_t* pixels, const FrameGeometry& g, bool turned,
-                          bool preview) {
-    view_->SetFrame(pixels, g.x, g.y, g.width, g.height, g.binX, g.binY, turned, preview);
+void CaptureApp::SetFrame(FrameBuffer& pixels, FrameHistogram& counts, const FrameGeometry& g,
+                          bool turned, bool preview) {
+    view_->SetFrame(pixels, counts, g.x, g.y, g.width, g.height, g.binX, g.binY, turned, preview);
     startTimeText_ = pendingStartText_;
     frameExposure_ = pendingExposure_;
     // The header's temperature is the sensor's as this frame came in (a high-speed loop keeps
@@ -648,9 +648,10 @@ void CaptureApp::AutosaveImage() {
 // Saver host
 
 std::optional<FramePixels> CaptureApp::CurrentFrame() const {
-    if (cycle_.Frame().Empty()) return std::nullopt;
-    const FrameGeometry& g = cycle_.Geometry();
-    return FramePixels{cycle_.Frame().Data(), g.width, g.height};
+    // The frame on show is the one saved: the view holds the only copy.
+    const ImageFrame& f = view_->Frame();
+    if (f.IsEmpty()) return std::nullopt;
+    return FramePixels{f.Pixels.get(), f.Width, f.Height};
 }
 
 void CaptureApp::StopLoop() {

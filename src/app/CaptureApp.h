@@ -210,7 +210,7 @@ public:
 private:
     // ---- ExposureHost ----
     void MakeExposureTimeText() override;
-    void SetFrame(const uint16_t* pixels, const FrameGeometry& g, bool turned,
+    void SetFrame(FrameBuffer& pixels, FrameHistogram& counts, const FrameGeometry& g, bool turned,
                   bool preview) override;
     void OnNewFrameShown() override;
     bool AutosaveEnabled() const override { return saver_.Settings().autosave; }

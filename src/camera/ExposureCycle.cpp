@@ -57,7 +57,7 @@ void ExposureCycle::ResetState() {
 }
 
 void ExposureCycle::FreeFrame() {
-    frame_.Free();
+    download_.Free();
 }
 
 // Runs on the library's thread: only queue the message for the GUI thread.
@@ -362,23 +362,22 @@ bool ExposureCycle::DownloadFrame() {
         return false;
     }
 
-    // The previous frame stays whole (pixels and geometry) until this one is copied: a save of
-    // the frame on show must never pair old geometry with new or uninitialised pixels.
+    // The frame on show stays whole (pixels and geometry) whatever happens here: this one goes
+    // into the spare buffer, which changes hands only once it holds the whole frame.
     const uint16_t* source = lib_.ZorvaneImageBuffer(h);
     if (!source) return false;
-    if (!frame_.Reserve(static_cast<size_t>(count))) return false;
+    if (!download_.Reserve(static_cast<size_t>(count))) return false;
 
-    uint16_t* dest = frame_.Data();
-    if (!settings_.rotate180) {
-        // Reversing the whole array turns the frame by 180°; the origin moves to where the
-        // turned frame lies on the turned sensor.
-        std::reverse_copy(source, source + count, dest);
+    // Reversing the whole array turns the frame by 180°; the histogram for the display is
+    // counted during the same pass.
+    downloadTurned_ = !settings_.rotate180;
+    counts_.CopyAndCount(download_.Data(), source, width, height, downloadTurned_);
+    if (downloadTurned_) {
+        // The origin moves to where the turned frame lies on the turned sensor.
         x = camera_.properties.pixelsX - x - width * binX;
         y = camera_.properties.pixelsY - y - height * binY;
-    } else {
-        std::copy(source, source + count, dest);
     }
-    geometry_ = FrameGeometry{x, y, width, height, binX, binY};
+    downloaded_ = FrameGeometry{x, y, width, height, binX, binY};
     return true;
 }
 
@@ -390,9 +389,9 @@ bool ExposureCycle::DownloadAndShowFrame() {
 }
 
 void ExposureCycle::ShowFrame() {
-    const bool turned = !settings_.rotate180;
-    host_.SetFrame(frame_.Data(), geometry_, turned, frameIsPreview_);
-    frameTurned_ = turned;
+    host_.SetFrame(download_, counts_, downloaded_, downloadTurned_, frameIsPreview_);
+    geometry_ = downloaded_;
+    frameTurned_ = downloadTurned_;
 }
 
 void ExposureCycle::EndShot() {

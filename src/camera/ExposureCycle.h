@@ -9,10 +9,11 @@
 #include "camera/CameraConnection.h"
 #include "camera/CameraLibrary.h"
 #include "camera/ExposureSettings.h"
-#include "camera/FrameBuffer.h"
 #include "core/EventPoster.h"
 #include "core/Prompts.h"
 #include "core/TimerService.h"
+#include "frame/FrameBuffer.h"
+#include "frame/FrameHistogram.h"
 
 namespace zorvane {
 
@@ -23,9 +24,11 @@ public:
     virtual ~ExposureHost() = default;
     // Records the start time of the exposure that just ended, for the file header.
     virtual void MakeExposureTimeText() = 0;
-    // Hands the frame to the image view (which copies it).
-    virtual void SetFrame(const uint16_t* pixels, const FrameGeometry& geometry, bool turned,
-                          bool preview) = 0;
+    // Hands the downloaded frame to the image view: its pixels in `pixels` (at least width ×
+    // height) and the histogram of its interior in `counts`. The view takes both by exchange
+    // and leaves its previous ones there for the next download.
+    virtual void SetFrame(FrameBuffer& pixels, FrameHistogram& counts,
+                          const FrameGeometry& geometry, bool turned, bool preview) = 0;
     // A new frame is on show: it is not saved yet; repaint the view.
     virtual void OnNewFrameShown() = 0;
     virtual bool AutosaveEnabled() const = 0;
@@ -107,7 +110,7 @@ public:
     void SetSubframe(int32_t left, int32_t top, int32_t right, int32_t bottom);
     // Sets the state a fresh window starts with.
     void ResetState();
-    // Frees the frame copy (on disconnect).
+    // Frees the download buffer (on disconnect).
     void FreeFrame();
     // Ends every exposure: the loop, a running exposure, the timers and the raised priority.
     void Stop();
@@ -138,15 +141,15 @@ public:
     void ResetPollCount() { pollCount_ = 0; }
     void SetPreviewAtStart(bool on) { previewAtStart_ = on; }
 
-    const FrameBuffer& Frame() const { return frame_; }
-    FrameBuffer& MutableFrame() { return frame_; }
+    // The place on the sensor of the frame handed over last.
     const FrameGeometry& Geometry() const { return geometry_; }
     FrameGeometry& MutableGeometry() { return geometry_; }
     void SetFrameTurned(bool turned) { frameTurned_ = turned; }
 
-    // Downloads the waiting frame into the frame copy, turned by 180° unless rotate180 is on.
-    // False when the library has no frame or reports geometry that cannot be a frame; in the
-    // second case LastFrameUnusable() is true. On false the previous frame is kept as it was.
+    // Downloads the waiting frame into the download buffer, turned by 180° unless rotate180 is
+    // on, counting its histogram on the way; the frame on show is not touched until it is handed
+    // over. False when the library has no frame or reports geometry that cannot be a frame; in
+    // the second case LastFrameUnusable() is true.
     bool DownloadFrame();
     bool LastFrameUnusable() const { return frameUnusable_; }
 
@@ -197,7 +200,11 @@ private:
     bool awake_ = false;         // what KeepSystemAwake was told last
     bool watchingOnly_ = false;  // the poll timer only watches the connection (high speed)
 
-    FrameBuffer frame_;
+    // The frame being downloaded; after the hand-over it holds the view's previous pixels.
+    FrameBuffer download_;
+    FrameHistogram counts_;
+    FrameGeometry downloaded_;
+    bool downloadTurned_ = false;
     FrameGeometry geometry_;
     ZorvanePostTarget postTarget_{};
     // Messages queued for the GUI thread check this before they touch the cycle.

@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -22,6 +20,10 @@ namespace {
 // to stay in the second-level cache while it is filled and written.
 constexpr std::size_t kChunkPixels = 128 * 1024;
 static_assert(kChunkPixels * 2 % 4096 == 0 && kChunkPixels * 2 > FitsWriter::kBlockSize);
+// Files this large are converted by a helper thread ahead of the writes, in chunks of
+// kSlotPixels so that the two threads hand over seldom.
+constexpr std::size_t kHelperPixels = 8 * kChunkPixels;
+constexpr std::size_t kSlotPixels = 4 * kChunkPixels;
 
 class HeaderBlock {
 public:
@@ -113,6 +115,64 @@ std::size_t FillChunk(const char* header, const std::uint16_t* pixels, std::size
     return to - from;
 }
 
+// Writes the stream's pixels [0, count) a chunk at a time, each made by fill(from, to, buffer).
+// A large file is converted by a helper thread a few chunks ahead of the writes, so that the
+// conversion hides behind the system's copy into the file; the helper is finished and joined
+// before this returns. False once a write fails (nothing after it is written).
+template <typename Fill>
+bool WriteStream(OutputFile& file, std::size_t count, Fill&& fill) {
+    auto serial = [&](std::uint16_t* buffer) {
+        for (std::size_t from = 0; from < count; from += kChunkPixels) {
+            const std::size_t to = std::min(count, from + kChunkPixels);
+            if (!file.Write(buffer, fill(from, to, buffer) * 2)) return false;
+        }
+        return true;
+    };
+    static const unsigned cores = std::thread::hardware_concurrency();
+    if (count < kHelperPixels || cores < 2)
+        return serial(std::make_unique_for_overwrite<std::uint16_t[]>(kChunkPixels).get());
+
+    constexpr std::size_t kSlots = 3;
+    const std::size_t chunks = (count + kSlotPixels - 1) / kSlotPixels;
+    auto ring = std::make_unique_for_overwrite<std::uint16_t[]>(kSlots * kSlotPixels);
+    auto slot = [&](std::size_t k) { return ring.get() + (k % kSlots) * kSlotPixels; };
+    auto size = [&](std::size_t k) {
+        return std::min(count, (k + 1) * kSlotPixels) - k * kSlotPixels;
+    };
+    // Chunks the helper has filled, and chunks the writer is done with (all of them once it
+    // gives up).
+    std::atomic<std::size_t> filled{0}, released{0};
+    std::thread helper;
+    try {
+        helper = std::thread([&] {
+            for (std::size_t k = 0; k < chunks; ++k) {
+                std::size_t r;
+                while ((r = released.load(std::memory_order_acquire)) + kSlots <= k)
+                    released.wait(r, std::memory_order_acquire);
+                if (r >= chunks) return;
+                fill(k * kSlotPixels, k * kSlotPixels + size(k), slot(k));
+                filled.store(k + 1, std::memory_order_release);
+                filled.notify_one();
+            }
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: the chunks are made here, one after the other.
+        return serial(ring.get());
+    }
+
+    bool ok = true;
+    for (std::size_t k = 0; k < chunks && ok; ++k) {
+        std::size_t f;
+        while ((f = filled.load(std::memory_order_acquire)) <= k)
+            filled.wait(f, std::memory_order_acquire);
+        ok = file.Write(slot(k), size(k) * 2);
+        released.store(ok ? k + 1 : chunks, std::memory_order_release);
+        released.notify_one();
+    }
+    helper.join();
+    return ok;
+}
+
 }  // namespace
 
 bool FitsWriter::Write(const std::string& path, const std::uint16_t* pixels, int width,
@@ -144,15 +204,11 @@ bool FitsWriter::Write(const std::string& path, const std::uint16_t* pixels, int
     const std::size_t dataBytes = count * 2;
     const std::size_t paddedBytes = (dataBytes + kBlockSize - 1) / kBlockSize * kBlockSize;
     const std::size_t streamPixels = headerPixels + paddedBytes / 2;
-    const std::size_t chunks = (streamPixels + kChunkPixels - 1) / kChunkPixels;
-    auto fill = [&](std::size_t k, std::uint16_t* buffer) {
-        return FillChunk(header.Data(), pixels, rowPixels, static_cast<std::size_t>(height),
-                         k * kChunkPixels, std::min(streamPixels, (k + 1) * kChunkPixels), buffer);
+    auto fill = [&](std::size_t from, std::size_t to, std::uint16_t* buffer) {
+        return FillChunk(header.Data(), pixels, rowPixels, static_cast<std::size_t>(height), from,
+                         to, buffer);
     };
-    auto buffer = std::make_unique_for_overwrite<std::uint16_t[]>(kChunkPixels);
-    for (std::size_t k = 0; k < chunks; ++k) {
-        if (!file.Write(buffer.get(), fill(k, buffer.get()) * 2)) break;
-    }
+    WriteStream(file, streamPixels, fill);
     return file.Finish();
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "frame/FrameHistogram.h"
 #include "view/ImageFrame.h"
 
 namespace zorvane {
@@ -29,9 +30,13 @@ public:
     // stretch is on), the gamma table (when the exponent changed) and the lookup table.
     // Returns the histogram's (low, high), always with low < high.
     //
-    // counted: the frame was just copied by CopyAndCount, which returned that value; its
-    // histogram is not counted again.
+    // counted: the frame was just copied by CopyAndCount (or its histogram taken with
+    // TakeHistogram), which returned that value; its histogram is not counted again.
     Levels Update(const ImageFrame& frame, std::optional<bool> counted = std::nullopt);
+
+    // Takes the histogram counted while a new frame was copied, for the Update that follows;
+    // `counts` gets the previous one.
+    void TakeHistogram(FrameHistogram& counts) { counts_.Swap(counts); }
 
     // Copies a width × height frame to dest and counts its histogram on the way, for the
     // Update that follows. Returns false when the interior is too small to count (the copy is
@@ -51,7 +56,7 @@ public:
 
     const uint8_t* Lut() const { return lut_.get(); }                // 65536 entries
     const uint8_t* GammaTable() const { return gammaTable_.get(); }  // 4097 entries
-    const uint32_t* Histogram() const { return histogram_.get(); }   // 65536 counts
+    const uint32_t* Histogram() const { return counts_.Counts(); }   // 65536 counts
     // The exponent the gamma table was last built for (-1 before the first build).
     float GammaTableExponent() const { return gammaExponent_; }
 
@@ -60,8 +65,6 @@ public:
     static float GammaFromLogValue(float logValue);
 
 private:
-    bool CountInterior(const ImageFrame& frame);
-    bool CountRows(const uint16_t* pixels, uint16_t* dest, int width, int height);
     void BuildGammaTable(float exponent);
     void BuildLut();
 
@@ -71,12 +74,7 @@ private:
     bool negative_ = false;
     bool autoStretch_ = true;
 
-    std::unique_ptr<uint32_t[]> histogram_;
-    // Extra histograms counted in parallel, so runs of equal values do not wait on one another.
-    std::unique_ptr<uint32_t[]> partials_;
-    // How many of the histograms (the result first, then the partials) the last count used;
-    // the others are all zero.
-    int usedCounts_ = 1;
+    FrameHistogram counts_;
     std::unique_ptr<uint8_t[]> gammaTable_;
     float gammaExponent_ = -1.0f;
     std::unique_ptr<uint8_t[]> lut_;

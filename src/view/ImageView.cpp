@@ -1,5 +1,8 @@
 #include "view/ImageView.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "core/CommandIds.h"
 
 namespace zorvane {
@@ -38,6 +41,28 @@ bool ImageView::SetFrame(const uint16_t* pixels, int originX, int originY, int w
     } else if (!frame_.Assign(pixels, width, height)) {
         return false;
     }
+    return NewFrame(originX, originY, binX, binY, rotated, preview, counted);
+}
+
+bool ImageView::SetFrame(FrameBuffer& pixels, FrameHistogram& counts, int originX, int originY,
+                         int width, int height, int binX, int binY, bool rotated, bool preview) {
+    if (width <= 0 || height <= 0)
+        return SetFrame(nullptr, originX, originY, width, height, binX, binY, rotated, preview);
+    // Pixels that do not fill the frame are no frame: the previous one stays whole.
+    if (pixels.Empty() || pixels.Capacity() < size_t(width) * size_t(height)) return false;
+    size_t capacity = frame_.Capacity / sizeof(uint16_t);
+    pixels.Exchange(frame_.Pixels, capacity);
+    frame_.Capacity = static_cast<uint32_t>(
+        std::min<size_t>(capacity * sizeof(uint16_t), std::numeric_limits<uint32_t>::max()));
+    frame_.Width = width;
+    frame_.Height = height;
+    const bool counted = counts.Counted();
+    translator_.TakeHistogram(counts);
+    return NewFrame(originX, originY, binX, binY, rotated, preview, counted);
+}
+
+bool ImageView::NewFrame(int originX, int originY, int binX, int binY, bool rotated, bool preview,
+                         std::optional<bool> counted) {
     frame_.Rotated = rotated;
     frame_.Preview = preview;
     frame_.OriginX = originX;

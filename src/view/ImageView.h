@@ -4,6 +4,8 @@
 #include <optional>
 #include <vector>
 
+#include "frame/FrameBuffer.h"
+#include "frame/FrameHistogram.h"
 #include "view/ColourPreview.h"
 #include "view/DisplayDialogModel.h"
 #include "view/DisplayTranslator.h"
@@ -19,7 +21,7 @@ namespace zorvane {
 
 // What the view's window (or a test) hears from the view.
 class ImageViewObserver {
-  public:
+public:
     virtual ~ImageViewObserver() = default;
     // Paint again; `erase` when the background should be cleared first.
     virtual void OnRepaint(bool erase) {}
@@ -51,7 +53,7 @@ struct DialogPlacement {
 // mouse rules and the display dialog's model. The window paints Bitmap() and Overlays() and
 // feeds mouse events in; everything it needs to show comes back through the observer.
 class ImageView {
-  public:
+public:
     explicit ImageView(ImageViewHost& host);
     ImageView(const ImageView&) = delete;
     ImageView& operator=(const ImageView&) = delete;
@@ -66,6 +68,11 @@ class ImageView {
     // else happens (false).
     bool SetFrame(const uint16_t* pixels, int originX, int originY, int width, int height, int binX,
                   int binY, bool rotated, bool preview);
+    // The same for a frame downloaded into `pixels` (at least width × height) with its histogram
+    // counted into `counts` on the way: the view takes both by exchange, without a copy, and
+    // leaves its previous pixel array and histogram in their place for the next download.
+    bool SetFrame(FrameBuffer& pixels, FrameHistogram& counts, int originX, int originY, int width,
+                  int height, int binX, int binY, bool rotated, bool preview);
     // The frame after a disconnect: nothing to show; the earlier allocation is kept.
     void SetEmptyFrame();
     const ImageFrame& Frame() const { return frame_; }
@@ -181,7 +188,10 @@ class ImageView {
     int DispDialogTop() const { return placement_.top; }
     bool DispDialogShow() const { return placement_.shown; }
 
-  private:
+private:
+    // The rest of SetFrame once the pixels are in.
+    bool NewFrame(int originX, int originY, int binX, int binY, bool rotated, bool preview,
+                  std::optional<bool> counted);
     void NewFrameColour();
 
     ImageViewHost& host_;

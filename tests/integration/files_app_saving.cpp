@@ -12,6 +12,7 @@
 #include "core/CommandIds.h"
 #include "core/TimerIds.h"
 #include "support/AppBench.h"
+#include "view/ImageView.h"
 
 namespace zorvane {
 namespace {
@@ -75,7 +76,7 @@ TEST(ProgramSaving, AutosavedFitsFilesPassTheIndependentReaders) {
     fits_read_img(f, TUSHORT, 1, long(pixels.size()), nullptr, pixels.data(), &anynul, &status);
     ASSERT_EQ(status, 0);
     // The file's first row is the frame's last row.
-    const uint16_t* frame = b.app->Cycle().Frame().Data();
+    const uint16_t* frame = b.app->View().Frame().Pixels.get();
     for (int r = 0; r < 150; ++r)
         for (int c = 0; c < 200; c += 37)
             ASSERT_EQ(pixels[size_t(r) * 200 + c], frame[size_t(149 - r) * 200 + c])
@@ -182,7 +183,7 @@ TEST(ProgramSaving, SaveAsTiffReadsBackThroughLibtiff) {
     EXPECT_NE(text.find("SWCREATE='Zorvane Capture'"), std::string::npos);
 
     // Rows in the frame's own order.
-    const uint16_t* frame = b.app->Cycle().Frame().Data();
+    const uint16_t* frame = b.app->View().Frame().Pixels.get();
     std::vector<uint16_t> row(120);
     for (uint32_t r = 0; r < 80; ++r) {
         ASSERT_EQ(TIFFReadScanline(tif, row.data(), r), 1);

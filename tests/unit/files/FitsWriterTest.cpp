@@ -113,6 +113,36 @@ TEST(FitsWriterTest, EveryPixelAcrossChunkSeams) {
     }
 }
 
+TEST(FitsWriterTest, ALargeFrameConvertedAheadOfTheWritesIsExactAndFailsWhole) {
+    // Large enough for the helper thread that converts ahead of the writes, with rows that
+    // straddle its chunks.
+    TempDir dir;
+    FitsWriter writer;
+    const int w = 1999, h = 1001;
+    std::vector<std::uint16_t> pixels(std::size_t(w) * h);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<std::uint16_t>(i * 2654435761u >> 9);
+    ASSERT_TRUE(writer.Write(dir / "big.fit", pixels.data(), w, h));
+    const std::string file = ReadBytes(dir / "big.fit");
+    const std::size_t data = pixels.size() * 2;
+    ASSERT_EQ(file.size(), 2880 + (data + 2879) / 2880 * 2880);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const std::size_t at = 2880 + 2u * ((std::size_t(h) - 1 - y) * w + x);
+            const unsigned v = (Byte(file, at) ^ 0x80u) << 8 | Byte(file, at + 1);
+            ASSERT_EQ(v, pixels[std::size_t(y) * w + x]) << x << "," << y;
+        }
+    for (std::size_t i = 2880 + data; i < file.size(); ++i) ASSERT_EQ(Byte(file, i), 0u);
+
+    // A write that fails early or halfway stops the helper too, and leaves no file.
+    EXPECT_FALSE(writer.Write("/dev/full", pixels.data(), w, h));
+    {
+        test::FileSizeLimit limit(1500000);
+        EXPECT_FALSE(writer.Write(dir / "half.fit", pixels.data(), w, h));
+    }
+    EXPECT_FALSE(test::Exists(dir / "half.fit"));
+}
+
 TEST(FitsWriterTest, KeepsTwentyPairsAndCutsOversizedTexts) {
     FitsWriter writer;
     for (int i = 0; i < 22; ++i)

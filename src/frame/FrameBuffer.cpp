@@ -1,4 +1,4 @@
-#include "camera/FrameBuffer.h"
+#include "frame/FrameBuffer.h"
 
 #include <new>
 
