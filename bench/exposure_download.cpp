@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -15,11 +16,13 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <random>
 #include <thread>
 #include <vector>
 
 #include "RatioReport.h"
 #include "camera/ExposureCycle.h"
+#include "frame/FrameHistogram.h"
 #include "platform/Paths.h"
 #include "support/SimHarness.h"
 #include "view/ImageView.h"
@@ -126,6 +129,20 @@ void BM_DownloadOnly(benchmark::State& state) {
     });
     if (!ok) state.SkipWithError("no frame");
     state.SetBytesProcessed(int64_t(state.iterations()) * b.Bytes());
+}
+
+// The floor under the hand-over: the display levels need every interior pixel counted, so the
+// count alone (in place, no copy) bounds what the whole hand-over can reach. Sky-like values
+// around 1500 ADU, as the simulated camera gives.
+void BM_CountOnly(benchmark::State& state) {
+    const int w = state.range(0) >= 16 ? 4896 : 1024, h = state.range(0) >= 16 ? 3264 : 1024;
+    std::vector<uint16_t> pixels(size_t(w) * h);
+    std::mt19937 random(1);
+    std::normal_distribution<double> sky(1500.0, 40.0);
+    for (uint16_t& v : pixels) v = static_cast<uint16_t>(std::clamp(sky(random), 0.0, 65535.0));
+    FrameHistogram counts;
+    bench::TimeEach(state, [&] { benchmark::DoNotOptimize(counts.Count(pixels.data(), w, h)); });
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(pixels.size()) * 2);
 }
 
 // A GUI thread in real time: posted messages and window timers on one thread.
@@ -303,6 +320,7 @@ void BM_SimulatedCameraRate(benchmark::State& state) {
 }
 
 BENCHMARK(BM_MemcpyFrame)->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_CountOnly)->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_DownloadOnly)->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(BM_DownloadAndSetFrame)
     ->Arg(1)
@@ -321,6 +339,9 @@ int main(int argc, char** argv) {
     return zorvane::bench::RunWithRatios(
         argc, argv,
         {
+            RatioRow{"count alone 1 MP / memcpy (the floor)", "BM_CountOnly/1", "BM_MemcpyFrame/1"},
+            RatioRow{"count alone 16 MP / memcpy (the floor)", "BM_CountOnly/16",
+                     "BM_MemcpyFrame/16"},
             RatioRow{"download + turn + count 1 MP / memcpy", "BM_DownloadOnly/1",
                      "BM_MemcpyFrame/1"},
             RatioRow{"download + turn + count 16 MP / memcpy", "BM_DownloadOnly/16",
