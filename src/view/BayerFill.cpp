@@ -75,6 +75,20 @@ void RggbPairs(const uint16_t* __restrict up, const uint16_t* __restrict cur,
     }
 }
 
+// The row loop is built twice where the compiler and the loader allow it: for the baseline
+// instruction set and for AVX2, chosen once at load time by what the processor has. flatten
+// pulls the pair loop into each build, so that each vectorises it for its own registers. The
+// arithmetic is integer only, so both give the same values.
+#if defined(__x86_64__) && defined(__linux__) && defined(__has_attribute)
+#if __has_attribute(target_clones) && __has_attribute(flatten)
+#define ZORVANE_ROW_CLONES __attribute__((flatten, target_clones("avx2", "default")))
+#endif
+#endif
+#ifndef ZORVANE_ROW_CLONES
+#define ZORVANE_ROW_CLONES
+#endif
+
+ZORVANE_ROW_CLONES
 void FillRggbRows(const uint16_t* src, int width, int height, int offsetX, int offsetY,
                   uint16_t* out, int rowBegin, int rowEnd) {
     const size_t w = static_cast<size_t>(width);
