@@ -239,6 +239,9 @@ void GuidingEngine::TelescopeFailed() {
     if (calibrator_.Running()) calibrator_.Abort();
     model_.autoguide = false;
     host_.SetGuideTargetMarker({-1, -1});
+    // The pulse that failed is over: its lamp goes out before the message waits for OK.
+    model_.pulseMarks = 0;
+    host_.RefreshDeviationCharts(true);
     host_.RefreshTrackingDialog();
     TellCannotConnect();
 }

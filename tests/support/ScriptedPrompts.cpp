@@ -5,16 +5,21 @@ namespace zorvane::test {
 MessageAnswer ScriptedPrompts::MessageBox(const std::string& text, const std::string& caption,
                                           MessageButtons buttons, MessageIcon icon) {
     messages.push_back({text, caption, buttons, icon});
+    if (whileShown) whileShown(text);
     if (!answers.empty()) {
         MessageAnswer a = answers.front();
         answers.pop_front();
         return a;
     }
     switch (buttons) {
-        case MessageButtons::Ok: return MessageAnswer::Ok;
-        case MessageButtons::YesNo: return MessageAnswer::No;
-        case MessageButtons::AbortRetryIgnore: return MessageAnswer::Ignore;
-        default: return MessageAnswer::Cancel;
+        case MessageButtons::Ok:
+            return MessageAnswer::Ok;
+        case MessageButtons::YesNo:
+            return MessageAnswer::No;
+        case MessageButtons::AbortRetryIgnore:
+            return MessageAnswer::Ignore;
+        default:
+            return MessageAnswer::Cancel;
     }
 }
 

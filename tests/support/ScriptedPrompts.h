@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ public:
     std::deque<FileDialogResult> saveResults;
     std::deque<FileDialogResult> openResults;
     bool shiftHeld = false;
+    // Called while a message is up, before it is answered (what the user sees behind it).
+    std::function<void(const std::string& text)> whileShown;
 
     std::vector<Message> messages;
     std::vector<FileDialogRequest> saveRequests;

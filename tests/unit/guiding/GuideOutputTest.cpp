@@ -193,8 +193,13 @@ TEST(GuideOutput, AMountThatStopsAnsweringEndsGuidingOnceAndFallsBackToTheCamera
     b.Autoguide();
 
     b.mount->answers = false;  // the INDI server died
+    unsigned lampsBehindMessage = ~0u;
+    b.prompts.whileShown = [&](const std::string&) {
+        lampsBehindMessage = b.engine.Model().pulseMarks;
+    };
     b.engine.OnStarMeasured(StarMeasurement{102, 103, 1000, 3});
     b.engine.GuideStep();
+    EXPECT_EQ(lampsBehindMessage, 0u) << "the failed pulse's lamp is out while the message waits";
     EXPECT_FALSE(b.engine.AutoguideOn());
     EXPECT_FALSE(b.engine.TelescopeInUse());
     EXPECT_FALSE(b.link.DriverOpen());
