@@ -80,10 +80,7 @@ private slots:
 
     void withTheSimulatorConnectsAndMoves() {
         IndiServer server({IndiServer::kWheelDriver}, {IndiServer::kWheelDevice});
-        const IndiServer::Status status = server.Start();
-        if (status == IndiServer::Status::CannotStart)
-            QSKIP(("indiserver cannot start here: " + server.Error()).c_str());
-        QVERIFY2(status == IndiServer::Status::Started, server.Error().c_str());
+        QVERIFY2(server.Start() == IndiServer::Status::Started, server.Error().c_str());
 
         ScriptedPrompts prompts;
         WindowFolders folders;
