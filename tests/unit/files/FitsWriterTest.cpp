@@ -22,6 +22,21 @@ std::string Padded(const std::string& text) {
     return text + std::string(80 - text.size(), ' ');
 }
 
+// The file after its one header block holds every pixel of the w x h frame, bottom row first,
+// big-endian with the sign offset, then zeros to the end of its last block.
+void ExpectWholeFrame(const std::string& file, const std::vector<std::uint16_t>& pixels, int w,
+                      int h) {
+    const std::size_t data = pixels.size() * 2;
+    ASSERT_EQ(file.size(), 2880 + (data + 2879) / 2880 * 2880);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const std::size_t at = 2880 + 2u * ((std::size_t(h) - 1 - y) * w + x);
+            const unsigned v = (Byte(file, at) ^ 0x80u) << 8 | Byte(file, at + 1);
+            ASSERT_EQ(v, pixels[std::size_t(y) * w + x]) << w << ": " << x << "," << y;
+        }
+    for (std::size_t i = 2880 + data; i < file.size(); ++i) ASSERT_EQ(Byte(file, i), 0u);
+}
+
 TEST(FitsWriterTest, HeaderCardsAreLaidOutByColumn) {
     TempDir dir;
     const std::vector<std::uint16_t> pixels(100 * 100, 7);
@@ -100,16 +115,7 @@ TEST(FitsWriterTest, EveryPixelAcrossChunkSeams) {
         for (std::size_t i = 0; i < pixels.size(); ++i)
             pixels[i] = static_cast<std::uint16_t>(i * 2654435761u >> 7);
         ASSERT_TRUE(writer.Write(dir / "e.fit", pixels.data(), w, h));
-        const std::string file = ReadBytes(dir / "e.fit");
-        const std::size_t data = pixels.size() * 2;
-        ASSERT_EQ(file.size(), 2880 + (data + 2879) / 2880 * 2880);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const std::size_t at = 2880 + 2u * ((std::size_t(h) - 1 - y) * w + x);
-                const unsigned v = (Byte(file, at) ^ 0x80u) << 8 | Byte(file, at + 1);
-                ASSERT_EQ(v, pixels[std::size_t(y) * w + x]) << w << ": " << x << "," << y;
-            }
-        for (std::size_t i = 2880 + data; i < file.size(); ++i) ASSERT_EQ(Byte(file, i), 0u);
+        ExpectWholeFrame(ReadBytes(dir / "e.fit"), pixels, w, h);
     }
 }
 
@@ -123,16 +129,7 @@ TEST(FitsWriterTest, ALargeFrameConvertedAheadOfTheWritesIsExactAndFailsWhole) {
     for (std::size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = static_cast<std::uint16_t>(i * 2654435761u >> 9);
     ASSERT_TRUE(writer.Write(dir / "big.fit", pixels.data(), w, h));
-    const std::string file = ReadBytes(dir / "big.fit");
-    const std::size_t data = pixels.size() * 2;
-    ASSERT_EQ(file.size(), 2880 + (data + 2879) / 2880 * 2880);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const std::size_t at = 2880 + 2u * ((std::size_t(h) - 1 - y) * w + x);
-            const unsigned v = (Byte(file, at) ^ 0x80u) << 8 | Byte(file, at + 1);
-            ASSERT_EQ(v, pixels[std::size_t(y) * w + x]) << x << "," << y;
-        }
-    for (std::size_t i = 2880 + data; i < file.size(); ++i) ASSERT_EQ(Byte(file, i), 0u);
+    ExpectWholeFrame(ReadBytes(dir / "big.fit"), pixels, w, h);
 
     // A write that fails early or halfway stops the helper too, and leaves no file.
     EXPECT_FALSE(writer.Write("/dev/full", pixels.data(), w, h));
