@@ -596,9 +596,8 @@ unsigned CaptureApp::FrameTimeMs() const {
     return static_cast<unsigned>(std::max(0.0f, exposure_.exposure) * 1000.0f);
 }
 
-bool CaptureApp::SendGuidePulse(int direction, unsigned ms, bool /*viaTelescope*/) {
-    // The camera's port (the guiding engine drives the telescope link itself): the library
-    // starts the pulse and returns.
+bool CaptureApp::SendCameraPortPulse(int direction, unsigned ms) {
+    // The library starts the pulse and returns.
     if (!camera_.handle) return false;
     lib_.ZorvanePulseGuide(camera_.handle, direction, static_cast<int32_t>(ms));
     return false;

@@ -255,7 +255,7 @@ private:
     void SetSelection(const Rect& r) override;
     void StartFrame() override { cycle_.Snapshot(); }
     unsigned FrameTimeMs() const override;
-    bool SendGuidePulse(int direction, unsigned ms, bool viaTelescope) override;
+    bool SendCameraPortPulse(int direction, unsigned ms) override;
     void SetCalibrationTrack(const std::vector<Point>& track) override;
     void ShowCalibrationProgress(bool show) override { ui_.ShowCalibrationProgress(show); }
     void SetCalibrationProgress(int percent) override { ui_.SetCalibrationProgress(percent); }

@@ -435,7 +435,7 @@ void GuidingEngine::OnFrameShown() {
 }
 
 bool GuidingEngine::SendGuidePulse(int direction, unsigned ms) {
-    if (!telescopeInUse_ || model_.cameraRelays) return host_.SendGuidePulse(direction, ms, false);
+    if (!telescopeInUse_ || model_.cameraRelays) return host_.SendCameraPortPulse(direction, ms);
     // The link returns when the mount has finished the pulse (or the bounded wait ran out).
     if (!link_->PulseGuideAndWait(direction, ms)) TelescopeFailed();
     return true;

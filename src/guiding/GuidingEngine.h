@@ -45,10 +45,9 @@ public:
     virtual void SetSelection(const Rect& r) = 0;
     virtual void StartFrame() = 0;
     virtual unsigned FrameTimeMs() const = 0;
-    // A guide pulse through the camera's port; true when the pulse has ended on return. The
-    // engine drives the telescope link itself and calls this only for the camera's port
-    // (`viaTelescope` false).
-    virtual bool SendGuidePulse(int direction, unsigned ms, bool viaTelescope) = 0;
+    // A guide pulse through the camera's port (the engine drives the telescope link itself);
+    // true when the pulse has ended on return.
+    virtual bool SendCameraPortPulse(int direction, unsigned ms) = 0;
     virtual void SetCalibrationTrack(const std::vector<Point>& track) = 0;
     virtual void ShowCalibrationProgress(bool show) = 0;
     virtual void SetCalibrationProgress(int percent) = 0;

@@ -38,7 +38,7 @@ struct PortHost : GuidingHost {
     void SetSelection(const Rect& r) override { selections.push_back(r); }
     void StartFrame() override { ++framesStarted; }
     unsigned FrameTimeMs() const override { return 1000; }
-    bool SendGuidePulse(int direction, unsigned ms, bool) override {
+    bool SendCameraPortPulse(int direction, unsigned ms) override {
         portPulses.emplace_back(direction, ms);
         return false;
     }

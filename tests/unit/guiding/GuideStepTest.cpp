@@ -57,7 +57,7 @@ struct RecordingHost : GuidingHost {
     void SetSelection(const Rect&) override {}
     void StartFrame() override {}
     unsigned FrameTimeMs() const override { return 1000; }
-    bool SendGuidePulse(int direction, unsigned ms, bool) override {
+    bool SendCameraPortPulse(int direction, unsigned ms) override {
         pulses.emplace_back(direction, ms);
         return false;
     }
