@@ -21,6 +21,7 @@
 #include "core/Prompts.h"
 #include "core/SleepInhibitor.h"
 #include "core/TimerService.h"
+#include "core/Version.h"
 #include "files/ImageSaver.h"
 #include "files/SaverHost.h"
 #include "filterwheel/FilterDialogModel.h"
@@ -81,7 +82,7 @@ class CaptureApp : public ImageViewHost,
                    private SequenceHost {
 public:
     static constexpr const char* kTitle = "Zorvane Capture";
-    static constexpr const char* kVersionText = "Version 4.2.0.0";
+    static constexpr const char* kVersionText = "Version " ZORVANE_VERSION_FULL;
     static constexpr int kConnectAttempts = 4;
 
     CaptureApp(TimerService& timers, EventPoster& poster, Prompts& prompts, AppUi& ui,
