@@ -11,6 +11,7 @@ pkgs=(
   xvfb xauth
   indi-bin libindi-dev
   dbus-daemon
+  desktop-file-utils appstream lintian dpkg-dev file
 )
 missing=()
 for p in "${pkgs[@]}"; do
