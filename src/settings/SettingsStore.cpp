@@ -246,16 +246,20 @@ void SettingsStore::LoadStart(const IniDocument& doc, SettingsValues& v, LoadRes
     if (!v.automaticColour)
         d.userBayerCode = ReadIntSetting(doc, kDisplay, "UserBayerCode", d.userBayerCode);
 
-    v.focus.searchRadius = ReadIntSetting(doc, kFocus, "Search", v.focus.searchRadius);
-    v.focus.measureRadius = ReadIntSetting(doc, kFocus, "Measure", v.focus.measureRadius);
+    // The Star Tracking dialog's ranges.
+    const auto within = [&](const char* section, const char* key, int current, int lo, int hi) {
+        return std::clamp(ReadIntSetting(doc, section, key, current), lo, hi);
+    };
+    v.focus.searchRadius = within(kFocus, "Search", v.focus.searchRadius, 1, 50);
+    v.focus.measureRadius = within(kFocus, "Measure", v.focus.measureRadius, 1, 50);
 
     GuidingSettings& g = v.guiding;
-    g.aggressivenessRA = ReadIntSetting(doc, kGuiding, "AggressivenessRA", g.aggressivenessRA);
-    g.aggressivenessDEC = ReadIntSetting(doc, kGuiding, "AggressivenessDEC", g.aggressivenessDEC);
-    g.axes = ReadIntSetting(doc, kGuiding, "Axes", g.axes);
-    g.minGuideTime = ReadIntSetting(doc, kGuiding, "MinGuideTime", g.minGuideTime);
-    g.maxGuideTime = ReadIntSetting(doc, kGuiding, "MaxGuideTime", g.maxGuideTime);
-    g.guideCalTime = ReadIntSetting(doc, kGuiding, "GuideCalTime", g.guideCalTime);
+    g.aggressivenessRA = within(kGuiding, "AggressivenessRA", g.aggressivenessRA, 1, 20);
+    g.aggressivenessDEC = within(kGuiding, "AggressivenessDEC", g.aggressivenessDEC, 1, 20);
+    g.axes = within(kGuiding, "Axes", g.axes, 0, 7);
+    g.minGuideTime = within(kGuiding, "MinGuideTime", g.minGuideTime, 1, 5000);
+    g.maxGuideTime = within(kGuiding, "MaxGuideTime", g.maxGuideTime, 1, 5000);
+    g.guideCalTime = within(kGuiding, "GuideCalTime", g.guideCalTime, 1, 10000);
     GuideCalibration& c = g.previousCalibration;
     c.axisNSX = ReadFloatSetting(doc, kGuiding, "AxisNSX", c.axisNSX);
     c.axisNSY = ReadFloatSetting(doc, kGuiding, "AxisNSY", c.axisNSY);

@@ -192,6 +192,21 @@ TEST_F(SettingsStoreTest, NumbersTheControlsWouldRefuseAreLimited) {
     EXPECT_FLOAT_EQ(LoadedFrom("[Camera]\nExposure=-5\n").exposure.exposure, 0.001f);
 }
 
+TEST_F(SettingsStoreTest, TrackingAndGuidingNumbersAreLimitedToTheDialogsRanges) {
+    const SettingsValues v = LoadedFrom(
+        "[Focus]\nSearch=0\nMeasure=1000000000\n"
+        "[Guiding]\nAggressivenessRA=-4\nAggressivenessDEC=99\nAxes=9\nMinGuideTime=0\n"
+        "MaxGuideTime=10000000\nGuideCalTime=-1\n");
+    EXPECT_EQ(v.focus.searchRadius, 1);
+    EXPECT_EQ(v.focus.measureRadius, 50);
+    EXPECT_EQ(v.guiding.aggressivenessRA, 1);
+    EXPECT_EQ(v.guiding.aggressivenessDEC, 20);
+    EXPECT_EQ(v.guiding.axes, 7);
+    EXPECT_EQ(v.guiding.minGuideTime, 1);
+    EXPECT_EQ(v.guiding.maxGuideTime, 5000);
+    EXPECT_EQ(v.guiding.guideCalTime, 1);
+}
+
 TEST_F(SettingsStoreTest, UserBayerCodeIsReadOnlyWithoutAutomaticColour) {
     WriteText(path, "[Display]\nUserBayerCode=2\nPreviewMode=1\n");
     SettingsValues v = Fresh();
