@@ -69,6 +69,11 @@ void WriteDialogSection(IniDocument& doc, SettingsDialog d, const SettingsValues
     SettingsStore::WriteIntSetting(doc, section, "Top", s.top);
 }
 
+void WriteCalibrationSetup(IniDocument& doc, const CalibrationSetup& s) {
+    SettingsStore::WriteFlagSetting(doc, kGuiding, "CalibrationRotate", s.rotate180);
+    SettingsStore::WriteFlagSetting(doc, kGuiding, "CalibrationCameraRelays", s.cameraRelays);
+}
+
 }  // namespace
 
 SettingsStore::SettingsStore(std::string path)
@@ -268,6 +273,11 @@ void SettingsStore::LoadStart(const IniDocument& doc, SettingsValues& v, LoadRes
     c.velNS = ReadFloatSetting(doc, kGuiding, "VelNS", c.velNS);
     c.velWE = ReadFloatSetting(doc, kGuiding, "VelWE", c.velWE);
     g.cameraRelays = ReadFlagSetting(doc, kGuiding, "CameraRelays", g.cameraRelays);
+    // How the calibration was measured. A file from before these keys stood for the frames'
+    // turn and the guide output it was saved with.
+    c.setup.rotate180 = ReadFlagSetting(doc, kGuiding, "CalibrationRotate", e.rotate180);
+    c.setup.cameraRelays =
+        ReadFlagSetting(doc, kGuiding, "CalibrationCameraRelays", g.cameraRelays);
 
     HeaderTexts& h = v.header;
     h.observer = ReadTextSetting(doc, kHeader, "Observer", h.observer);
@@ -433,6 +443,10 @@ void SettingsStore::SaveExit(IniDocument& doc, const SettingsValues& v) const {
     if (v.Dialog(SettingsDialog::Exposure).exists)
         WriteDialogSection(doc, SettingsDialog::Exposure, v);
     if (v.Dialog(SettingsDialog::Cooler).exists) WriteDialogSection(doc, SettingsDialog::Cooler, v);
+    // A calibration stored before its setup was: keep the setup it was taken for at start,
+    // before the Rotate and CameraRelays it was inferred from change.
+    if (doc.HasKey(kGuiding, "VelNS") && !doc.HasKey(kGuiding, "CalibrationRotate"))
+        WriteCalibrationSetup(doc, g.previousCalibration.setup);
     const TrackingSection& t = v.tracking;
     if (t.exists) {
         WriteIntSetting(doc, kTracking, "Left", t.left);
@@ -447,6 +461,7 @@ void SettingsStore::SaveExit(IniDocument& doc, const SettingsValues& v) const {
             WriteFloatSetting(doc, kGuiding, "AxisWEY", c.axisWEY);
             WriteFloatSetting(doc, kGuiding, "VelNS", c.velNS);
             WriteFloatSetting(doc, kGuiding, "VelWE", c.velWE);
+            WriteCalibrationSetup(doc, c.setup);
         }
         WriteFlagSetting(doc, kGuiding, "CameraRelays", g.cameraRelays);
     }

@@ -207,6 +207,30 @@ TEST_F(SettingsStoreTest, TrackingAndGuidingNumbersAreLimitedToTheDialogsRanges)
     EXPECT_EQ(v.guiding.guideCalTime, 1);
 }
 
+TEST_F(SettingsStoreTest, ACalibrationKeepsHowItWasMeasured) {
+    // A file from before the setup was stored: the calibration stands for the frames' turn and
+    // the guide output saved with it, and keeps standing for them when those change.
+    const char* old =
+        "[Camera]\nRotate=1\n[Guiding]\nVelNS=2.000000\nVelWE=3.000000\nCameraRelays=0\n";
+    SettingsValues v = LoadedFrom(old);
+    EXPECT_EQ(v.guiding.previousCalibration.setup, (CalibrationSetup{true, false}));
+    v.exposure.rotate180 = false;
+    v.guiding.cameraRelays = true;
+    v.tracking.exists = true;
+    ASSERT_TRUE(store.Save(0, v));
+    SettingsValues back = Fresh();
+    store.Load(0, back);
+    EXPECT_EQ(back.guiding.previousCalibration.setup, (CalibrationSetup{true, false}));
+
+    // A new calibration is stored with its own setup.
+    v.tracking.calibration = GuideCalibration{0, 1, 1, 0, 5, 6, CalibrationSetup{false, true}};
+    ASSERT_TRUE(store.Save(0, v));
+    back = Fresh();
+    store.Load(0, back);
+    EXPECT_EQ(back.guiding.previousCalibration.setup, (CalibrationSetup{false, true}));
+    EXPECT_FLOAT_EQ(back.guiding.previousCalibration.velWE, 6);
+}
+
 TEST_F(SettingsStoreTest, UserBayerCodeIsReadOnlyWithoutAutomaticColour) {
     WriteText(path, "[Display]\nUserBayerCode=2\nPreviewMode=1\n");
     SettingsValues v = Fresh();
