@@ -254,26 +254,19 @@ TEST(GuideCalibration, AStarLostOnTheGuideBoxFrameEndsTheRunAndKeepsTheCalibrati
 }
 
 TEST(GuideCalibration, TooLittleMovementSaysHowFarTheStarMovedAndWhatToRaise) {
-    const std::string said =
-        "Insufficient movement of guide star - calibration not valid.\nTry increasing the "
-        "calibration time or checking the connection to the telescope.\n\nThe star moved ";
-    for (const float moved : {4.0f, 0.3f}) {
-        Guider g;
-        g.StartCalibration();
-        g.CalibrationFrame(StarMeasurement{500, 500, 1000, 3});
-        g.CalibrationFrame(StarMeasurement{500, 500 + moved, 1000, 3}, true);  // after 3 s north
-        g.CalibrationFrame(StarMeasurement{500, 500 + moved, 1000, 3});        // the closing frame
-        EXPECT_FALSE(g.engine.Calibrating());
-        ASSERT_EQ(g.prompts.messages.size(), 1u);
-        EXPECT_EQ(g.prompts.messages[0],
-                  said + (moved == 4.0f
-                              ? "4.0 pixels with the 3000 ms north pulse; it must move at least "
-                                "8. Raise \"Calib. time\" to 7500 ms."
-                              : "0.3 pixels with the 3000 ms north pulse; it must move at least "
-                                "8. Even the longest \"Calib. time\" (10000 ms) would not do: "
-                                "check the guide cable or the mount."));
-        EXPECT_FALSE(g.engine.Calibration().Valid());
-    }
+    Guider g;
+    g.StartCalibration();
+    g.CalibrationFrame(StarMeasurement{500, 500, 1000, 3});
+    g.CalibrationFrame(StarMeasurement{500, 504, 1000, 3}, true);  // 4 px after 3 s north
+    g.CalibrationFrame(StarMeasurement{500, 504, 1000, 3});        // the closing frame
+    EXPECT_FALSE(g.engine.Calibrating());
+    EXPECT_EQ(g.prompts.messages,
+              std::vector<std::string>{
+                  "Insufficient movement of guide star - calibration not valid.\nTry increasing "
+                  "the calibration time or checking the connection to the telescope.\n\nThe "
+                  "star moved 4.0 pixels with the 3000 ms north pulse; it must move at least 8. "
+                  "Raise \"Calib. time\" to 7500 ms."});
+    EXPECT_FALSE(g.engine.Calibration().Valid());
 }
 
 TEST(GuideStep, RefusingThePreviousCalibrationReArmsTheTarget) {
