@@ -88,7 +88,8 @@ void FrameRenderer::BuildStarPatches(const FramePlan& plan, std::vector<Patch>& 
             }
         }
 
-        const double electrons = star.flux * plan.exposureS / static_cast<double>(k);
+        const double electrons =
+            star.flux * plan.transmission * plan.exposureS / static_cast<double>(k);
         const size_t offset = pool.size();
         pool.resize(offset + static_cast<size_t>(rows) * cols, 0.0f);
         for (int r = 0; r < rows; ++r) {
@@ -127,7 +128,7 @@ void FrameRenderer::Render(const FramePlan& plan, uint16_t* out) const {
     }
     if (!plan.temperatures.empty()) darkRate /= static_cast<double>(plan.temperatures.size());
     const double darkPerPixel = darkRate * plan.exposureS;
-    const double skyPerPixel = plan.dark ? 0.0 : options_.sky * plan.exposureS;
+    const double skyPerPixel = plan.dark ? 0.0 : options_.sky * plan.transmission * plan.exposureS;
     const double darkPerBin = darkPerPixel * plan.binX * plan.binY;
 
     // Filter response summed over each output column's pixels, per row class.

@@ -23,6 +23,7 @@ struct FramePlan {
     bool preview = false;
     bool dark = false;
     double exposureS = 0.0;
+    double transmission = 1.0;  // of the sky's light (stars and background); less under a cloud
     std::vector<Vec2> mountOffsets;  // sampled evenly over the exposure
     std::vector<double> temperatures;
     uint64_t noiseSeed = 0;

@@ -239,8 +239,11 @@ void SimCamera::EndExposure(int64_t t) {
         plan.mountOffsets.push_back(mount_.Offset(ti));
         plan.temperatures.push_back(cooler_.Temperature(ti));
     }
-    plan.noiseSeed =
-        MixSeed(options_.seed, static_cast<uint64_t>(index_), kNoiseStream, frameSerial_++);
+    const uint64_t serial = frameSerial_++;
+    plan.noiseSeed = MixSeed(options_.seed, static_cast<uint64_t>(index_), kNoiseStream, serial);
+    const auto n = static_cast<long long>(serial);
+    if (n >= options_.cloudFirst && n - options_.cloudFirst < options_.cloudFrames)
+        plan.transmission = options_.cloudTransmission;
     pending_ = std::move(plan);
 
     const double rate = options_.downloadMpxPerS * (running_.preview ? 4.0 : 1.0);

@@ -234,6 +234,31 @@ const std::map<std::string, Setter>& Setters() {
              return true;
          }},
         {"disconnect_after", Whole(&SimOptions::disconnectAfter, 0, 1000000)},
+        {"cloud",
+         [](const std::string& v, SimOptions& o) {
+             // "none", or "<first frame>:<frames>[:<transmission>]".
+             if (Lower(v) == "none" || v.empty()) {
+                 o.cloudFirst = -1;
+                 o.cloudFrames = 0;
+                 return true;
+             }
+             const auto a = v.find(':');
+             if (a == std::string::npos) return false;
+             const auto b = v.find(':', a + 1);
+             long long first = 0, frames = 0;
+             double transmission = 0.0;
+             if (!ParseInt(Trim(v.substr(0, a)), 0, 1LL << 40, first) ||
+                 !ParseInt(Trim(v.substr(a + 1, b == std::string::npos ? b : b - a - 1)), 0,
+                           1LL << 40, frames))
+                 return false;
+             if (b != std::string::npos && (!ParseDouble(Trim(v.substr(b + 1)), transmission) ||
+                                            transmission < 0.0 || transmission > 1.0))
+                 return false;
+             o.cloudFirst = first;
+             o.cloudFrames = frames;
+             o.cloudTransmission = transmission;
+             return true;
+         }},
     };
     return table;
 }

@@ -73,6 +73,13 @@ struct SimOptions {
     bool faultDisconnectFails = false;
     // The ready flag stays up once a frame has finished: taking the frame does not lower it.
     bool faultStickyReady = false;
+
+    // A cloud: frames cloudFirst .. cloudFirst + cloudFrames - 1 (counted from 0 in the order
+    // their exposures end since the library was configured) get only this fraction of the
+    // light of the stars and the sky.
+    long long cloudFirst = -1;
+    long long cloudFrames = 0;
+    double cloudTransmission = 0.0;
 };
 
 // Applies "key=value" items separated by ';' or line breaks ('#' starts a comment line) on top

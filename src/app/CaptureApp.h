@@ -251,6 +251,7 @@ private:
     void RefreshTrackingDialog() override { ui_.RefreshTrackingDialog(); }
     void RefreshDeviationCharts(bool now) override { ui_.RefreshDeviationCharts(now); }
     std::string TelescopeId() const override { return telescope_.ScopeId(); }
+    bool FramesRotated() const override { return exposure_.rotate180; }
     Rect SensorRect() const override;
     Rect SubframeRect() const override;
     void SetSelection(const Rect& r) override;

@@ -1,6 +1,7 @@
 #include "guiding/GuideCalibrator.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace zorvane {
 
@@ -10,6 +11,13 @@ constexpr int kProgressStep = 100 / 18;
 // A frame that has not come this long after its exposure time ends the run.
 constexpr unsigned kFrameMarginMs = 30000;
 constexpr const char* kAppTitle = "Zorvane Capture";
+// The longest pulse the dialog's "Calib. time" takes.
+constexpr int kLongestPulseMs = 10000;
+
+const char* DirectionName(int direction) {
+    static constexpr const char* kNames[4] = {"north", "south", "east", "west"};
+    return kNames[direction & 3];
+}
 
 void Tell(Prompts& prompts, const char* text, const char* caption) {
     prompts.MessageBox(text, caption, MessageButtons::Ok, MessageIcon::Exclamation);
@@ -40,7 +48,7 @@ GuideCalibrator::GuideCalibrator(CalibrationHost& host, Prompts& prompts, TimerS
     : host_(host), prompts_(prompts), timers_(timers), timerId_(timerId) {}
 
 bool GuideCalibrator::Start(const StarMeasurement& star, int searchRadius, int pulseMs,
-                            GuideCalibration& calibration) {
+                            const CalibrationSetup& setup, GuideCalibration& calibration) {
     if (Running()) return false;
     if (!host_.Owner().MayUseOrTell(CameraActivity::Calibration, prompts_)) return false;
     if (star.column < 0) {
@@ -50,6 +58,9 @@ bool GuideCalibrator::Start(const StarMeasurement& star, int searchRadius, int p
     }
     host_.Owner().Acquire(CameraActivity::Calibration, [this](CameraLoss why) { CameraGone(why); });
     calibration_ = &calibration;
+    setup_ = setup;
+    searchRadius_ = searchRadius;
+    shortMove_ = -1;
     cancelled_ = lost_ = false;
     pulseMs_ = pulseMs;
     progress_ = 0;
@@ -123,6 +134,8 @@ void GuideCalibrator::OnFrameShown(const StarMeasurement& star) {
         return End();
     }
     if (state_ == State::BoxFrame) {
+        // Without the star there is nothing to measure the moves from.
+        if (!star.Found()) return StarLost(false);
         track_.clear();
         track_.push_back({static_cast<int>(star.column), static_cast<int>(star.row)});
         host_.SetCalibrationTrack(track_);
@@ -138,13 +151,7 @@ void GuideCalibrator::OnFrameShown(const StarMeasurement& star) {
 void GuideCalibrator::LegFrameArrived(const StarMeasurement& star) {
     if (!Checkpoint()) return Finish();
     const float x = star.column, y = star.row;
-    if (x < 0 || y < 0) {
-        lost_ = true;
-        track_.clear();
-        host_.SetCalibrationTrack(track_);
-        Tell(prompts_, "Guide star lost", "Calibration");
-        return Finish();
-    }
+    if (x < 0 || y < 0) return StarLost(true);
     // Keep the guide box on the star.
     const int left = static_cast<int>(x - boxW_ / 2), top = static_cast<int>(y - boxH_ / 2);
     host_.SetSelection(Rect{left, top, left + boxW_, top + boxH_}.Intersect(host_.SensorRect()));
@@ -155,6 +162,7 @@ void GuideCalibrator::LegFrameArrived(const StarMeasurement& star) {
     if (!returning_) {
         const float dx = x - x0_, dy = y - y0_;
         if (dx * dx + dy * dy < 64.0f) {
+            shortMove_ = std::sqrt(dx * dx + dy * dy);
             calibration_->velNS = calibration_->velWE = 0.0f;
             return Finish();
         }
@@ -166,11 +174,52 @@ void GuideCalibrator::LegFrameArrived(const StarMeasurement& star) {
     returning_ = false;
     if (++direction_ == 4) {
         *calibration_ = DeriveCalibration(vx_, vy_);
+        calibration_->setup = setup_;
         return Finish();
     }
     x0_ = x;
     y0_ = y;
     StartLeg();
+}
+
+void GuideCalibrator::StarLost(bool afterPulse) {
+    lost_ = true;
+    track_.clear();
+    host_.SetCalibrationTrack(track_);
+    std::string text = "Guide star lost";
+    if (afterPulse) {
+        char why[256];
+        std::snprintf(why, sizeof why,
+                      "\n\nIt was lost after the %d ms %s pulse. If the sky is clear, the pulse "
+                      "moved it further than the search radius (%d pixels): lower \"Calib. "
+                      "time\".",
+                      pulseMs_, DirectionName(Direction()), searchRadius_);
+        text += why;
+    }
+    Tell(prompts_, text.c_str(), "Calibration");
+    Finish();
+}
+
+std::string GuideCalibrator::InsufficientMovementText() const {
+    std::string text =
+        "Insufficient movement of guide star - calibration not valid.\nTry increasing the "
+        "calibration time or checking the connection to the telescope.";
+    if (shortMove_ < 0) return text;
+    char said[320];
+    int n = std::snprintf(said, sizeof said,
+                          "\n\nThe star moved %.1f pixels with the %d ms %s pulse; it must "
+                          "move at least 8.",
+                          shortMove_, pulseMs_, DirectionName(direction_));
+    // Aim at 10 pixels: clear of the 8 needed, inside the usual search radius.
+    const double wanted = shortMove_ > 0 ? std::ceil(pulseMs_ * 10.0 / shortMove_ / 100) * 100 : 0;
+    if (wanted > pulseMs_ && wanted <= kLongestPulseMs)
+        std::snprintf(said + n, sizeof said - n, " Raise \"Calib. time\" to %.0f ms.", wanted);
+    else
+        std::snprintf(said + n, sizeof said - n,
+                      " Even the longest \"Calib. time\" (%d ms) would not do: check the "
+                      "guide cable or the mount.",
+                      kLongestPulseMs);
+    return text + said;
 }
 
 void GuideCalibrator::RestoreSubframe() {
@@ -200,11 +249,7 @@ void GuideCalibrator::End() {
     state_ = State::Idle;
     host_.Owner().Release(CameraActivity::Calibration);
     if (!calibration_->Valid()) {
-        if (!lost_)
-            Tell(prompts_,
-                 "Insufficient movement of guide star - calibration not valid.\nTry increasing "
-                 "the calibration time or checking the connection to the telescope.",
-                 kAppTitle);
+        if (!lost_) Tell(prompts_, InsufficientMovementText().c_str(), kAppTitle);
         calibration_->velNS = calibration_->velWE = 0.0f;
     }
     host_.ShowCalibrationProgress(false);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "camera/CameraOwner.h"
@@ -58,11 +59,11 @@ public:
     GuideCalibrator(CalibrationHost& host, Prompts& prompts, TimerService& timers, int timerId);
 
     // Starts a run with the star as last measured, the search radius in pixels and the pulse
-    // time. `calibration` is the dialog's; it changes only when the run finishes (or becomes
-    // invalid when the star does not move). False when the run did not start (a message said
-    // why).
+    // time; `setup` is how frames are turned and pulses sent now, and goes with the result.
+    // `calibration` is the dialog's; it changes only when the run finishes (or becomes invalid
+    // when the star does not move). False when the run did not start (a message said why).
     bool Start(const StarMeasurement& star, int searchRadius, int pulseMs,
-               GuideCalibration& calibration);
+               const CalibrationSetup& setup, GuideCalibration& calibration);
     bool Running() const { return state_ != State::Idle; }
     // The progress window's Cancel: the run ends at the next checkpoint.
     void Cancel() { cancelled_ = true; }
@@ -81,6 +82,11 @@ private:
     void TakeFrame(State next);
     void StartLeg();
     void LegFrameArrived(const StarMeasurement& star);
+    // The star is gone: the run ends with "Guide star lost" (and, after a pulse, the likely
+    // reason).
+    void StarLost(bool afterPulse);
+    // The insufficient-movement message, with how far the star moved when that is known.
+    std::string InsufficientMovementText() const;
     void Finish();
     void End();
     void CameraGone(CameraLoss why);
@@ -93,9 +99,11 @@ private:
     int timerId_;
     State state_ = State::Idle;
     GuideCalibration* calibration_ = nullptr;
+    CalibrationSetup setup_;
     bool cancelled_ = false;
     bool lost_ = false;
     Rect savedSubframe_;
+    int searchRadius_ = 0;
     int boxW_ = 0, boxH_ = 0;
     int pulseMs_ = 0;
     int progress_ = 0;
@@ -103,6 +111,7 @@ private:
     bool returning_ = false;
     float x0_ = 0, y0_ = 0;
     float vx_[4] = {}, vy_[4] = {};
+    float shortMove_ = -1;  // pixels the star moved on the pulse that moved it too little
     std::vector<Point> track_;
 };
 

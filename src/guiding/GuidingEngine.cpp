@@ -253,15 +253,17 @@ void GuidingEngine::ShowTargetMarker() {
 void GuidingEngine::CheckAutoguide() {
     if (!model_.autoguide) {
         host_.SetGuideTargetMarker({-1, -1});
+        // Guiding stopped: a star lost from now on is news again.
+        ShowStarLost(false);
         return;
     }
-    if (model_.calibration.Valid()) {
+    if (CalibrationHolds(model_.calibration)) {
         ShowTargetMarker();
         return;
     }
     model_.autoguide = false;
     bool adopt = false;
-    if (guiding_.previousCalibration.Valid()) {
+    if (CalibrationHolds(guiding_.previousCalibration)) {
         adopt =
             prompts_.MessageBox("Axes not calibrated.\nUse previous calibration data?", "Autoguide",
                                 MessageButtons::YesNo, MessageIcon::Question) == MessageAnswer::Yes;
@@ -427,7 +429,13 @@ void GuidingEngine::SetPulseMark(int direction, bool on) {
 
 void GuidingEngine::Calibrate() {
     if (!model_.exists || calibrator_.Running()) return;
-    calibrator_.Start(model_.star, focus_.searchRadius, model_.calibrationTime, model_.calibration);
+    calibrator_.Start(model_.star, focus_.searchRadius, model_.calibrationTime, CurrentSetup(),
+                      model_.calibration);
+}
+
+CalibrationSetup GuidingEngine::CurrentSetup() const {
+    // The same choice of output as each pulse makes.
+    return {host_.FramesRotated(), !telescopeInUse_ || model_.cameraRelays};
 }
 
 void GuidingEngine::OnFrameShown() {
@@ -481,33 +489,38 @@ void GuidingEngine::GuideStep() {
     ShowStarLost(false);
 
     const GuideCalibration& c = model_.calibration;
-    const float dx = model_.star.column - targetX_;
-    const float dy = model_.star.row - targetY_;
+    if (!CalibrationHolds(c)) return;
+    // Extended precision throughout: a pulse one millisecond short of its figure is a pulse
+    // too short on every frame.
+    using Real = long double;
+    const Real dx = Real{model_.star.column} - targetX_;
+    const Real dy = Real{model_.star.row} - targetY_;
     // Resolve the offset along the two mount axes: (dx, dy) = u * NS + v * WE.
-    const float det = c.axisNSX * c.axisWEY - c.axisWEX * c.axisNSY;
-    if (det == 0.0f || !c.Valid()) return;
-    float u = (dx * c.axisWEY - dy * c.axisWEX) / det;
-    float v = (dy * c.axisNSX - dx * c.axisNSY) / det;
-    AddDeviation(v, u);
+    const Real det = Real{c.axisNSX} * c.axisWEY - Real{c.axisWEX} * c.axisNSY;
+    Real u = (dx * c.axisWEY - dy * c.axisWEX) / det;
+    Real v = (dy * c.axisNSX - dx * c.axisNSY) / det;
+    AddDeviation(static_cast<float>(v), static_cast<float>(u));
 
-    u = std::clamp(u, -5.0f, 5.0f) / c.velNS;
-    v = std::clamp(v, -5.0f, 5.0f) / c.velWE;
+    u = std::clamp<Real>(u, -5, 5) / c.velNS;
+    v = std::clamp<Real>(v, -5, 5) / c.velWE;
     const int axes = model_.guideAxes;
-    if (axes & 4) v = 0.0f;
-    if ((axes & 2) && u < 0.0f) u = 0.0f;
-    if ((axes & 1) && u > 0.0f) u = 0.0f;
+    if (axes & 4) v = 0;
+    if ((axes & 2) && u < 0) u = 0;
+    if ((axes & 1) && u > 0) u = 0;
     // A star displaced the way a north pulse moves it is brought back by a south pulse.
-    const int dirNS = u >= 0.0f ? 1 : 0;
-    const int dirWE = v >= 0.0f ? 3 : 2;
-    const long double tenth = 0.1f;
-    const auto msNS = static_cast<unsigned>(std::fabs(model_.feedbackDec * u * tenth * 1000.0L));
-    const auto msWE = static_cast<unsigned>(std::fabs(model_.feedbackRA * v * tenth * 1000.0L));
+    const int dirNS = u >= 0 ? 1 : 0;
+    const int dirWE = v >= 0 ? 3 : 2;
+    const Real tenth = 0.1f;
+    const Real msNS = std::fabs(model_.feedbackDec * u * tenth * 1000);
+    const Real msWE = std::fabs(model_.feedbackRA * v * tenth * 1000);
     const auto minGuide = static_cast<unsigned>(model_.minGuide);
     const auto maxGuide = static_cast<unsigned>(model_.maxGuide);
     for (const auto& [dir, ms] : {std::pair{dirNS, msNS}, std::pair{dirWE, msWE}}) {
-        if (ms < minGuide) continue;
+        // Whole milliseconds as the pulse takes them; limited to the longest before they are
+        // made whole, so a huge figure (a tiny speed) never overflows the conversion.
+        if (!(std::trunc(ms) >= minGuide)) continue;
         SetPulseMark(dir, true);
-        SendGuidePulse(dir, std::min(ms, maxGuide));
+        SendGuidePulse(dir, static_cast<unsigned>(std::min<Real>(ms, maxGuide)));
         SetPulseMark(dir, false);
         // A telescope that stopped answering ended guiding.
         if (!AutoguideOn()) return;

@@ -37,6 +37,8 @@ public:
     virtual void RefreshDeviationCharts(bool now) = 0;
     // The chosen telescope driver ([Ascom] ScopeID).
     virtual std::string TelescopeId() const = 0;
+    // "Rotate 180º" is on: frames are shown as the camera reads them, not turned.
+    virtual bool FramesRotated() const = 0;
 
     // ---- what calibration and autoguiding drive ----
     virtual CameraOwner& Owner() = 0;
@@ -154,6 +156,12 @@ public:
     // Autoguiding's step after each frame while "Autoguide" is ticked.
     void GuideStep();
     bool AutoguideOn() const { return model_.exists && model_.autoguide; }
+    // How frames are turned and pulses sent now; a calibration holds only for the same.
+    CalibrationSetup CurrentSetup() const;
+    // The calibration can guide now: usable and measured the way frames and pulses go now.
+    bool CalibrationHolds(const GuideCalibration& c) const {
+        return c.Usable() && c.setup == CurrentSetup();
+    }
     bool StarLostShown() const { return starLostShown_; }
 
 private:

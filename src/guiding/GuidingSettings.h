@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 namespace zorvane {
 
 // The main window's star tracking radii, in binned frame pixels ([Focus] Search, Measure).
@@ -8,11 +10,40 @@ struct FocusSettings {
     int measureRadius = 8;
 };
 
+// How a calibration was measured. The axes it found hold only for frames turned the same way
+// and for pulses through the same output (a mount's guide rate need not be the camera port's).
+struct CalibrationSetup {
+    bool rotate180 = false;    // "Rotate 180º" was on: frames as the camera reads them
+    bool cameraRelays = true;  // pulses went through the camera's guide port, not the mount
+    bool operator==(const CalibrationSetup&) const = default;
+};
+
 // Axis directions and speeds of a guide calibration; valid when both speeds are non-zero.
 struct GuideCalibration {
     float axisNSX = 0, axisNSY = 0, axisWEX = 0, axisWEY = 0;
     float velNS = 0, velWE = 0;
+    CalibrationSetup setup;
+
+    GuideCalibration() = default;
+    GuideCalibration(float nsX, float nsY, float weX, float weY, float speedNS, float speedWE,
+                     CalibrationSetup how = {})
+        : axisNSX(nsX),
+          axisNSY(nsY),
+          axisWEX(weX),
+          axisWEY(weY),
+          velNS(speedNS),
+          velWE(speedWE),
+          setup(how) {}
     bool Valid() const { return velNS != 0.0f && velWE != 0.0f; }
+    // Fit to guide with: finite, positive speeds and two axes far enough from parallel to
+    // resolve an offset along them (more than 15 degrees apart).
+    bool Usable() const {
+        for (const float f : {axisNSX, axisNSY, axisWEX, axisWEY, velNS, velWE})
+            if (!std::isfinite(f)) return false;
+        const double a = std::hypot(axisNSX, axisNSY), b = std::hypot(axisWEX, axisWEY);
+        const double det = double{axisNSX} * axisWEY - double{axisWEX} * axisNSY;
+        return velNS > 0.0f && velWE > 0.0f && std::fabs(det) > 0.2588 * a * b;
+    }
 };
 
 // The main window's guiding settings ([Guiding]); the Star Tracking dialog edits working

@@ -81,7 +81,11 @@ bool StarTracker::Measure(const ImageFrame& frame, Point& tracked, int searchRad
         }
     }
 
-    // Follow the star.
+    // Follow the star; a failed measurement below puts the position back where the star was
+    // last seen. Otherwise a window with no star in it (a cloud passing) would hand the position
+    // to its brightest speck of noise, frame after frame, until the star, back again, lay
+    // beyond the search radius.
+    const Point lastSeen = tracked;
     tracked.x = pc * binX + frame.OriginX;
     tracked.y = pr * binY + frame.OriginY;
 
@@ -132,9 +136,11 @@ bool StarTracker::Measure(const ImageFrame& frame, Point& tracked, int searchRad
         }
     }
 
-    // Wider than half the measurement radius: no trustworthy figure, although the position
-    // has followed the star.
-    if (rho > static_cast<float>(measureRadius / 2)) return false;
+    // Wider than half the measurement radius: no star, or none to trust.
+    if (rho > static_cast<float>(measureRadius / 2)) {
+        tracked = lastSeen;
+        return false;
+    }
 
     out.column = static_cast<float>(binX) * cf + static_cast<float>(frame.OriginX);
     out.row = static_cast<float>(binY) * rf + static_cast<float>(frame.OriginY);

@@ -7,14 +7,15 @@
 namespace zorvane {
 
 // Finds and measures one star: the brightest pixel within the search radius of the last known
-// position becomes the new position (so the star is followed from frame to frame), then the
-// centroid above a threshold, the brightness and the half-flux width are measured around it.
+// position is measured (centroid above a threshold, brightness, half-flux width) and, when it
+// proves to be a star, becomes the new position, so the star is followed from frame to frame.
 // Single-precision arithmetic throughout and no allocation: it runs on the GUI thread after
 // every frame.
 class StarTracker {
 public:
-    // `tracked` is the position in unbinned sensor pixels; it moves to the peak found (also
-    // when the star then proves too wide) and is left alone when the search cannot start.
+    // `tracked` is the position in unbinned sensor pixels; it moves to the peak found when a
+    // valid star is measured there and stays where it was otherwise, so a star hidden for a
+    // few frames is found again when it comes back within the search radius.
     // Radii are in binned frame pixels. Returns true and fills `out` when a valid star was
     // measured; otherwise `out` is the failed measurement.
     static bool Measure(const ImageFrame& frame, Point& tracked, int searchRadius,

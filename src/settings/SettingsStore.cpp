@@ -69,6 +69,11 @@ void WriteDialogSection(IniDocument& doc, SettingsDialog d, const SettingsValues
     SettingsStore::WriteIntSetting(doc, section, "Top", s.top);
 }
 
+void WriteCalibrationSetup(IniDocument& doc, const CalibrationSetup& s) {
+    SettingsStore::WriteFlagSetting(doc, kGuiding, "CalibrationRotate", s.rotate180);
+    SettingsStore::WriteFlagSetting(doc, kGuiding, "CalibrationCameraRelays", s.cameraRelays);
+}
+
 }  // namespace
 
 SettingsStore::SettingsStore(std::string path)
@@ -246,16 +251,20 @@ void SettingsStore::LoadStart(const IniDocument& doc, SettingsValues& v, LoadRes
     if (!v.automaticColour)
         d.userBayerCode = ReadIntSetting(doc, kDisplay, "UserBayerCode", d.userBayerCode);
 
-    v.focus.searchRadius = ReadIntSetting(doc, kFocus, "Search", v.focus.searchRadius);
-    v.focus.measureRadius = ReadIntSetting(doc, kFocus, "Measure", v.focus.measureRadius);
+    // The Star Tracking dialog's ranges.
+    const auto within = [&](const char* section, const char* key, int current, int lo, int hi) {
+        return std::clamp(ReadIntSetting(doc, section, key, current), lo, hi);
+    };
+    v.focus.searchRadius = within(kFocus, "Search", v.focus.searchRadius, 1, 50);
+    v.focus.measureRadius = within(kFocus, "Measure", v.focus.measureRadius, 1, 50);
 
     GuidingSettings& g = v.guiding;
-    g.aggressivenessRA = ReadIntSetting(doc, kGuiding, "AggressivenessRA", g.aggressivenessRA);
-    g.aggressivenessDEC = ReadIntSetting(doc, kGuiding, "AggressivenessDEC", g.aggressivenessDEC);
-    g.axes = ReadIntSetting(doc, kGuiding, "Axes", g.axes);
-    g.minGuideTime = ReadIntSetting(doc, kGuiding, "MinGuideTime", g.minGuideTime);
-    g.maxGuideTime = ReadIntSetting(doc, kGuiding, "MaxGuideTime", g.maxGuideTime);
-    g.guideCalTime = ReadIntSetting(doc, kGuiding, "GuideCalTime", g.guideCalTime);
+    g.aggressivenessRA = within(kGuiding, "AggressivenessRA", g.aggressivenessRA, 1, 20);
+    g.aggressivenessDEC = within(kGuiding, "AggressivenessDEC", g.aggressivenessDEC, 1, 20);
+    g.axes = within(kGuiding, "Axes", g.axes, 0, 7);
+    g.minGuideTime = within(kGuiding, "MinGuideTime", g.minGuideTime, 1, 5000);
+    g.maxGuideTime = within(kGuiding, "MaxGuideTime", g.maxGuideTime, 1, 5000);
+    g.guideCalTime = within(kGuiding, "GuideCalTime", g.guideCalTime, 1, 10000);
     GuideCalibration& c = g.previousCalibration;
     c.axisNSX = ReadFloatSetting(doc, kGuiding, "AxisNSX", c.axisNSX);
     c.axisNSY = ReadFloatSetting(doc, kGuiding, "AxisNSY", c.axisNSY);
@@ -264,6 +273,11 @@ void SettingsStore::LoadStart(const IniDocument& doc, SettingsValues& v, LoadRes
     c.velNS = ReadFloatSetting(doc, kGuiding, "VelNS", c.velNS);
     c.velWE = ReadFloatSetting(doc, kGuiding, "VelWE", c.velWE);
     g.cameraRelays = ReadFlagSetting(doc, kGuiding, "CameraRelays", g.cameraRelays);
+    // How the calibration was measured. A file from before these keys stood for the frames'
+    // turn and the guide output it was saved with.
+    c.setup.rotate180 = ReadFlagSetting(doc, kGuiding, "CalibrationRotate", e.rotate180);
+    c.setup.cameraRelays =
+        ReadFlagSetting(doc, kGuiding, "CalibrationCameraRelays", g.cameraRelays);
 
     HeaderTexts& h = v.header;
     h.observer = ReadTextSetting(doc, kHeader, "Observer", h.observer);
@@ -429,6 +443,10 @@ void SettingsStore::SaveExit(IniDocument& doc, const SettingsValues& v) const {
     if (v.Dialog(SettingsDialog::Exposure).exists)
         WriteDialogSection(doc, SettingsDialog::Exposure, v);
     if (v.Dialog(SettingsDialog::Cooler).exists) WriteDialogSection(doc, SettingsDialog::Cooler, v);
+    // A calibration stored before its setup was: keep the setup it was taken for at start,
+    // before the Rotate and CameraRelays it was inferred from change.
+    if (doc.HasKey(kGuiding, "VelNS") && !doc.HasKey(kGuiding, "CalibrationRotate"))
+        WriteCalibrationSetup(doc, g.previousCalibration.setup);
     const TrackingSection& t = v.tracking;
     if (t.exists) {
         WriteIntSetting(doc, kTracking, "Left", t.left);
@@ -443,6 +461,7 @@ void SettingsStore::SaveExit(IniDocument& doc, const SettingsValues& v) const {
             WriteFloatSetting(doc, kGuiding, "AxisWEY", c.axisWEY);
             WriteFloatSetting(doc, kGuiding, "VelNS", c.velNS);
             WriteFloatSetting(doc, kGuiding, "VelWE", c.velWE);
+            WriteCalibrationSetup(doc, c.setup);
         }
         WriteFlagSetting(doc, kGuiding, "CameraRelays", g.cameraRelays);
     }

@@ -279,7 +279,8 @@ TEST_F(IndiSimMount, AServerStoppedDuringGuidingHoldsNothingUp) {
                          static_cast<float>(std::cos(a)),
                          static_cast<float>(std::sin(a)),
                          static_cast<float>(sky),
-                         static_cast<float>(sky * std::cos(20.0 * std::numbers::pi / 180))};
+                         static_cast<float>(sky * std::cos(20.0 * std::numbers::pi / 180)),
+                         g.CurrentSetup()};
     g.OnFieldEdited(Field::MinGuide, "1");
     g.OnAutoguideClicked(true);
     ASSERT_TRUE(g.AutoguideOn());

@@ -1,16 +1,16 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "support/AppBench.h"
 #include "app/SettingsController.h"
 #include "settings/QuickPresets.h"
+#include "support/AppBench.h"
 #include "view/ImageView.h"
 
 namespace zorvane {
 namespace {
 
-using test::ReadText;
 using test::AppBench;
+using test::ReadText;
 using test::WriteText;
 
 TEST(SettingsControllerTest, FirstStartUsesTheDefaultsAndNamesTheQuickMenu) {
@@ -114,7 +114,7 @@ std::string GoldenSettings(const std::string& savePath) {
            "[Guiding]\nAggressivenessRA=7\nAggressivenessDEC=3\nAxes=2\nMinGuideTime=150\n"
            "MaxGuideTime=2500\nGuideCalTime=4000\nAxisNSX=0.100000\nAxisNSY=0.990000\n"
            "AxisWEX=-0.990000\nAxisWEY=0.100000\nVelNS=2.500000\nVelWE=3.750000\n"
-           "CameraRelays=0\n"
+           "CameraRelays=0\nCalibrationRotate=1\nCalibrationCameraRelays=0\n"
            "[Header]\nObserver=A. Observer\nTelescope=200/1000 Newtonian\nObject=\"\"M 31\"\"\n"
            "ExtraTimePrecision=1\n"
            "[Window]\nMaximised=1\nLeft=10\nRight=810\nTop=20\nBottom=620\n"

@@ -34,6 +34,7 @@ struct PortHost : GuidingHost {
     std::string TelescopeId() const override { return "unused"; }
     CameraOwner owner;
     CameraOwner& Owner() override { return owner; }
+    bool FramesRotated() const override { return false; }
     Rect SensorRect() const override { return {0, 0, 1000, 1000}; }
     Rect SubframeRect() const override { return SensorRect(); }
     void SetSelection(const Rect& r) override { selections.push_back(r); }
@@ -72,9 +73,10 @@ struct Bench {
         engine.ToggleDialog();
         engine.OnFieldEdited(GuidingEngine::Field::MinGuide, "10");
     }
-    // Calibrated (NS along y, WE along x, 10 px/s), autoguiding on a target at (100, 100).
+    // Calibrated through the output in use (NS along y, WE along x, 10 px/s), autoguiding on a
+    // target at (100, 100).
     void Autoguide() {
-        engine.Calibration() = GuideCalibration{0, 1, 1, 0, 10, 10};
+        engine.Calibration() = GuideCalibration{0, 1, 1, 0, 10, 10, engine.CurrentSetup()};
         engine.OnStarMeasured(StarMeasurement{100, 100, 1000, 3});
         engine.OnAutoguideClicked(true);
     }
@@ -114,19 +116,29 @@ TEST(GuideOutput, ChooserCancelKeepsTheCameraPortAndAChoiceTakesOver) {
     EXPECT_EQ(b.clock.now, 250u);
     EXPECT_TRUE(b.host.portPulses.empty());
 
-    // Unticking Connect closes the driver; the camera's port guides again.
+    // Unticking Connect closes the driver; the camera's port guides again, but not with the
+    // mount's calibration: autoguiding asks for a new one.
     b.engine.OnConnectClicked(false);
     EXPECT_FALSE(b.link.DriverOpen());
     EXPECT_FALSE(b.mount->connected);
     EXPECT_TRUE(b.settings.cameraRelays);
-    b.engine.OnStarMeasured(StarMeasurement{102, 100, 1000, 3});
-    b.engine.GuideStep();
+    EXPECT_FALSE(b.engine.AutoguideOn());
+    EXPECT_EQ(b.LastMessage(), "Axes not calibrated");
+    b.engine.Calibration().setup = b.engine.CurrentSetup();
+    b.engine.OnAutoguideClicked(true);
+    for (const float x : {102.0f, 104.0f}) {  // the target afresh, then 2 px off it
+        b.engine.OnStarMeasured(StarMeasurement{x, 100, 1000, 3});
+        b.engine.GuideStep();
+    }
     EXPECT_EQ(b.host.portPulses.size(), 1u);
+    b.prompts.messages.clear();
 
-    // Ticking it again opens and connects the chosen driver.
+    // Ticking it again opens and connects the chosen driver, quietly; the port's calibration
+    // does not guide the mount.
     b.engine.OnConnectClicked(true);
     EXPECT_TRUE(b.engine.TelescopeInUse());
-    EXPECT_TRUE(b.prompts.messages.empty());
+    EXPECT_EQ(b.prompts.messages.size(), 1u);
+    EXPECT_EQ(b.LastMessage(), "Axes not calibrated");
 }
 
 TEST(GuideOutput, AMountThatCannotGuideOrConnectIsNotUsedAndSaysWhy) {

@@ -23,11 +23,13 @@ struct NoTimers : TimerService {
 
 struct QuietPrompts : Prompts {
     std::vector<std::string> messages;
+    std::vector<std::string> captions;
     int stopBeeps = 0;
     MessageAnswer answer = MessageAnswer::No;
-    MessageAnswer MessageBox(const std::string& text, const std::string&, MessageButtons,
+    MessageAnswer MessageBox(const std::string& text, const std::string& caption, MessageButtons,
                              MessageIcon) override {
         messages.push_back(text);
+        captions.push_back(caption);
         return answer;
     }
     FileDialogResult SaveFileDialog(const FileDialogRequest&) override { return {}; }
@@ -55,6 +57,8 @@ struct RecordingHost : GuidingHost {
     CameraOwner owner;
     bool exposing = owner.Acquire(CameraActivity::Exposures);
     CameraOwner& Owner() override { return owner; }
+    bool rotated = false;
+    bool FramesRotated() const override { return rotated; }
     Rect SensorRect() const override { return {0, 0, 1000, 1000}; }
     Rect SubframeRect() const override { return SensorRect(); }
     void SetSelection(const Rect&) override {}
@@ -78,6 +82,20 @@ struct Guider {
     FocusSettings focus;
     GuidingSettings settings;
     GuidingEngine engine{host, prompts, clock, timers, focus, settings};
+
+    // A calibration run on a star at (500, 500), the camera idle, up to its first pulse.
+    void StartCalibration() {
+        engine.OnAutoguideClicked(false);
+        host.owner.Release(CameraActivity::Exposures);
+        engine.OnStarMeasured(StarMeasurement{500, 500, 1000, 3});
+        engine.Calibrate();
+    }
+    // The next frame of the run shows the star there (taken once the pulse has run its time).
+    void CalibrationFrame(const StarMeasurement& star, bool afterPulse = false) {
+        if (afterPulse) engine.OnTimer();
+        engine.OnStarMeasured(star);
+        engine.OnFrameShown();
+    }
 
     // NS axis (0, 1), WE axis (1, 0), 10 px/s, feedback 10, min 10 ms; target at (100, 100).
     Guider() {
@@ -132,6 +150,52 @@ TEST(GuideStep, ResolvesClampsAndSendsNorthSouthFirst) {
     EXPECT_TRUE(g.host.pulses.empty());
 }
 
+TEST(GuideStep, PulsesAreFiguredInExtendedPrecisionAndLimitedBeforeTheyAreMadeWhole) {
+    Guider g;
+    // Feedback 7 on 1 px at 10 px/s: 70 ms, not the 69 a single-precision product gives.
+    g.engine.OnFieldEdited(GuidingEngine::Field::FeedbackDec, "7");
+    g.Star(100, 101);
+    EXPECT_EQ(g.host.pulses, (Pulses{{1, 70}}));
+
+    // A speed next to nothing: the longest pulse, not a figure beyond any integer.
+    g.host.pulses.clear();
+    g.engine.Calibration().velWE = 1e-30f;
+    g.Star(101, 100);
+    EXPECT_EQ(g.host.pulses, (Pulses{{3, 2000}}));
+}
+
+TEST(GuideStep, ACalibrationThatCannotGuideIsRefused) {
+    // Parallel axes, a speed the wrong way round, a calibration made with the frames turned
+    // the other way: none of them guides, and the box does not stay ticked.
+    GuideCalibration parallel{0, 1, 0, 1, 10, 10}, backwards{0, 1, 1, 0, 10, -10},
+        otherTurn{0, 1, 1, 0, 10, 10, CalibrationSetup{true, true}};
+    for (const GuideCalibration& c : {parallel, backwards, otherTurn}) {
+        Guider g;
+        g.engine.OnAutoguideClicked(false);
+        g.engine.Calibration() = c;
+        g.engine.OnAutoguideClicked(true);
+        EXPECT_FALSE(g.engine.AutoguideOn());
+        EXPECT_EQ(g.prompts.messages, std::vector<std::string>{"Axes not calibrated"});
+    }
+
+    // Turning the frames while guiding: the calibration no longer counts; the previous one is
+    // offered only when it was measured with the frames turned the new way.
+    Guider g;
+    g.settings.previousCalibration = GuideCalibration{0, 1, 1, 0, 10, 10};
+    g.host.rotated = true;
+    g.Star(100, 102);
+    EXPECT_FALSE(g.engine.AutoguideOn());
+    EXPECT_EQ(g.prompts.messages, std::vector<std::string>{"Axes not calibrated"});
+    EXPECT_TRUE(g.host.pulses.empty());
+    g.settings.previousCalibration.setup.rotate180 = true;
+    g.prompts.answer = MessageAnswer::Yes;
+    g.engine.OnAutoguideClicked(true);
+    EXPECT_EQ(g.prompts.messages,
+              (std::vector<std::string>{"Axes not calibrated",
+                                        "Axes not calibrated.\nUse previous calibration data?"}));
+    EXPECT_TRUE(g.engine.AutoguideOn());
+}
+
 TEST(GuideStep, DecPlusOnlySendsOnlyNorthPulses) {
     Guider g;
     g.engine.OnGuideAxesChanged(5);  // "Dec+ only"
@@ -154,6 +218,19 @@ TEST(GuideStep, ALostStarSendsNothingAndGuidingResumesWhenItIsFound) {
     EXPECT_EQ(g.host.pulses, (Pulses{{1, 200}}));
 }
 
+TEST(GuideStep, TheLostWindowComesBackWithItsBeepAfterGuidingWasStopped) {
+    Guider g;
+    g.Star(StarMeasurement::kNoStar, StarMeasurement::kNoStar);
+    ASSERT_TRUE(g.host.lostShown);
+    // The user stops guiding while the star is away: the window goes with it.
+    g.engine.OnAutoguideClicked(false);
+    EXPECT_FALSE(g.host.lostShown);
+    g.engine.OnAutoguideClicked(true);
+    g.Star(StarMeasurement::kNoStar, StarMeasurement::kNoStar);
+    EXPECT_TRUE(g.host.lostShown);
+    EXPECT_EQ(g.prompts.stopBeeps, 2);
+}
+
 TEST(GuideStep, CalibrationIsRefusedWhileTheCameraIsImaging) {
     Guider g;
     g.engine.Calibrate();
@@ -161,6 +238,37 @@ TEST(GuideStep, CalibrationIsRefusedWhileTheCameraIsImaging) {
     ASSERT_EQ(g.prompts.messages.size(), 1u);
     EXPECT_EQ(g.prompts.messages[0], "Cannot calibrate while camera is imaging.");
     EXPECT_TRUE(g.host.pulses.empty());
+}
+
+TEST(GuideCalibration, AStarLostOnTheGuideBoxFrameEndsTheRunAndKeepsTheCalibration) {
+    Guider g;
+    const GuideCalibration before = g.engine.Calibration();
+    g.StartCalibration();
+    ASSERT_TRUE(g.engine.Calibrating());
+    g.CalibrationFrame(StarMeasurement{});  // the guide box: a cloud
+    EXPECT_TRUE(g.host.pulses.empty());
+    EXPECT_EQ(g.prompts.messages, std::vector<std::string>{"Guide star lost"});
+    EXPECT_EQ(g.prompts.captions, std::vector<std::string>{"Calibration"});
+    g.CalibrationFrame(StarMeasurement{});  // the closing frame
+    EXPECT_FALSE(g.engine.Calibrating());
+    EXPECT_EQ(g.engine.Calibration().velNS, before.velNS);
+    EXPECT_EQ(g.prompts.messages.size(), 1u);
+}
+
+TEST(GuideCalibration, TooLittleMovementSaysHowFarTheStarMovedAndWhatToRaise) {
+    Guider g;
+    g.StartCalibration();
+    g.CalibrationFrame(StarMeasurement{500, 500, 1000, 3});
+    g.CalibrationFrame(StarMeasurement{500, 504, 1000, 3}, true);  // 4 px after 3 s north
+    g.CalibrationFrame(StarMeasurement{500, 504, 1000, 3});        // the closing frame
+    EXPECT_FALSE(g.engine.Calibrating());
+    EXPECT_EQ(g.prompts.messages,
+              std::vector<std::string>{
+                  "Insufficient movement of guide star - calibration not valid.\nTry increasing "
+                  "the calibration time or checking the connection to the telescope.\n\nThe "
+                  "star moved 4.0 pixels with the 3000 ms north pulse; it must move at least 8. "
+                  "Raise \"Calib. time\" to 7500 ms."});
+    EXPECT_FALSE(g.engine.Calibration().Valid());
 }
 
 TEST(GuideStep, RefusingThePreviousCalibrationReArmsTheTarget) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "guiding/StarTracker.h"
@@ -202,7 +203,7 @@ TEST(StarTracker, SearchRulesTiesFlatWindowsAndFrameEdges) {
     }
 }
 
-TEST(StarTracker, TooWideStarFailsButIsFollowed) {
+TEST(StarTracker, AFailedMeasurementLeavesThePositionWhereTheStarWasLastSeen) {
     // A broad plateau: its half-flux radius is far beyond half the measurement radius of 4.
     ImageFrame f = Flat(60, 60, 1000);
     for (int r = 20; r < 40; ++r)
@@ -211,15 +212,36 @@ TEST(StarTracker, TooWideStarFailsButIsFollowed) {
     Point p{26, 26};
     StarMeasurement m;
     EXPECT_FALSE(StarTracker::Measure(f, p, 15, 4, m));
-    EXPECT_EQ(p, (Point{31, 30}));
+    EXPECT_EQ(p, (Point{26, 26}));
     EXPECT_EQ(m.column, -1000.0f);
     EXPECT_EQ(m.brightness, 0.0f);
 
     // Radii from a damaged settings file: no overflow, no endless walk; the whole frame is
     // searched.
-    p = {26, 26};
     StarTracker::Measure(f, p, 2147483647, 2147483647, m);
     EXPECT_EQ(p, (Point{31, 30}));
+
+    // A cloud: frames of noise alone. The position waits where the star was, and the star,
+    // back a few pixels further on, is found again.
+    std::mt19937 noise(7);
+    std::normal_distribution<float> deviate(1000, 20);
+    const auto star = [](int c, int r) {
+        ImageFrame s = Flat(60, 60, 1000);
+        Put(s, c, r, 9000);
+        for (const Point n : {Point{c - 1, r}, Point{c + 1, r}, Point{c, r - 1}, Point{c, r + 1}})
+            Put(s, n.x, n.y, 4000);
+        return s;
+    };
+    p = {30, 30};
+    ASSERT_TRUE(StarTracker::Measure(star(30, 30), p, 6, 4, m));
+    for (int i = 0; i < 20; ++i) {
+        ImageFrame cloud = Flat(60, 60, 0);
+        for (size_t k = 0; k < 3600; ++k) cloud.Pixels[k] = static_cast<uint16_t>(deviate(noise));
+        EXPECT_FALSE(StarTracker::Measure(cloud, p, 6, 4, m));
+        ASSERT_EQ(p, (Point{30, 30})) << "frame " << i;
+    }
+    EXPECT_TRUE(StarTracker::Measure(star(34, 27), p, 6, 4, m));
+    EXPECT_EQ(p, (Point{34, 27}));
 }
 
 TEST(StarTracker, BinnedSubframeCentroidInSensorPixels) {

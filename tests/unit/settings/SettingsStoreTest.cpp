@@ -192,6 +192,45 @@ TEST_F(SettingsStoreTest, NumbersTheControlsWouldRefuseAreLimited) {
     EXPECT_FLOAT_EQ(LoadedFrom("[Camera]\nExposure=-5\n").exposure.exposure, 0.001f);
 }
 
+TEST_F(SettingsStoreTest, TrackingAndGuidingNumbersAreLimitedToTheDialogsRanges) {
+    const SettingsValues v = LoadedFrom(
+        "[Focus]\nSearch=0\nMeasure=1000000000\n"
+        "[Guiding]\nAggressivenessRA=-4\nAggressivenessDEC=99\nAxes=9\nMinGuideTime=0\n"
+        "MaxGuideTime=10000000\nGuideCalTime=-1\n");
+    EXPECT_EQ(v.focus.searchRadius, 1);
+    EXPECT_EQ(v.focus.measureRadius, 50);
+    EXPECT_EQ(v.guiding.aggressivenessRA, 1);
+    EXPECT_EQ(v.guiding.aggressivenessDEC, 20);
+    EXPECT_EQ(v.guiding.axes, 7);
+    EXPECT_EQ(v.guiding.minGuideTime, 1);
+    EXPECT_EQ(v.guiding.maxGuideTime, 5000);
+    EXPECT_EQ(v.guiding.guideCalTime, 1);
+}
+
+TEST_F(SettingsStoreTest, ACalibrationKeepsHowItWasMeasured) {
+    // A file from before the setup was stored: the calibration stands for the frames' turn and
+    // the guide output saved with it, and keeps standing for them when those change.
+    const char* old =
+        "[Camera]\nRotate=1\n[Guiding]\nVelNS=2.000000\nVelWE=3.000000\nCameraRelays=0\n";
+    SettingsValues v = LoadedFrom(old);
+    EXPECT_EQ(v.guiding.previousCalibration.setup, (CalibrationSetup{true, false}));
+    v.exposure.rotate180 = false;
+    v.guiding.cameraRelays = true;
+    v.tracking.exists = true;
+    ASSERT_TRUE(store.Save(0, v));
+    SettingsValues back = Fresh();
+    store.Load(0, back);
+    EXPECT_EQ(back.guiding.previousCalibration.setup, (CalibrationSetup{true, false}));
+
+    // A new calibration is stored with its own setup.
+    v.tracking.calibration = GuideCalibration{0, 1, 1, 0, 5, 6, CalibrationSetup{false, true}};
+    ASSERT_TRUE(store.Save(0, v));
+    back = Fresh();
+    store.Load(0, back);
+    EXPECT_EQ(back.guiding.previousCalibration.setup, (CalibrationSetup{false, true}));
+    EXPECT_FLOAT_EQ(back.guiding.previousCalibration.velWE, 6);
+}
+
 TEST_F(SettingsStoreTest, UserBayerCodeIsReadOnlyWithoutAutomaticColour) {
     WriteText(path, "[Display]\nUserBayerCode=2\nPreviewMode=1\n");
     SettingsValues v = Fresh();

@@ -244,6 +244,28 @@ TEST_F(SimImage, SignalScalesWithTimeAndBinningSumsCharge) {
         std::all_of(f.pixels.begin(), f.pixels.end(), [](uint16_t p) { return p == 65535; }));
 }
 
+TEST_F(SimImage, ACloudDimsTheSkyOfItsFramesOnly) {
+    // Frames 1 and 2 under a cloud letting a quarter of the light through.
+    ASSERT_TRUE(Configure(std::string(kStill) +
+                          "hot_pixels=0;read_noise=0;dark_current=0;sky=1000;cloud=1:2:0.25"));
+    ZorvaneHandle h = Connect();
+    std::vector<Frame> frames;
+    for (int i = 0; i < 4; ++i) frames.push_back(Expose(h, 1.0f));
+    // Light above the bias of 1000 ADU: the sky's mean and the brightest star's peak.
+    const auto light = [&](int i) {
+        const Frame& f = frames[i];
+        return std::pair{f.Mean() - 1000,
+                         *std::max_element(f.pixels.begin(), f.pixels.end()) - 1000.0};
+    };
+    const auto [sky, peak] = light(0);
+    EXPECT_NEAR(light(3).first, sky, 1);
+    for (int i : {1, 2}) {
+        EXPECT_NEAR(light(i).first / sky, 0.25, 0.002) << i;
+        EXPECT_NEAR(light(i).second / peak, 0.25, 0.02) << i;
+    }
+    EXPECT_FALSE(Configure("cloud=3"));
+}
+
 TEST_F(SimImage, DarkCurrentFollowsTheSensorTemperature) {
     ASSERT_TRUE(Configure("stars=0;hot_pixels=0;read_noise=0;dark_current=100;sky=500"));
     ZorvaneHandle h = Connect();
