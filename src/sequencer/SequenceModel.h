@@ -35,6 +35,8 @@ public:
     static constexpr int kInitialBinningEntries = 4;
     static constexpr int kInitialFilterPositions = 5;
     static constexpr float kMinExposure = 0.001f;
+    // Ten hours, the top of the exposure spin: anything longer is no exposure anyone takes.
+    static constexpr float kMaxExposure = 36000.0f;
     // Longest delay that still fits a timer period in milliseconds.
     static constexpr int kMaxDelaySeconds = 2147483;
 
@@ -57,8 +59,8 @@ public:
     void SetFilterRange(int n);
 
     // ---- the values as the engine uses them ----
-    // The line's exposure in seconds: the text scanned as a number, at least 0.001; text that
-    // is not a finite number counts as 0 (so 0.001).
+    // The line's exposure in seconds: the text scanned as a number, within 0.001..36000; text
+    // that is not a finite number counts as 0 (so 0.001).
     float ExposureSeconds(int line) const;
     // Same factor in both axes; an empty binning choice takes the list's first entry (1x1).
     int BinningFactor(int line) const;
