@@ -136,9 +136,13 @@ void ExposureCycle::StartExposureOf(float seconds) {
 }
 
 bool ExposureCycle::SettingsGiveAFrame() const {
+    return GivesAFrame(settings_.binX, settings_.EffectiveBinY());
+}
+
+bool ExposureCycle::GivesAFrame(int32_t binX, int32_t binY) const {
     const int32_t step = settings_.subSample ? 2 : 1;
-    const int32_t stepX = std::max(settings_.binX, 1) * step;
-    const int32_t stepY = std::max(settings_.EffectiveBinY(), 1) * step;
+    const int32_t stepX = std::max(binX, 1) * step;
+    const int32_t stepY = std::max(binY, 1) * step;
     return settings_.subWidth / stepX >= 1 && settings_.subHeight / stepY >= 1;
 }
 

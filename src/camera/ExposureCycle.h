@@ -121,6 +121,8 @@ public:
     bool ResumesAfterReconnect() const { return resumeAfterReconnect_; }
     // False when the subframe is narrower or lower than the binning: such a frame is empty.
     bool SettingsGiveAFrame() const;
+    // The same for the subframe with another binning (a sequence line's).
+    bool GivesAFrame(int32_t binX, int32_t binY) const;
 
     // State
     bool Exposing() const { return exposing_; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
@@ -64,8 +65,9 @@ public:
     float ExposureSeconds(int line) const;
     // Same factor in both axes; an empty binning choice takes the list's first entry (1x1).
     int BinningFactor(int line) const;
-    // 0-based wheel position of the line's filter.
-    int FilterPosition(int line) const { return lines[line].filter - 1; }
+    // 0-based wheel position of the line's filter. Filter 0, what a line without a stored
+    // filter holds, is the wheel's first position.
+    int FilterPosition(int line) const { return std::max(lines[line].filter, 1) - 1; }
     bool AnyLineEnabled() const;
     RepeatMode Mode() const {
         return repeatMode == static_cast<int>(RepeatMode::Sequence) ? RepeatMode::Sequence
