@@ -83,6 +83,9 @@ public:
     static constexpr const char* kTitle = "Zorvane Capture";
     static constexpr const char* kVersionText = "Version 4.2.0.0";
     static constexpr int kConnectAttempts = 4;
+    // The title names the camera in use, so that nobody images a night on one they did not
+    // mean ("Zorvane Capture - SIM-1392M (simulated)").
+    std::string WindowTitle() { return kTitle + (" - " + ConnectedCameraName(lib_, camera_)); }
 
     CaptureApp(TimerService& timers, EventPoster& poster, Prompts& prompts, AppUi& ui,
                AppOptions options = {});

@@ -428,8 +428,15 @@ void ExposureCycle::EndShot() {
         if (host_.AutosaveEnabled()) host_.AutosaveImage();
         if (autoguideOn) host_.GuideStep();
     } else if (frameUnusable_) {
-        // Starting again would only give the same frame, a thousand times a second.
-        StopWithMessage(kUnusableFrameText);
+        // No frame because the camera went away, or failed in a way its library can name, is
+        // no fault of the settings; otherwise starting again would only give the same frame, a
+        // thousand times a second.
+        if (!camera_.IsConnected(lib_)) {
+            OnCameraLost();
+            return;
+        }
+        const std::string why = lib_.LastErrorText();
+        StopWithMessage(why.empty() ? kUnusableFrameText : kNoFrameText + ("\n" + why));
         return;
     }
 

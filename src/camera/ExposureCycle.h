@@ -63,6 +63,9 @@ public:
     static constexpr const char* kUnusableFrameText =
         "The camera delivered an unusable frame; the exposures have stopped.\n"
         "Check the subframe and binning settings.";
+    // Above the camera library's own account of a failure that was not the frame's.
+    static constexpr const char* kNoFrameText =
+        "The camera did not deliver the frame; the exposures have stopped.";
     static constexpr const char* kCameraLostText =
         "Lost connection to Camera\nThe exposure has stopped. Use Connect to reconnect.";
     static constexpr const char* kCameraLostInLoopText =
