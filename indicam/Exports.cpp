@@ -2,6 +2,7 @@
 // checks the handle and forwards; what INDI cannot do answers with the neutral result.
 #include <zorvane/camera_api.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -334,6 +335,14 @@ ZORVANE_EXPORT int32_t ZorvaneCoolerWarmUp(ZorvaneHandle h) {
 
 ZORVANE_EXPORT int32_t ZorvaneDiagnosticUSBError(ZorvaneHandle) {
     return 0;
+}
+
+ZORVANE_EXPORT int32_t ZorvaneLastErrorText(char* text, int32_t size) {
+    Session s;
+    if (!text || size <= 0) return 0;
+    const std::string why = Lib().camera ? Lib().camera->LastError() : std::string();
+    std::snprintf(text, static_cast<size_t>(size), "%s", why.c_str());
+    return static_cast<int32_t>(std::min(why.size(), static_cast<size_t>(size) - 1));
 }
 
 }  // extern "C"

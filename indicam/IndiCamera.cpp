@@ -92,11 +92,43 @@ double IndiCamera::Number(const char* property, const char* element, double fall
     return e ? e->number : fallback;
 }
 
+std::string IndiCamera::Describe() const {
+    const std::string server = address_.host + ":" + std::to_string(address_.port);
+    return address_.device.empty() ? "INDI camera (the first on " + server + ")"
+                                   : "INDI camera \"" + address_.device + "\" on " + server;
+}
+
+std::string IndiCamera::LastError() const {
+    std::lock_guard lock(mutex_);
+    return lastError_;
+}
+
+bool IndiCamera::FailConnect(const std::string& why) {
+    Report(Describe(), why.c_str());
+    std::lock_guard lock(mutex_);
+    lastError_ = Describe() + ": " + why + ".";
+    return false;
+}
+
 bool IndiCamera::Connect(int device) {
     if (connected_ && IsConnected()) return true;
     Disconnect();
+    {
+        std::lock_guard lock(mutex_);
+        lastError_.clear();
+    }
+    if (!ServerUp()) return FailConnect("no INDI server answers there");
     const std::vector<std::string> cameras = Cameras();
-    if (device < 0 || static_cast<size_t>(device) >= cameras.size()) return false;
+    if (device < 0 || static_cast<size_t>(device) >= cameras.size()) {
+        if (address_.device.empty()) return FailConnect("the server offers no camera");
+        std::string others;
+        const indi::DeviceSet set = client_.Devices();
+        for (const auto& [name, properties] : set.devices)
+            if (set.DriverInterface(name) & indi::kCcdInterface)
+                others += (others.empty() ? "" : ", ") + name;
+        return FailConnect("the server has no such device (" +
+                           (others.empty() ? "it has no camera" : "its cameras: " + others) + ")");
+    }
     {
         std::lock_guard lock(mutex_);
         device_ = cameras[device];
@@ -112,10 +144,23 @@ bool IndiCamera::Connect(int device) {
                set.Find(device_, "CCD_EXPOSURE");
     };
     if (!client_.WaitUntil(on, 0)) {
+        const auto before = Get("CONNECTION");
+        const uint64_t asked = before ? before->updates : 0;
         client_.SelectSwitch(device_, "CONNECTION", "CONNECT");
-        if (!client_.WaitUntil(on, kConnectTimeoutMs)) {
-            Report(device_, "the driver did not connect its camera");
-            return false;
+        // A driver that cannot reach its camera says so (Alert) long before the bound.
+        bool refused = false;
+        const bool connected = client_.WaitUntil(
+            [&](const indi::DeviceSet& set) {
+                const PropertySnapshot* c = set.Find(device_, "CONNECTION");
+                refused = c && c->updates > asked && c->state == PropertyState::Alert;
+                return refused || on(set);
+            },
+            kConnectTimeoutMs);
+        if (!connected || refused) {
+            if (!client_.IsConnected()) return FailConnect("the INDI server went away");
+            return FailConnect(refused ? "its driver could not connect the camera"
+                                       : "its driver did not connect the camera within " +
+                                             std::to_string(kConnectTimeoutMs / 1000) + " s");
         }
     }
     // Some drivers fill in the pixel size in a later update than the sensor's size.
@@ -143,10 +188,8 @@ bool IndiCamera::Connect(int device) {
         Number("CCD_INFO", "CCD_PIXEL_SIZE_X", Number("CCD_INFO", "CCD_PIXEL_SIZE", 0)));
     pixelH_ = static_cast<float>(Number("CCD_INFO", "CCD_PIXEL_SIZE_Y", pixelW_));
     bits_ = static_cast<int>(Number("CCD_INFO", "CCD_BITSPERPIXEL", 16));
-    if (sensorW_ <= 0 || sensorH_ <= 0 || sensorW_ > kMaxFitsSide || sensorH_ > kMaxFitsSide) {
-        Report(device_, "the driver gives no usable sensor size");
-        return false;
-    }
+    if (sensorW_ <= 0 || sensorH_ <= 0 || sensorW_ > kMaxFitsSide || sensorH_ > kMaxFitsSide)
+        return FailConnect("its driver gives no usable sensor size");
     maxBinX_ = maxBinY_ = 1;
     if (const auto bin = Get("CCD_BINNING")) {
         for (const indi::Element& e : bin->elements) {
@@ -230,11 +273,12 @@ void IndiCamera::Watch() {
     }
 }
 
-void IndiCamera::Fail(const char* why) {
+void IndiCamera::Fail(const char* why, bool frameUnreadable) {
     phase_ = Phase::Idle;
     ready_ = true;
     failed_ = true;
     Report(device_, why);
+    lastError_ = frameUnreadable ? std::string() : Describe() + ": " + why + ".";
 }
 
 bool IndiCamera::Advance() {
@@ -329,7 +373,7 @@ void IndiCamera::OnBlob(const indi::BlobView& blob) {
             spare_.swap(buffer);
             const std::string why = "the frame cannot be read (" + std::string(blob.format) + ": " +
                                     FitsResultText(result) + ")";
-            Fail(why.c_str());
+            Fail(why.c_str(), true);
         } else {
             g.w = frame.width;
             g.h = frame.height;
@@ -502,6 +546,7 @@ bool IndiCamera::StartExposure(float seconds) {
     phase_ = waitBin_ || waitFrame_ ? Phase::Flushing : Phase::Waiting;
     phaseStart_ = Clock::now();
     if (failed_) ready_ = failed_ = false;  // a frame still waiting stays until it is taken
+    lastError_.clear();
     SetStartText(std::chrono::system_clock::now());
     return true;
 }

@@ -46,6 +46,9 @@ public:
     bool Disconnect();
     bool IsConnected();
     const std::string& DeviceName() const { return device_; }
+    // Why the last connect or exposure failed, naming the server and the device, when it was
+    // not the frame itself that was wrong; empty otherwise.
+    std::string LastError() const;
 
     void Properties(CameraProperties* props);
     void ColourProperties(int32_t* type, int32_t* nx, int32_t* ny, int32_t* px, int32_t* py);
@@ -99,7 +102,12 @@ private:
     double Number(const char* property, const char* element, double fallback) const;
     // Brings the exposure's phase up to what the driver last said; true when it just failed.
     bool Advance();
-    void Fail(const char* why);
+    // Ends the exposure as a failed one; `why` is kept for LastError unless the frame itself
+    // could not be read.
+    void Fail(const char* why, bool frameUnreadable = false);
+    // "INDI camera "name" on host:port", or the first camera on it when none was named.
+    std::string Describe() const;
+    bool FailConnect(const std::string& why);
     void OnBlob(const indi::BlobView& blob);
     void PostFrameReady();
     void Watch();
@@ -137,6 +145,7 @@ private:
     float lastDuration_ = 0;
     char startText_[64] = "";
     int32_t startMs_ = 0;
+    std::string lastError_;
 
     // Cooling as the camera interface sees it.
     bool coolerOn_ = false;

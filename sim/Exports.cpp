@@ -400,6 +400,12 @@ int32_t ZorvaneDiagnosticUSBError(ZorvaneHandle h) {
     return Truth(camera != nullptr && camera->UsbError());
 }
 
+// Its faults stand for a camera that gives no reasons.
+int32_t ZorvaneLastErrorText(char* text, int32_t size) {
+    if (text != nullptr && size > 0) text[0] = '\0';
+    return 0;
+}
+
 // ---- test controls ----
 
 int32_t ZorvaneSimConfigure(const char* options) {

@@ -150,6 +150,13 @@ typedef int32_t (*ZorvaneCoolingInfo_fn)(ZorvaneHandle h, int32_t* flags, int32_
 typedef int32_t (*ZorvaneSetCooling_fn)(ZorvaneHandle h, int32_t setpoint);
 typedef int32_t (*ZorvaneCoolerWarmUp_fn)(ZorvaneHandle h);
 typedef int32_t (*ZorvaneDiagnosticUSBError_fn)(ZorvaneHandle h);
+/*
+ * Optional: why the library's last connect or exposure failed, in words for the user, when the
+ * failure was not about the frame itself (the server or the device was not there, the camera
+ * did not start the exposure). Writes at most size bytes, NUL-terminated; returns the length
+ * written, 0 when there is nothing to explain.
+ */
+typedef int32_t (*ZorvaneLastErrorText_fn)(char* text, int32_t size);
 
 /* ---- camera manager exports ---- */
 /* candidates: the candidate file names, ended by an empty entry "". */
@@ -212,6 +219,7 @@ ZORVANE_EXPORT int32_t ZorvaneCoolingInfo(ZorvaneHandle h, int32_t* flags, int32
 ZORVANE_EXPORT int32_t ZorvaneSetCooling(ZorvaneHandle h, int32_t setpoint);
 ZORVANE_EXPORT int32_t ZorvaneCoolerWarmUp(ZorvaneHandle h);
 ZORVANE_EXPORT int32_t ZorvaneDiagnosticUSBError(ZorvaneHandle h);
+ZORVANE_EXPORT int32_t ZorvaneLastErrorText(char* text, int32_t size);
 
 ZORVANE_EXPORT uint32_t ZorvaneMgrChooseCamera(const char* appTitle, const char* const* candidates,
                                                int32_t reserved1, int32_t reserved2,

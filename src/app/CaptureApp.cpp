@@ -107,8 +107,7 @@ void CaptureApp::ConnectAtStartUp() {
         // Attempts follow each other at once; only the fourth failure is reported.
         if (attempts < kConnectAttempts) continue;
         const MessageAnswer answer =
-            prompts_.MessageBox("Failed to connect to Camera", kTitle,
-                                MessageButtons::AbortRetryIgnore, MessageIcon::Exclamation);
+            AskAfterFailedConnect(prompts_, lib_, "Failed to connect to Camera");
         if (answer == MessageAnswer::Abort) ui_.ExitProcessNow(0);
         if (answer != MessageAnswer::Retry) return;  // go on without a camera
         device_ = lib_.ChooseCamera(prompts_);
@@ -317,8 +316,7 @@ void CaptureApp::ConnectOrDisconnect() {
             succeeded = finished || camera_.handle != nullptr;
         }
         if (succeeded) break;
-        const MessageAnswer answer = prompts_.MessageBox(
-            "Can't connect", kTitle, MessageButtons::AbortRetryIgnore, MessageIcon::Exclamation);
+        const MessageAnswer answer = AskAfterFailedConnect(prompts_, lib_, "Can't connect");
         if (answer == MessageAnswer::Abort) ui_.ExitProcessNow(0);
         if (answer != MessageAnswer::Retry) break;
     }

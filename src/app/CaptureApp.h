@@ -79,6 +79,9 @@ public:
     static constexpr const char* kTitle = "Zorvane Capture";
     static constexpr const char* kVersionText = "Version " ZORVANE_VERSION_FULL;
     static constexpr int kConnectAttempts = 4;
+    // The title names the camera in use, so that nobody images a night on one they did not
+    // mean ("Zorvane Capture - SIM-1392M (simulated)").
+    std::string WindowTitle() { return kTitle + (" - " + ConnectedCameraName(lib_, camera_)); }
 
     CaptureApp(TimerService& timers, EventPoster& poster, Prompts& prompts, AppUi& ui,
                AppOptions options = {});

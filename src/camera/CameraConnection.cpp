@@ -59,4 +59,20 @@ bool OpenCamera(CameraLibrary& lib, int device, bool blackLevelSwitch, CoolingDi
     return true;
 }
 
+MessageAnswer AskAfterFailedConnect(Prompts& prompts, CameraLibrary& lib,
+                                    const std::string& message) {
+    const std::string why = lib.LastErrorText();
+    return prompts.MessageBox(why.empty() ? message : message + "\n\n" + why, "Zorvane Capture",
+                              MessageButtons::AbortRetryIgnore, MessageIcon::Exclamation);
+}
+
+std::string ConnectedCameraName(CameraLibrary& lib, const CameraConnection& camera) {
+    if (!camera.IsConnected(lib)) return "no camera";
+    const CameraProperties& p = camera.properties;
+    std::string model(p.model, ::strnlen(p.model, sizeof p.model));
+    if (model.empty()) model = "camera";
+    if (lib.LoadedName() == CameraLibrary::kSimulatedName) model += " (simulated)";
+    return model;
+}
+
 }  // namespace zorvane

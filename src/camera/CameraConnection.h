@@ -44,4 +44,14 @@ void ReadCameraFacts(CameraLibrary& lib, bool blackLevelSwitch, CoolingDiscovery
 bool OpenCamera(CameraLibrary& lib, int device, bool blackLevelSwitch, CoolingDiscoveryOrder order,
                 CameraConnection& camera);
 
+// A failed connect put to the user ("Zorvane Capture", Abort / Retry / Ignore), with the
+// library's own account of what went wrong below the message when it gives one (which server
+// and device it tried, and why).
+MessageAnswer AskAfterFailedConnect(Prompts& prompts, CameraLibrary& lib,
+                                    const std::string& message);
+
+// Which camera the program is imaging with, for the window's title: the connected camera's
+// model, marked "(simulated)" on the simulated camera; "no camera" while none is connected.
+std::string ConnectedCameraName(CameraLibrary& lib, const CameraConnection& camera);
+
 }  // namespace zorvane

@@ -1,5 +1,6 @@
 #include "camera/CameraLibrary.h"
 
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 
@@ -28,7 +29,7 @@ constexpr const char* kAppTitle = "Zorvane Capture";
     X(ZorvaneLastStartTimeMilliseconds) X(ZorvaneGetImageData) X(ZorvaneImageBuffer)   \
     X(ZorvaneClearVRegs) X(ZorvanePulseGuide) X(ZorvaneTemperatureSensorInfo)          \
     X(ZorvaneCoolingInfo) X(ZorvaneSetCooling) X(ZorvaneCoolerWarmUp)                  \
-    X(ZorvaneDiagnosticUSBError)
+    X(ZorvaneDiagnosticUSBError) X(ZorvaneLastErrorText)
 // clang-format on
 
 enum Slot : int {
@@ -61,7 +62,7 @@ auto CameraLibrary::Forward(int slot, Args... args) {
 
 const std::vector<std::string>& CameraLibrary::Candidates() {
     static const std::vector<std::string> names = {"ZorvaneCCD.dll", "ZorvaneHSC.dll",
-                                                   "ZorvaneCCDDummy.dll"};
+                                                   kSimulatedName};
     return names;
 }
 
@@ -133,7 +134,10 @@ int CameraLibrary::ChooseCamera(Prompts& prompts) {
         }
         // The manager is freed here, before the chosen library is loaded.
     } else {
-        for (int i = 0; i < candidateCount && libraryIndex < 0; ++i) {
+        // An INDI camera the user asked for is the only one scanned: should it not answer, the
+        // connection attempt says why, rather than another camera standing in for it unseen.
+        const int scanCount = offerIndi_ ? 1 : candidateCount;
+        for (int i = 0; i < scanCount && libraryIndex < 0; ++i) {
             if (!LoadLibrary(candidates[i])) continue;
             for (int d = 0; d < kMaxDevices; ++d) {
                 if (ZorvaneDeviceIsCamera(d)) {
@@ -144,7 +148,10 @@ int CameraLibrary::ChooseCamera(Prompts& prompts) {
             }
             FreeLibrary();
         }
-        if (libraryIndex < 0) {
+        if (libraryIndex < 0 && offerIndi_) {
+            libraryIndex = 0;
+            device = 0;
+        } else if (libraryIndex < 0) {
             prompts.MessageBox("No available camera", kAppTitle, MessageButtons::Ok,
                                MessageIcon::None);
         }
@@ -324,6 +331,16 @@ void CameraLibrary::ZorvaneCoolerWarmUp(ZorvaneHandle h) {
 }
 int32_t CameraLibrary::ZorvaneDiagnosticUSBError(ZorvaneHandle h) {
     return ZORVANE_CALL(ZorvaneDiagnosticUSBError, h);
+}
+
+int32_t CameraLibrary::ZorvaneLastErrorText(char* text, int32_t size) {
+    return ZORVANE_CALL(ZorvaneLastErrorText, text, size);
+}
+std::string CameraLibrary::LastErrorText() {
+    char text[512] = "";
+    const int32_t length = ZorvaneLastErrorText(text, sizeof text);
+    if (length <= 0) return {};
+    return std::string(text, ::strnlen(text, std::min<size_t>(length, sizeof text - 1)));
 }
 
 }  // namespace zorvane

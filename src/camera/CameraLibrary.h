@@ -22,8 +22,12 @@ public:
     // Logical names of the candidate libraries, in order of preference.
     static const std::vector<std::string>& Candidates();
     static constexpr const char* kManagerName = "ZorvaneCameraManager.dll";
+    // The last candidate: the simulated camera.
+    static constexpr const char* kSimulatedName = "ZorvaneCCDDummy.dll";
     // The camera library over an INDI camera: a candidate only when the user asked for an INDI
-    // camera, and then the first one, so that without an INDI server nothing is tried.
+    // camera (otherwise no INDI server is tried), and then the first one. A scan then tries
+    // nothing else and chooses it even when it finds no camera, so that connecting says why
+    // rather than another camera standing in for the one asked for.
     static constexpr const char* kIndiName = "ZorvaneINDI.dll";
     static constexpr int kSlotCount = 100;
     static constexpr int kMaxDevices = 16;
@@ -49,7 +53,8 @@ public:
 
     // Chooses a camera through the camera manager when it is installed, otherwise by scanning
     // the candidates (devices 0..15). Leaves the chosen library loaded; returns the device index
-    // or -1 (after "No available camera" when nothing offers a camera).
+    // or -1 (after "No available camera" when nothing offers a camera; an INDI camera asked for
+    // is device 0 of its library whether or not it answered).
     int ChooseCamera(Prompts& prompts);
     // Loads the camera manager only for this call; does nothing when it is absent.
     void ReleaseManagerLocks(uint32_t token);
@@ -111,6 +116,9 @@ public:
     void ZorvaneSetCooling(ZorvaneHandle h, int32_t setpoint);
     void ZorvaneCoolerWarmUp(ZorvaneHandle h);
     int32_t ZorvaneDiagnosticUSBError(ZorvaneHandle h);
+    int32_t ZorvaneLastErrorText(char* text, int32_t size);
+    // The library's own words for its last failure; empty when it has none (or cannot say).
+    std::string LastErrorText();
 
     // For tests: whether the slot of an entry point currently holds a resolved pointer.
     bool IsResolved(const char* entryPoint) const;

@@ -137,9 +137,13 @@ void ExposureCycle::StartExposureOf(float seconds) {
 }
 
 bool ExposureCycle::SettingsGiveAFrame() const {
+    return GivesAFrame(settings_.binX, settings_.EffectiveBinY());
+}
+
+bool ExposureCycle::GivesAFrame(int32_t binX, int32_t binY) const {
     const int32_t step = settings_.subSample ? 2 : 1;
-    const int32_t stepX = std::max(settings_.binX, 1) * step;
-    const int32_t stepY = std::max(settings_.EffectiveBinY(), 1) * step;
+    const int32_t stepX = std::max(binX, 1) * step;
+    const int32_t stepY = std::max(binY, 1) * step;
     return settings_.subWidth / stepX >= 1 && settings_.subHeight / stepY >= 1;
 }
 
@@ -438,8 +442,15 @@ void ExposureCycle::EndShot() {
         OnCameraLost();
         return;
     } else if (frameUnusable_) {
-        // Starting again would only give the same frame, a thousand times a second.
-        StopWithMessage(kUnusableFrameText);
+        // No frame because the camera went away, or failed in a way its library can name, is
+        // no fault of the settings; otherwise starting again would only give the same frame, a
+        // thousand times a second.
+        if (!camera_.IsConnected(lib_)) {
+            OnCameraLost();
+            return;
+        }
+        const std::string why = lib_.LastErrorText();
+        StopWithMessage(why.empty() ? kUnusableFrameText : kNoFrameText + ("\n" + why));
         return;
     }
 

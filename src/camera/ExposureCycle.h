@@ -64,6 +64,9 @@ public:
     static constexpr const char* kUnusableFrameText =
         "The camera delivered an unusable frame; the exposures have stopped.\n"
         "Check the subframe and binning settings.";
+    // Above the camera library's own account of a failure that was not the frame's.
+    static constexpr const char* kNoFrameText =
+        "The camera did not deliver the frame; the exposures have stopped.";
     static constexpr const char* kCameraLostText =
         "Lost connection to Camera\nThe exposure has stopped. Use Connect to reconnect.";
     static constexpr const char* kCameraLostInLoopText =
@@ -128,6 +131,8 @@ public:
     bool ResumesAfterReconnect() const { return resumeAfterReconnect_; }
     // False when the subframe is narrower or lower than the binning: such a frame is empty.
     bool SettingsGiveAFrame() const;
+    // The same for the subframe with another binning (a sequence line's).
+    bool GivesAFrame(int32_t binX, int32_t binY) const;
 
     // State
     bool Exposing() const { return exposing_; }

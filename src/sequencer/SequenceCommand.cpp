@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <vector>
 
 namespace zorvane {
 
@@ -66,14 +67,25 @@ std::string SubstituteCommand(std::string_view command, const CommandValues& val
     const std::array<Token, 3> numbers{Token{"$LOOP", std::to_string(values.loop)},
                                        Token{"$LINE", std::to_string(values.line)},
                                        Token{"$SEQ", std::to_string(values.seq)}};
+    // The quoting in force, innermost last: a command substitution "$( … )" starts afresh,
+    // unquoted, even inside double quotes, and ends at its closing parenthesis (plain
+    // parentheses inside it are counted).
+    struct Level {
+        Context context = Context::Bare;
+        int parentheses = 0;
+    };
+    std::vector<Level> levels{Level{}};
     std::string out;
-    Context context = Context::Bare;
     bool escaped = false;  // the character before was a backslash that quotes this one
     size_t i = 0;
     while (i < command.size()) {
         const std::string_view rest = command.substr(i);
+        Level& level = levels.back();
+        // A backslash that kept the shell off a name would now quote the first character of
+        // its value (or, between double quotes, stay in front of it): the value replaces both.
         if (rest.substr(0, 5) == "$FILE") {
-            out += QuotedPath(values.file, context);
+            if (escaped) out.pop_back();
+            out += QuotedPath(values.file, level.context);
             i += 5;
             escaped = false;
             continue;
@@ -81,6 +93,7 @@ std::string SubstituteCommand(std::string_view command, const CommandValues& val
         bool replaced = false;
         for (const Token& t : numbers) {
             if (rest.substr(0, t.name.size()) == t.name) {
+                if (escaped) out.pop_back();
                 out += t.bareValue;
                 i += t.name.size();
                 replaced = true;
@@ -99,23 +112,35 @@ std::string SubstituteCommand(std::string_view command, const CommandValues& val
             escaped = false;
             continue;
         }
-        switch (context) {
+        if (c == '$' && level.context != Context::SingleQuoted && i < command.size() &&
+            command[i] == '(') {
+            out += command[i++];
+            levels.push_back(Level{});
+            continue;
+        }
+        switch (level.context) {
             case Context::Bare:
                 if (c == '\\')
                     escaped = true;
                 else if (c == '\'')
-                    context = Context::SingleQuoted;
+                    level.context = Context::SingleQuoted;
                 else if (c == '"')
-                    context = Context::DoubleQuoted;
+                    level.context = Context::DoubleQuoted;
+                else if (c == '(')
+                    ++level.parentheses;
+                else if (c == ')' && level.parentheses > 0)
+                    --level.parentheses;
+                else if (c == ')' && levels.size() > 1)
+                    levels.pop_back();
                 break;
             case Context::SingleQuoted:
-                if (c == '\'') context = Context::Bare;
+                if (c == '\'') level.context = Context::Bare;
                 break;
             case Context::DoubleQuoted:
                 if (c == '\\')
                     escaped = true;
                 else if (c == '"')
-                    context = Context::Bare;
+                    level.context = Context::Bare;
                 break;
         }
     }

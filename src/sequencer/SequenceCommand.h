@@ -18,7 +18,8 @@ struct CommandValues {
 // replaced again. A path that holds characters the shell treats specially (blanks, quotes,
 // ';', '&', '$', '*' …) is quoted for the place it lands in: in single quotes where the
 // command leaves it bare, escaped where the command already has it inside double or single
-// quotes. A plain path goes in unchanged.
+// quotes. A command substitution "$( … )" is unquoted inside, wherever it stands. A
+// backslash written right before a name goes with it. A plain path goes in unchanged.
 std::string SubstituteCommand(std::string_view command, const CommandValues& values);
 
 }  // namespace zorvane

@@ -67,8 +67,11 @@ void SequenceEngine::ShowStepStatus() {
 void SequenceEngine::Start() {
     // Not without a camera to take the frames, and not while another activity has it.
     if (CameraGone() || !owner_.MayUseOrTell(CameraActivity::Sequence, prompts_)) return;
+    if (!EveryLineGivesAFrame()) return;
+    framesTaken_ = framesSaved_ = 0;
     const unsigned startDelay = SequenceModel::DelayMilliseconds(model_.delayStart);
     running_ = true;
+    frameFilter_.reset();
     if (model_.Mode() == RepeatMode::Sequence) {
         line_ = -1;
         repeat_ = 0;
@@ -99,6 +102,18 @@ void SequenceEngine::Start() {
     timers_.SetTimer(kTimerSeqStart, startDelay);
 }
 
+bool SequenceEngine::EveryLineGivesAFrame() {
+    for (int line = 0; line < SequenceModel::kLineCount; ++line) {
+        const int bin = model_.BinningFactor(line);
+        if (!LineEnabled(line) || cycle_.GivesAFrame(bin, bin)) continue;
+        char text[256];
+        std::snprintf(text, sizeof text, kEmptyFrame, line + 1, bin, bin);
+        prompts_.MessageBox(text, kCaption, MessageButtons::Ok, MessageIcon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
 bool SequenceEngine::MoveFilter(bool wait) {
     // A wheel that was there at the start and has gone since is a failed move, not "no wheel":
     // the next frames would be taken, and labelled, through a filter nobody put there.
@@ -115,6 +130,7 @@ void SequenceEngine::StartSequenceExposure() {
         Terminate(kFilterFailed);
         return;
     }
+    frameFilter_ = model_.FilterPosition(line_);
     const int bin = model_.BinningFactor(line_);
     const float exposure = model_.ExposureSeconds(line_);
     cycle_.PrepareCamera(bin, bin, exposure);
@@ -136,11 +152,13 @@ void SequenceEngine::PollExposure() {
 void SequenceEngine::CompleteSequenceExposure() {
     WaitCursor wait(prompts_);
     host_.MakeExposureTimeText();
+    ++framesTaken_;
     // A frame that cannot be fetched is skipped: nothing shown, saved or run for it.
     if (cycle_.DownloadAndShowFrame()) {
         host_.OnNewFrameShown();
         const std::string saved = host_.SaveSequenceImage();
         if (!running_) return;  // the save failed and stopped the sequence
+        if (!saved.empty()) ++framesSaved_;
         const std::string& command = model_.lines[line_].command;
         if (!saved.empty() && !command.empty()) {
             CommandValues values;
@@ -185,7 +203,13 @@ void SequenceEngine::FinishStep() {
     const int repeats = model_.repeat;
     // Stopped before the message: the box must not find a sequence that Run/Stop could touch.
     Stop();
-    prompts_.MessageBox(kComplete, kCaption, MessageButtons::Ok, MessageIcon::Information);
+    if (framesSaved_ == framesTaken_) {
+        prompts_.MessageBox(kComplete, kCaption, MessageButtons::Ok, MessageIcon::Information);
+    } else {
+        char text[256];
+        std::snprintf(text, sizeof text, kIncomplete, framesSaved_, framesTaken_);
+        prompts_.MessageBox(text, kCaption, MessageButtons::Ok, MessageIcon::Exclamation);
+    }
     host_.AdvanceSequenceNumber(repeats);
     host_.RefreshExposureDialog();
 }
@@ -268,8 +292,8 @@ std::string SequenceEngine::CurrentLineSuffix() const {
 }
 
 std::optional<int> SequenceEngine::CurrentFilterPosition() const {
-    if (!running_ || line_ < 0 || line_ >= SequenceModel::kLineCount) return std::nullopt;
-    return model_.FilterPosition(line_);
+    if (!running_) return std::nullopt;
+    return frameFilter_;
 }
 
 }  // namespace zorvane

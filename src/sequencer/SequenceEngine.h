@@ -30,6 +30,14 @@ public:
     static constexpr const char* kFilterFailed =
         "Failed to position filter wheel: sequence terminating";
     static constexpr const char* kComplete = "Sequence complete.";
+    // A sequence that went through its steps without a frame for each: "%d of %d".
+    static constexpr const char* kIncomplete =
+        "Sequence ended: %d of %d frames were saved.\n"
+        "The camera gave no frame for the others.";
+    // A line whose binning leaves nothing of the subframe: line, binning.
+    static constexpr const char* kEmptyFrame =
+        "Line %d: the subframe is smaller than the binning %dx%d, so the frame would be empty.\n"
+        "Choose a larger subframe or a smaller binning.";
     static constexpr unsigned kCommandPollMs = 20;
     // The line and repeat (from 1) the sequence had reached.
     static constexpr const char* kCameraLostFormat =
@@ -70,7 +78,8 @@ public:
     bool RequestDialogHide();
 
     // While a sequence runs: the current line's file suffix, the repeat index for file names,
-    // and the line's 0-based filter position for the header.
+    // and the 0-based filter position the frame was taken through (the line's filter as it was
+    // when its exposure started, where the wheel was sent and arrived), for the header.
     std::string CurrentLineSuffix() const;
     int CurrentRepeatIndex() const { return repeat_ > 0 ? repeat_ : 0; }
     std::optional<int> CurrentFilterPosition() const;
@@ -92,6 +101,8 @@ private:
     // The camera stopped answering: stop and say where the sequence was.
     void CameraLost();
     bool CameraGone() { return !camera_.IsConnected(lib_); }
+    // The first enabled line whose binning leaves an empty frame, said; false then.
+    bool EveryLineGivesAFrame();
     void ShowStepStatus();
     bool LineEnabled(int line) const { return model_.lines[line].enabled; }
     void SkipDisabledLines();
@@ -112,6 +123,9 @@ private:
     Phase phase_ = Phase::Idle;
     int line_ = -1;
     int repeat_ = 0;
+    int framesTaken_ = 0;
+    int framesSaved_ = 0;
+    std::optional<int> frameFilter_;  // the filter of the exposure running or taken last
     std::string status_;
     bool note_ = false;
 };

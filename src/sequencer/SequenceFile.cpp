@@ -1,8 +1,11 @@
 #include "sequencer/SequenceFile.h"
 
+#include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 namespace zorvane {
@@ -19,22 +22,51 @@ std::string LineSection(int index) {
     return buf;
 }
 
+// An integer key kept within `range`. Read as the profile reader reads it (leading blanks, a
+// sign, the digits up to the first other character), except that a number too long for 32
+// bits counts as huge instead of wrapping round to some small value.
+int GetIntWithin(const IniDocument& doc, const std::string& section, const char* key,
+                 int defaultValue, SpinRange range) {
+    const std::string text = doc.GetString(section, key, "", 64);
+    long long value = defaultValue;
+    if (!text.empty()) {
+        size_t i = text.find_first_not_of(" \t");
+        const bool negative = i != std::string::npos && text[i] == '-';
+        if (i != std::string::npos && (text[i] == '-' || text[i] == '+')) ++i;
+        value = 0;
+        for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
+            value = std::min(value * 10 + (text[i] - '0'), 1LL << 40);
+        if (negative) value = -value;
+    }
+    return static_cast<int>(std::clamp<long long>(value, range.low, range.high));
+}
+
 }  // namespace
+
+bool IsSequenceDocument(const IniDocument& doc) {
+    if (doc.HasSection(kSection)) return true;
+    for (int i = 0; i < SequenceModel::kLineCount; ++i)
+        if (doc.HasSection(LineSection(i))) return true;
+    return false;
+}
 
 void ReadSequence(const IniDocument& doc, SequenceModel& model) {
     const int mode = doc.GetInt(kSection, "RepeatMode", 0);
     model.repeatMode = (mode == 0 || mode == 1) ? mode : -1;
-    model.repeat = doc.GetInt(kSection, "Repeat", 1);
-    model.delay = doc.GetInt(kSection, "Delay", 0);
-    model.delayStart = doc.GetInt(kSection, "DelayStart", 0);
+    // Numbers a hand or another program put in are kept to what the dialog offers.
+    model.repeat = GetIntWithin(doc, kSection, "Repeat", 1, kRepeatSpin);
+    model.delay = GetIntWithin(doc, kSection, "Delay", 0, kDelaySpin);
+    model.delayStart = GetIntWithin(doc, kSection, "DelayStart", 0, kDelaySpin);
     for (int i = 0; i < SequenceModel::kLineCount; ++i) {
         const std::string section = LineSection(i);
         SequenceLine& line = model.lines[i];
         line.enabled = doc.GetInt(section, "Enabled", 0) != 0;
         line.exposureText = doc.GetString(section, "Exposure", "1", kExposureBuffer);
+        if (ScanSeconds(line.exposureText).value_or(0.0) > SequenceModel::kMaxExposure)
+            line.exposureText = FormatSeconds(SequenceModel::kMaxExposure);
         const int binning = doc.GetInt(section, "Binning", 0);
         line.binning = (binning >= 0 && binning < model.BinningEntries()) ? binning : -1;
-        line.filter = doc.GetInt(section, "Filter", 0);
+        line.filter = GetIntWithin(doc, section, "Filter", 0, {0, INT_MAX});
         line.suffix = doc.GetString(section, "Suffix", "", kTextBuffer);
         line.command = doc.GetString(section, "Command", "", kTextBuffer);
     }
@@ -107,11 +139,19 @@ bool LoadSequence(Prompts& prompts, SequenceModel& model) {
     if (result.status != FileDialogResult::Status::Ok || result.path.empty()) return false;
     const std::string path = WithSequenceExtension(result.path);
     // Reading a file that is not there would put the defaults over the user's sequence.
-    if (!ReadSequence(path, model)) {
+    IniDocument doc;
+    if (!doc.Load(path)) {
         prompts.MessageBox("Failed to read file '" + path + "'", kCaption, MessageButtons::Ok,
                            MessageIcon::Exclamation);
         return false;
     }
+    // Nor would a file of something else, read as a sequence without a single key.
+    if (!IsSequenceDocument(doc)) {
+        prompts.MessageBox("'" + path + "' is not a sequence file; nothing was loaded.", kCaption,
+                           MessageButtons::Ok, MessageIcon::Exclamation);
+        return false;
+    }
+    ReadSequence(doc, model);
     model.path = path;
     return true;
 }
@@ -130,6 +170,14 @@ bool SaveSequence(Prompts& prompts, SequenceModel& model) {
     }
     if (result.status != FileDialogResult::Status::Ok || result.path.empty()) return false;
     const std::string path = WithSequenceExtension(result.path);
+    // The dialog asked about the name as typed; a file under the name it becomes is asked
+    // about here.
+    std::error_code error;
+    if (path != result.path && std::filesystem::exists(path, error) &&
+        prompts.MessageBox("'" + path + "' already exists.\nDo you want to replace it?",
+                           request.title, MessageButtons::YesNo,
+                           MessageIcon::Exclamation) != MessageAnswer::Yes)
+        return false;
     if (!WriteSequence(path, model)) {
         prompts.MessageBox("Failed to write file '" + path + "'", kCaption, MessageButtons::Ok,
                            MessageIcon::Exclamation);

@@ -17,8 +17,11 @@ namespace zorvane {
 // most 19 characters and kept as text, suffix and command as at most 511.
 
 // Fills every line and setting from the document. A binning or repeat-mode index that the
-// lists do not hold leaves that choice empty (-1).
+// lists do not hold leaves that choice empty (-1); the repeat count, the delays, an exposure
+// and a filter are kept within what the dialog offers (filter 0 stays: the first position).
 void ReadSequence(const IniDocument& doc, SequenceModel& model);
+// Whether the document has any of the sequence's sections.
+bool IsSequenceDocument(const IniDocument& doc);
 // Writes every line and setting into the document (in memory).
 void WriteSequence(IniDocument& doc, const SequenceModel& model);
 
@@ -34,11 +37,12 @@ std::string WithSequenceExtension(std::string_view path);
 
 // The dialog's "Load settings": the open dialog "Load sequence...", the chosen name with the
 // sequence extension read into the model, the path remembered (the title follows it). A file
-// that cannot be read changes nothing and says so ("Failed to read file '%s'"). False when
-// nothing was loaded.
+// that cannot be read, or is not a sequence file, changes nothing and says so ("Failed to read
+// file '%s'"). False when nothing was loaded.
 bool LoadSequence(Prompts& prompts, SequenceModel& model);
-// "Save settings": the save dialog "Save sequence as..." (asking before it overwrites), the
-// name with the sequence extension written and remembered. A failed write says so ("Failed to
+// "Save settings": the save dialog "Save sequence as..." (asking before it overwrites, also
+// when the sequence extension makes another name of the one chosen), the name with the
+// sequence extension written and remembered. A failed write says so ("Failed to
 // write file '%s'") and keeps the remembered path. False when nothing was saved.
 bool SaveSequence(Prompts& prompts, SequenceModel& model);
 

@@ -23,7 +23,8 @@ void SequenceModel::SetFilterRange(int n) {
 
 float SequenceModel::ExposureSeconds(int line) const {
     const double v = ScanSeconds(lines[line].exposureText).value_or(0.0);
-    return static_cast<float>(std::max(v, static_cast<double>(kMinExposure)));
+    return static_cast<float>(
+        std::clamp(v, static_cast<double>(kMinExposure), static_cast<double>(kMaxExposure)));
 }
 
 int SequenceModel::BinningFactor(int line) const {
@@ -85,7 +86,9 @@ std::string StepExposureText(std::string_view text, int k) {
     }
     const double step = decade >= 105.0 ? 10.0 : decade * 0.01;
     const double move = std::fabs(k * step);
-    v += k * step;
+    // The spin keeps its value as a single float, so a step lands where the dialog's own
+    // arithmetic lands ("0.95" and ten steps up is 1, ten down 0.9).
+    v = static_cast<float>(v + k * step);
     if (move > 0.0) v = std::trunc(v / move + 0.5) * move;
     return FormatSeconds(std::max(v, static_cast<double>(SequenceModel::kMinExposure)));
 }

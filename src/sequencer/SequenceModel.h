@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
@@ -35,6 +36,8 @@ public:
     static constexpr int kInitialBinningEntries = 4;
     static constexpr int kInitialFilterPositions = 5;
     static constexpr float kMinExposure = 0.001f;
+    // Ten hours, the top of the exposure spin: anything longer is no exposure anyone takes.
+    static constexpr float kMaxExposure = 36000.0f;
     // Longest delay that still fits a timer period in milliseconds.
     static constexpr int kMaxDelaySeconds = 2147483;
 
@@ -57,13 +60,14 @@ public:
     void SetFilterRange(int n);
 
     // ---- the values as the engine uses them ----
-    // The line's exposure in seconds: the text scanned as a number, at least 0.001; text that
-    // is not a finite number counts as 0 (so 0.001).
+    // The line's exposure in seconds: the text scanned as a number, within 0.001..36000; text
+    // that is not a finite number counts as 0 (so 0.001).
     float ExposureSeconds(int line) const;
     // Same factor in both axes; an empty binning choice takes the list's first entry (1x1).
     int BinningFactor(int line) const;
-    // 0-based wheel position of the line's filter.
-    int FilterPosition(int line) const { return lines[line].filter - 1; }
+    // 0-based wheel position of the line's filter. Filter 0, what a line without a stored
+    // filter holds, is the wheel's first position.
+    int FilterPosition(int line) const { return std::max(lines[line].filter, 1) - 1; }
     bool AnyLineEnabled() const;
     RepeatMode Mode() const {
         return repeatMode == static_cast<int>(RepeatMode::Sequence) ? RepeatMode::Sequence

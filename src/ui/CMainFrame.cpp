@@ -425,6 +425,7 @@ void CMainFrame::UpdateUi() {
     if (!app_) return;
     UpdateCommandUi();
     UpdateStatusBar();
+    setWindowTitle(Qs(app_->WindowTitle()));
     EnableSequencerRun(app_->SequencerRunEnabled());
 }
 

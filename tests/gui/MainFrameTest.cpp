@@ -130,7 +130,8 @@ private slots:
                      QKeySequence(QStringLiteral("F%1").arg(n)));
         QCOMPARE(frame->ShortcutActions().size(), 11);
 
-        QCOMPARE(frame->windowTitle(), QString("Zorvane Capture"));
+        // The title names the camera in use.
+        QCOMPARE(frame->windowTitle(), QString("Zorvane Capture - SIM-1392M (simulated)"));
     }
 
     void toolbarAndPromptsFollowTheStringTable() {

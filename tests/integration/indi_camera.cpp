@@ -1,7 +1,8 @@
 // The INDI camera library, loaded as the program loads a camera library, against the INDI CCD
 // simulator on a private server: the sensor's facts, an exposure through its states to a frame
 // of the right size (posted from the client's thread), binning and subframe, abort, cooling,
-// the camera's guide port, and a server killed mid-exposure, also in the middle of a sequence.
+// the camera's guide port, and a server killed mid-exposure, also in the middle of a sequence;
+// in the program, a camera asked for that cannot be reached and a server killed under a loop.
 #include <fitsio.h>
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <thread>
@@ -268,6 +270,73 @@ TEST(IndiCameraSequence, AServerKilledMidSequenceStopsItWithAWordAndTheFilesBefo
     for (const char* name : {"m_000.fit", "m_001.fit"})
         EXPECT_EQ(ReadWholeImage(b.dir.File(name)), (std::pair{1280L, 1024L})) << name;
     EXPECT_FALSE(std::filesystem::exists(b.dir.File("m_002.fit")));
+}
+
+// The program asked for an INDI camera it cannot reach: the start-up's connection failure
+// names the server and the device tried and why, with Abort / Retry / Ignore, and no other
+// camera stands in for it (the title says there is none).
+TEST(IndiCameraInTheProgram, ACameraThatCannotBeReachedIsReportedAndNeverReplaced) {
+    IndiServer ccd({IndiServer::kCcdDriver}, {kCcd});
+    ZORVANE_START_INDI_SERVER(ccd);
+    IndiServer video({"indi_v4l2_ccd"}, {"V4L2 CCD"});
+    ZORVANE_START_INDI_SERVER(video);
+    {
+        // A video device that is not there, whatever this machine has.
+        indi::IndiClient c;
+        ASSERT_TRUE(c.Connect("localhost", video.Port(), 1000));
+        ASSERT_TRUE(c.WaitForProperty("V4L2 CCD", "DEVICE_PORT", 5000));
+        c.SendTexts("V4L2 CCD", "DEVICE_PORT", {{"PORT", "/nonexistent/video9"}});
+    }
+    const std::string nobody = "localhost:" + std::to_string(IndiServer::FreePort());
+    struct Case {
+        std::string setting, why;
+    };
+    for (const Case& c :
+         {Case{std::string(kCcd) + "@" + nobody,
+               "INDI camera \"CCD Simulator\" on " + nobody + ": no INDI server answers there."},
+          Case{"Guide Camera@" + ccd.Address(),
+               "INDI camera \"Guide Camera\" on " + ccd.Address() +
+                   ": the server has no such device (its cameras: CCD Simulator)."},
+          Case{"V4L2 CCD@" + video.Address(), "INDI camera \"V4L2 CCD\" on " + video.Address() +
+                                                  ": its driver could not connect the camera."}}) {
+        SCOPED_TRACE(c.setting);
+        test::EnvOverride asked(indi::kCameraEnvironment, c.setting.c_str());
+        test::AppBench b;
+        b.prompts.answers = {MessageAnswer::Ignore};
+        const auto start = std::chrono::steady_clock::now();
+        b.Start();
+        std::printf(
+            "%s: reported after %.1f s\n", c.setting.c_str(),
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        ASSERT_EQ(b.prompts.messages.size(), 1u);
+        EXPECT_EQ(b.prompts.messages[0].text, "Failed to connect to Camera\n\n" + c.why);
+        EXPECT_EQ(b.prompts.messages[0].buttons, MessageButtons::AbortRetryIgnore);
+        EXPECT_FALSE(b.app->IsConnected());
+        EXPECT_EQ(b.app->Library().LoadedName(), CameraLibrary::kIndiName);
+        EXPECT_EQ(b.app->WindowTitle(), "Zorvane Capture - no camera");
+    }
+}
+
+// A failure that is no fault of the frame's settings is not reported as one: a server that
+// dies under a loop is a lost camera.
+TEST(IndiCameraInTheProgram, AServerKilledUnderALoopIsALostCamera) {
+    IndiServer server({IndiServer::kCcdDriver}, {kCcd});
+    ZORVANE_START_INDI_SERVER(server);
+    const std::string setting = std::string(kCcd) + "@" + server.Address();
+    test::EnvOverride asked(indi::kCameraEnvironment, setting.c_str());
+    test::AppBench b;
+    b.Start();
+    ASSERT_TRUE(b.app->IsConnected());
+    EXPECT_EQ(b.app->WindowTitle(), "Zorvane Capture - CCD Simulator");
+    b.app->Exposure().exposure = 3.0f;
+    b.app->ToggleLoop();
+    ASSERT_TRUE(test::RunReal(
+        b, [&] { return b.app->CameraStatePaneText().rfind("Exp.", 0) == 0; }, 10000));
+    server.Kill();
+    ASSERT_TRUE(test::RunReal(
+        b, [&] { return !b.prompts.messages.empty(); }, 10000));
+    EXPECT_EQ(b.prompts.messages[0].text, ExposureCycle::kCameraLostInLoopText);
+    EXPECT_FALSE(b.app->Cycle().Looping());
 }
 
 TEST(IndiCameraChoice, OnlyAnAskedForIndiCameraIsScannedAndThenFirst) {

@@ -34,15 +34,45 @@ constexpr const char* kScope = IndiServer::kTelescopeDevice;
 constexpr int kW = 640, kH = 480;
 constexpr double kSiderealArcsecPerS = 15.041;
 
+// Where the mount sits for every test: 1.5 h west of the meridian, so the simulator (a German
+// mount) is on the east side of its pier, where a north pulse raises the declination. On the
+// other side it lowers it, so the hour angle must not follow the time of day.
+constexpr double kHourAngle = 1.5;
+
+// Greenwich mean sidereal time now, in hours (good to a second or so, plenty here).
+double GreenwichSiderealHours() {
+    const double unixDays =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count() /
+        86400.0;
+    const double j2000Days = unixDays + 2440587.5 - 2451545.0;
+    return std::fmod(18.697374558 + 24.06570982441908 * j2000Days, 24.0);
+}
+
+// Puts the simulator's site at the longitude where `ra` stands at kHourAngle now.
+bool PlaceSiteForHourAngle(indi::IndiClient& c, double ra) {
+    if (!c.WaitForProperty(kScope, "GEOGRAPHIC_COORD", 5000)) return false;
+    const double longitude = std::fmod(
+        std::fmod(15.0 * (ra + kHourAngle - GreenwichSiderealHours()), 360.0) + 360.0, 360.0);
+    c.SendNumbers(kScope, "GEOGRAPHIC_COORD", {{"LAT", 0.0}, {"LONG", longitude}, {"ELEV", 0.0}});
+    return c.WaitUntil(
+        [&](const indi::DeviceSet& s) {
+            const indi::PropertySnapshot* p = s.Find(kScope, "GEOGRAPHIC_COORD");
+            const indi::Element* e = p ? p->Find("LONG") : nullptr;
+            return e && std::abs(e->number - longitude) < 1e-3;
+        },
+        5000);
+}
+
 // Readies the simulator the way an observer would before guiding: connected, unparked,
-// tracking, and pointed at (ra, dec) away from the pole (at Dec 90 it turns RA by 12 h).
-// Position reports every 100 ms. Returns the guide rate (fraction of sidereal) or 0.
+// tracking, and pointed at (ra, dec) away from the pole (at Dec 90 it turns RA by 12 h), at
+// kHourAngle on the east side of the pier. Position reports every 100 ms. Returns the guide
+// rate (fraction of sidereal) or 0.
 double PrepareMount(indi::IndiClient& c, int port, double ra, double dec) {
     if (!c.Connect("localhost", port, 3000) || !c.WaitForProperty(kScope, "CONNECTION", 5000))
         return 0;
     c.SelectSwitch(kScope, "CONNECTION", "CONNECT");
     if (!c.WaitForProperty(kScope, "EQUATORIAL_EOD_COORD", 5000) ||
-        !c.WaitForProperty(kScope, "GUIDE_RATE", 5000))
+        !c.WaitForProperty(kScope, "GUIDE_RATE", 5000) || !PlaceSiteForHourAngle(c, ra))
         return 0;
     c.SendNumbers(kScope, "POLLING_PERIOD", {{"PERIOD_MS", 100}});
     c.SelectSwitch(kScope, "TELESCOPE_PARK", "UNPARK");
@@ -55,8 +85,18 @@ double PrepareMount(indi::IndiClient& c, int port, double ra, double dec) {
             return p && p->Find("DEC") && std::abs(p->Find("DEC")->number - dec) < 0.01;
         },
         10000);
+    // East of the pier the declination axis reads the declination itself, west of it 180°
+    // minus the declination (the simulator's pier-side switch follows only at its next report).
+    const bool east = c.WaitUntil(
+        [&](const indi::DeviceSet& s) {
+            const indi::PropertySnapshot* p = s.Find(kScope, "MOUNT_AXES");
+            return p && p->Find("SECONDARY") && std::abs(p->Find("SECONDARY")->number - dec) < 0.01;
+        },
+        5000);
+    EXPECT_TRUE(east) << "the mount is not on the east side of its pier";
     const auto rate = c.Get(kScope, "GUIDE_RATE");
-    if (!there || !rate || !rate->Find("GUIDE_RATE_WE") || !rate->Find("GUIDE_RATE_NS")) return 0;
+    if (!there || !east || !rate || !rate->Find("GUIDE_RATE_WE") || !rate->Find("GUIDE_RATE_NS"))
+        return 0;
     EXPECT_EQ(rate->Find("GUIDE_RATE_WE")->number, rate->Find("GUIDE_RATE_NS")->number);
     return rate->Find("GUIDE_RATE_NS")->number;
 }

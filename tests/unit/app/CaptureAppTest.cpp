@@ -38,6 +38,7 @@ TEST(CaptureApp, WithoutAnyCameraLibraryItStillStarts) {
     EXPECT_EQ(b.app->InfoModelText(), "Model: ");
     EXPECT_EQ(b.app->LibraryVersionText(), "");
     EXPECT_EQ(b.app->CameraStatePaneText(), "Idle");
+    EXPECT_EQ(b.app->WindowTitle(), "Zorvane Capture - no camera");
 }
 
 TEST(CaptureApp, AbortEndsTheProcessWithExitCodeZero) {
@@ -85,6 +86,8 @@ TEST(CaptureApp, CreationForcesFourCameraSettingsAndQueriesTheCamera) {
     EXPECT_FLOAT_EQ(b.app->View().AspectX(), 8.6f / 8.3f);
     EXPECT_EQ(b.app->LastSavedName(), "");
     EXPECT_EQ(b.app->SavedPaneText(), "Not saved");
+    // Nobody takes the simulated camera for a real one.
+    EXPECT_EQ(b.app->WindowTitle(), "Zorvane Capture - SIM-1392M (simulated)");
 }
 
 TEST(CaptureApp, BlackLevelAdjustmentFollowsTheMachineSwitchAndSensorWidth) {

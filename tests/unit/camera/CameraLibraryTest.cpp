@@ -194,6 +194,20 @@ TEST(CameraLibraryChoice, NoCameraWithinTheFirstSixteenDevicesOrNoLibraryAtAll) 
     EXPECT_FALSE(IsResident("device16", "ZorvaneCCD.dll"));
 }
 
+TEST(CameraLibraryChoice, AnIndiCameraAskedForIsNeverReplacedByAnotherCamera) {
+    CameraLibrary lib({FixtureDir("indidown")});
+    ScriptedPrompts prompts;
+    lib.OfferIndiCamera(true);
+    // Not found, yet chosen: connecting to it is what reports the failure.
+    EXPECT_EQ(lib.ChooseCamera(prompts), 0);
+    EXPECT_EQ(lib.LoadedName(), CameraLibrary::kIndiName);
+    EXPECT_TRUE(prompts.messages.empty());
+
+    lib.OfferIndiCamera(false);
+    EXPECT_EQ(lib.ChooseCamera(prompts), 0);
+    EXPECT_EQ(lib.LoadedName(), "ZorvaneCCDDummy.dll");
+}
+
 TEST(CameraLibraryChoice, ManagerChoosesAndItsLocksAreReleasedThroughIt) {
     TempDir dir;
     const std::string log = dir.File("manager.log");

@@ -291,6 +291,51 @@ TEST(SequenceEngine, TheWheelMovesBeforeEachLineAndAWheelThatNeverArrivesEndsThe
     EXPECT_EQ(b.Model().FilterPositions(), 2);
 }
 
+TEST(SequenceEngine, FilterZeroIsTheFirstPositionAndEachFileNamesTheFilterItWasTakenThrough) {
+    SequencerBench b;
+    WheelDouble wheel;
+    b.Seq().SetFilterWheel(&wheel);
+    b.Line(1, "1", 0, 0, "a");  // filter 0, as a line without a stored filter has
+    b.Model().repeat = 2;
+    b.Seq().StartStopSequence();
+    ASSERT_TRUE(b.loop.RunUntil([&] { return b.loop.IsTimerSet(kTimerSeqPoll); }, 1000));
+    // Edited during the exposure: the next frame goes through position 3; this one does not.
+    b.Model().lines[0].filter = 3;
+    ASSERT_TRUE(b.RunToEnd());
+    EXPECT_EQ(b.MessageTexts(), std::vector<std::string>{"Sequence complete."});
+    EXPECT_EQ(wheel.calls, (std::vector<std::string>{"set 0", "wait 0", "set 2", "wait 2"}));
+    EXPECT_EQ(HeaderValue(b.dir / "m_000a.fit", "FILTER"), "'Position 1'");
+    EXPECT_EQ(HeaderValue(b.dir / "m_001a.fit", "FILTER"), "'Position 3'");
+}
+
+TEST(SequenceEngine, AnEmptyFrameIsRefusedAtRunAndFramesNotSavedAreCounted) {
+    SequencerBench b;
+    b.Line(1, "0.1", 0, 1, "a");
+    b.Line(2, "0.1", 3, 1, "b");  // 4x4 on a 3-pixel subframe leaves nothing
+    b.Exposure().subWidth = 3;
+    b.Seq().StartStopSequence();
+    EXPECT_FALSE(b.Seq().Running());
+    EXPECT_EQ(b.MessageTexts(),
+              std::vector<std::string>{"Line 2: the subframe is smaller than the binning 4x4, so "
+                                       "the frame would be empty.\nChoose a larger subframe or a "
+                                       "smaller binning."});
+    EXPECT_EQ(b.sim.CallCount("ZorvaneStartExposure"), 0);
+
+    // A camera that gives no frames: the sequence goes through its steps and then says so.
+    b.prompts.messages.clear();
+    b.Exposure().subWidth = b.SensorWidth();
+    b.sim.Configure(std::string(kFast) + ";faults=nullbuffer");
+    b.app->ConnectOrDisconnect();
+    ASSERT_TRUE(b.app->IsConnected());
+    b.Model().repeat = 2;
+    b.Seq().StartStopSequence();
+    ASSERT_TRUE(b.RunToEnd());
+    EXPECT_EQ(b.MessageTexts(),
+              std::vector<std::string>{"Sequence ended: 0 of 4 frames were saved.\nThe camera "
+                                       "gave no frame for the others."});
+    EXPECT_EQ(b.prompts.messages[0].caption, "Sequencer");
+}
+
 // Regression: Snapshot during a sequence's exposure aborted it and the sequence waited for a frame
 // that never came; a preset during a sequence changed the settings of its frames.
 TEST(SequenceEngine, ASequenceAndOrdinaryExposuresNeverShareTheCamera) {

@@ -134,6 +134,53 @@ TEST(SequenceFile, LoadFixesTheExtensionAndNeverPutsDefaultsOverTheSequence) {
     EXPECT_EQ(WithSequenceExtension("m.31.CSQ"), "m.31.csq");
 }
 
+TEST(SequenceFile, AbsurdNumbersLoadWithinTheDialogsRangesAndOtherFilesLoadNothing) {
+    TempDir dir;
+    WriteText(dir / "a.csq",
+              "[Sequence]\nRepeat=99999999999\nDelay=-5\nDelayStart=4294967296\n"
+              "[Sequence Line1]\nExposure=1e39\nFilter=-2147483648\n"
+              "[Sequence Line2]\nExposure=7.5\nFilter=9\n");
+    ScriptedPrompts prompts;
+    prompts.openResults = {ScriptedPrompts::Chosen(dir / "a.csq", 1)};
+    SequenceModel m;
+    ASSERT_TRUE(LoadSequence(prompts, m));
+    EXPECT_EQ(m.repeat, 1000);
+    EXPECT_EQ(m.delay, 0);
+    EXPECT_EQ(m.delayStart, 36000);
+    EXPECT_EQ(m.lines[0].exposureText, "36000");
+    EXPECT_EQ(m.lines[0].filter, 0);
+    EXPECT_EQ(m.lines[1].exposureText, "7.5");
+    EXPECT_EQ(m.lines[1].filter, 9) << "a wheel with more filters may come";
+
+    // A file that is no sequence at all says so and leaves the sequence as it was.
+    WriteText(dir / "image.csq", "SIMPLE  =                    T\n");
+    prompts.openResults = {ScriptedPrompts::Chosen(dir / "image.csq", 1)};
+    EXPECT_FALSE(LoadSequence(prompts, m));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text,
+              "'" + (dir / "image.csq") + "' is not a sequence file; nothing was loaded.");
+    EXPECT_EQ(m.repeat, 1000);
+    EXPECT_EQ(m.path, dir / "a.csq");
+}
+
+TEST(SequenceFile, SaveAsksBeforeItOverwritesTheNameTheExtensionMakes) {
+    TempDir dir;
+    WriteText(dir / "night.csq", "mine");
+    ScriptedPrompts prompts;
+    SequenceModel m;
+    prompts.saveResults = {ScriptedPrompts::Chosen(dir / "night", 1),
+                           ScriptedPrompts::Chosen(dir / "night", 1)};
+    prompts.answers = {MessageAnswer::No, MessageAnswer::Yes};
+    EXPECT_FALSE(SaveSequence(prompts, m));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text,
+              "'" + (dir / "night.csq") + "' already exists.\nDo you want to replace it?");
+    EXPECT_EQ(prompts.messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_EQ(ReadAll(dir / "night.csq"), "mine");
+    EXPECT_TRUE(SaveSequence(prompts, m));
+    EXPECT_NE(ReadAll(dir / "night.csq"), "mine");
+}
+
 TEST(SequenceFile, SaveRetriesAnInvalidNameAndReportsAFailedWrite) {
     TempDir dir;
     ScriptedPrompts prompts;
@@ -164,6 +211,8 @@ TEST(SequenceFile, SaveRetriesAnInvalidNameAndReportsAFailedWrite) {
 
 TEST(SequenceModel, ExposureSpinStepsByDecade) {
     EXPECT_EQ(StepExposureText("0.95", 1), "0.96");
+    EXPECT_EQ(StepExposureText("0.95", 10), "1");
+    EXPECT_EQ(StepExposureText("0.95", -10), "0.9");
     EXPECT_EQ(StepExposureText("9.9", 1), "10");
     EXPECT_EQ(StepExposureText("10", 1), "11");
     EXPECT_EQ(StepExposureText("100", 1), "110");
@@ -213,6 +262,15 @@ TEST(SequenceCommand, SubstitutesInOnePassAndQuotesPathsThatNeedIt) {
               "cp \"/data/my night; rm x/it's \\$LOOP.fit\" /b");
     EXPECT_EQ(SubstituteCommand("echo 'at $FILE'", v),
               "echo 'at /data/my night; rm x/it'\\''s $LOOP.fit'");
+    // A backslash meant to keep the shell off the name goes with it; a command substitution
+    // is unquoted inside, even between double quotes.
+    EXPECT_EQ(SubstituteCommand("cp \\$FILE /b", v),
+              "cp '/data/my night; rm x/it'\\''s $LOOP.fit' /b");
+    EXPECT_EQ(SubstituteCommand("cp \"\\$FILE\" /b", v),
+              "cp \"/data/my night; rm x/it's \\$LOOP.fit\" /b");
+    EXPECT_EQ(SubstituteCommand("echo \"$(basename $FILE) ($LINE)\" \"$FILE\"", v),
+              "echo \"$(basename '/data/my night; rm x/it'\\''s $LOOP.fit') (2)\" "
+              "\"/data/my night; rm x/it's \\$LOOP.fit\"");
     // Quoting is followed past escaped quotes.
     EXPECT_EQ(SubstituteCommand("echo \\\" $LINE \"a\\\"b\" $SEQ", v), "echo \\\" 2 \"a\\\"b\" 12");
 }
