@@ -41,7 +41,13 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
       view_(std::make_unique<ImageView>(*this)),
       cooler_(lib_, camera_, timers_),
       saver_(prompts_, *this, HomeDirectory()),
-      automation_(std::make_unique<IndiTransport>(options_.settingsPath)),
+      automation_(std::make_unique<IndiTransport>(
+          options_.settingsPath,
+          [this](const std::string& text) {  // on the connection's thread: shown on the window's
+              poster_.PostToGuiThread([this, text] {
+                  prompts_.MessageBox(text, kTitle, MessageButtons::Ok, MessageIcon::Exclamation);
+              });
+          })),
       servers_(*automation_),
       wheel_(servers_, prompts_),
       telescope_(servers_, options_.sleepClock ? *options_.sleepClock : SystemClock::Instance()),
@@ -178,6 +184,7 @@ void CaptureApp::Shutdown() {
         camera_.handle = nullptr;
     }
     lib_.ReleaseManagerLocks(lib_.ManagerLockToken());
+    servers_.ProgramEnding();  // a wheel the program switched on is switched off as it goes
     DisconnectFilterWheel();
     lib_.FreeLibrary();
 }
