@@ -66,24 +66,6 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
     });
 }
 
-// The sequencer moves the program's filter wheel; a quiet reconnect also refreshes the number
-// of positions the lines may name.
-bool CaptureApp::SequencerWheel::ConnectQuietly() {
-    return app.ConnectFilterWheel(true);
-}
-bool CaptureApp::SequencerWheel::IsConnected() {
-    return app.wheel_.IsConnected();
-}
-int CaptureApp::SequencerWheel::GetPositionCount() {
-    return app.FilterPositionCount();
-}
-bool CaptureApp::SequencerWheel::SetPosition(int position) {
-    return app.wheel_.SetPosition(position);
-}
-bool CaptureApp::SequencerWheel::SetPositionAndWait(int position) {
-    return app.wheel_.SetPositionAndWait(position) == position;
-}
-
 CaptureApp::~CaptureApp() = default;
 
 // ---------------------------------------------------------------------------------------------
@@ -203,11 +185,12 @@ void CaptureApp::DisconnectFilterWheel() {
 }
 
 int CaptureApp::FilterPositionCount() {
-    const int count = wheel_.GetPositionCount();
-    // A wheel that cannot list its filters leaves the count as it was.
+    const auto names = wheel_.GetFilterNames();
+    const int count = names ? static_cast<int>(names->size()) : -1;
+    // A wheel that cannot list its filters leaves the count (and names) as they were.
     if (count > 0) {
         filters_.positions = count;
-        sequence_.SetFilterRange(count);
+        sequence_.SetFilterNames(*names);
         ui_.RefreshSequencerDialog();
     }
     return count;
