@@ -34,6 +34,9 @@ int64_t Ms(std::chrono::steady_clock::duration d) {
 
 IndiCamera::IndiCamera(indi::CameraAddress address) : address_(std::move(address)) {
     client_.SetBlobSink([this](const indi::BlobView& blob) { OnBlob(blob); });
+    // The camera then counts as lost, as with a server that died; this says why.
+    client_.SetCutOffNotice(
+        [](const std::string& text) { std::fprintf(stderr, "ZorvaneINDI: %s\n", text.c_str()); });
 }
 
 IndiCamera::~IndiCamera() {
@@ -171,8 +174,11 @@ bool IndiCamera::Connect(int device) {
             return size && size->number > 0;
         },
         1000);
-    // Frames come to this client, as FITS, uncompressed.
-    client_.EnableBlobs(device_, "CCD1");
+    // Frames come to this client, as FITS, uncompressed, and no larger than the sensor in the
+    // widest pixels FITS has (8 bytes) and a header.
+    const double pixels = Number("CCD_INFO", "CCD_MAX_X", 0) * Number("CCD_INFO", "CCD_MAX_Y", 0);
+    client_.EnableBlobs(device_, "CCD1",
+                        static_cast<size_t>(std::clamp(pixels, 0.0, 1e10) * 8) + (size_t{1} << 20));
     const auto choose = [&](const char* property, const char* element) {
         const auto p = Get(property);
         const indi::Element* e = p ? p->Find(element) : nullptr;

@@ -9,7 +9,7 @@ pkgs=(
   fitsverify libcfitsio-dev libtiff-dev libtiff-tools
   libopencv-core-dev libopencv-imgproc-dev
   xvfb xauth
-  indi-bin libindi-dev
+  indi-bin libexpat1-dev
   dbus-daemon
   desktop-file-utils appstream lintian dpkg-dev file
 )

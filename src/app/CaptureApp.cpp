@@ -40,7 +40,13 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
       view_(std::make_unique<ImageView>(*this)),
       cooler_(lib_, camera_, timers_),
       saver_(prompts_, *this, HomeDirectory()),
-      automation_(std::make_unique<IndiTransport>(options_.settingsPath)),
+      automation_(std::make_unique<IndiTransport>(
+          options_.settingsPath,
+          [this](const std::string& text) {  // on the connection's thread: shown on the window's
+              poster_.PostToGuiThread([this, text] {
+                  prompts_.MessageBox(text, kTitle, MessageButtons::Ok, MessageIcon::Exclamation);
+              });
+          })),
       servers_(*automation_),
       wheel_(servers_, prompts_),
       telescope_(servers_, options_.sleepClock ? *options_.sleepClock : SystemClock::Instance()),
@@ -57,24 +63,6 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
         if (!ui) return nullptr;
         return std::make_shared<DeviceChooserServer>(*ui, options_.settingsPath);
     });
-}
-
-// The sequencer moves the program's filter wheel; a quiet reconnect also refreshes the number
-// of positions the lines may name.
-bool CaptureApp::SequencerWheel::ConnectQuietly() {
-    return app.ConnectFilterWheel(true);
-}
-bool CaptureApp::SequencerWheel::IsConnected() {
-    return app.wheel_.IsConnected();
-}
-int CaptureApp::SequencerWheel::GetPositionCount() {
-    return app.FilterPositionCount();
-}
-bool CaptureApp::SequencerWheel::SetPosition(int position) {
-    return app.wheel_.SetPosition(position);
-}
-bool CaptureApp::SequencerWheel::SetPositionAndWait(int position) {
-    return app.wheel_.SetPositionAndWait(position) == position;
 }
 
 CaptureApp::~CaptureApp() = default;
@@ -176,6 +164,7 @@ void CaptureApp::Shutdown() {
         camera_.handle = nullptr;
     }
     lib_.ReleaseManagerLocks(lib_.ManagerLockToken());
+    servers_.ProgramEnding();  // a wheel the program switched on is switched off as it goes
     DisconnectFilterWheel();
     lib_.FreeLibrary();
 }
@@ -194,11 +183,12 @@ void CaptureApp::DisconnectFilterWheel() {
 }
 
 int CaptureApp::FilterPositionCount() {
-    const int count = wheel_.GetPositionCount();
-    // A wheel that cannot list its filters leaves the count as it was.
+    const auto names = wheel_.GetFilterNames();
+    const int count = names ? static_cast<int>(names->size()) : -1;
+    // A wheel that cannot list its filters leaves the count (and names) as they were.
     if (count > 0) {
         filters_.positions = count;
-        sequence_.SetFilterRange(count);
+        sequence_.SetFilterNames(*names);
         ui_.RefreshSequencerDialog();
     }
     return count;

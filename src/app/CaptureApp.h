@@ -142,7 +142,8 @@ public:
     // ---- filter wheel ----
     FilterWheel& Wheel() { return wheel_; }
     // Connect (quietly or not); when connected, take the wheel's number of positions and hand
-    // it to the sequencer's filter ranges. Quiet at start-up and at each sequence start.
+    // it to the sequencer's filter ranges. Quiet at start-up and at a sequence start that
+    // finds no wheel in use.
     bool ConnectFilterWheel(bool quiet) override;
     void DisconnectFilterWheel() override;
     bool IsFilterWheelConnected() override { return wheel_.IsConnected(); }
@@ -151,8 +152,10 @@ public:
         return wheel_.SetPositionAndWait(position);
     }
     int FilterPosition() override { return wheel_.GetPosition(); }
-    // The wheel's count, which also becomes the main window's number of positions.
+    // The wheel's count, which also becomes the main window's number of positions; its filter
+    // names go to the sequence's lines.
     int FilterPositionCount() override;
+    std::string FilterName(int position) override { return sequence_.FilterName(position); }
     void Sleep(int ms) override;
 
     // ---- state the window reads ----
@@ -300,6 +303,7 @@ private:
         explicit SequencerWheel(CaptureApp& owner) : app(owner) {}
         bool ConnectQuietly() override;
         bool IsConnected() override;
+        bool InUse() override;
         int GetPositionCount() override;
         bool SetPosition(int position) override;
         bool SetPositionAndWait(int position) override;

@@ -81,6 +81,10 @@ public:
     // to use instead of the configured one; null for the configured one.
     virtual std::shared_ptr<AutomationServer> Create(const std::string& progId,
                                                      const char* serverName, int32_t& code) = 0;
+    // The program is ending: a device it switched on itself and lets go from now on may be
+    // switched off again. Until then letting go of a device leaves it as it is, since other
+    // programs may be using it.
+    virtual void ProgramEnding() {}
 };
 
 }  // namespace zorvane

@@ -7,8 +7,11 @@ using indi::PropertySnapshot;
 using indi::PropertyState;
 
 IndiDeviceServer::IndiDeviceServer(std::unique_ptr<indi::IndiClient> client, std::string device,
-                                   std::string server)
-    : client_(std::move(client)), device_(std::move(device)), server_(std::move(server)) {}
+                                   std::string server, std::shared_ptr<DeviceUse> use)
+    : client_(std::move(client)),
+      device_(std::move(device)),
+      server_(std::move(server)),
+      use_(use ? std::move(use) : std::make_shared<DeviceUse>()) {}
 
 int32_t IndiDeviceServer::Describe(ServerDescription& d) {
     d.variables.push_back({kConnected, "Connected", vt::Bool});
@@ -36,7 +39,10 @@ int32_t IndiDeviceServer::Invoke(int32_t id, uint16_t kind, const std::vector<Va
         ExceptionInfo*& p;
         ~Reset() { p = nullptr; }
     } reset{exception_};
-    if (!client_->IsConnected()) return Fail("The INDI server at " + server_ + " does not answer");
+    if (!client_->IsConnected()) {
+        const std::string cut = client_->CutOff();
+        return Fail(cut.empty() ? "The INDI server at " + server_ + " does not answer" : cut);
+    }
     if (id == kConnected) {
         if (kind == invoke::PropertyGet) return GetConnected(value);
         if (kind == invoke::PropertyPut && arguments.size() == 1)
@@ -50,7 +56,7 @@ int32_t IndiDeviceServer::GetConnected(Variant& value) {
     const std::optional<PropertySnapshot> c = Property("CONNECTION");
     if (!c) return Fail("The INDI server has no device \"" + device_ + "\"");
     const indi::Element* on = c->Find("CONNECT");
-    bool connected = on && on->on && c->state != PropertyState::Alert;
+    bool connected = !released_ && on && on->on && c->state != PropertyState::Alert;
     // Connected means the device's working properties are there too.
     if (connected) {
         const DeviceSet set = client_->Devices();
@@ -64,28 +70,46 @@ int32_t IndiDeviceServer::GetConnected(Variant& value) {
 int32_t IndiDeviceServer::PutConnected(bool on) {
     const std::optional<PropertySnapshot> c = Property("CONNECTION");
     if (!c) return Fail("The INDI server has no device \"" + device_ + "\"");
-    if (!client_->SelectSwitch(device_, "CONNECTION", on ? "CONNECT" : "DISCONNECT"))
-        return Fail("The device \"" + device_ + "\" cannot be " +
-                    (on ? "connected" : "disconnected"));
+    const indi::Element* connect = c->Find("CONNECT");
+    const bool isOn = connect && connect->on && c->state != PropertyState::Alert;
+    const std::string key = device_ + "@" + server_;
+    if (!on) {
+        released_ = true;
+        // Other programs may use the device: only one this program switched on, and only as the
+        // program ends, is switched off. The answer is not waited for.
+        std::lock_guard lock(use_->mutex);
+        if (use_->ending && use_->switchedOn.erase(key) && isOn)
+            client_->SelectSwitch(device_, "CONNECTION", "DISCONNECT");
+        return result::Ok;
+    }
+    released_ = false;
+    if (!isOn) {
+        if (!client_->SelectSwitch(device_, "CONNECTION", "CONNECT"))
+            return Fail("The device \"" + device_ + "\" cannot be connected");
+        std::lock_guard lock(use_->mutex);
+        use_->switchedOn.insert(key);
+    }
     const uint64_t sent = c->updates;
     const std::vector<std::string> needed = ConnectedProperties();
-    // Wait for the device's answer (and, on connecting, for the properties it then defines).
+    // Wait for the device's answer and for the properties it then defines.
     const bool answered = client_->WaitUntil(
         [&](const DeviceSet& set) {
             const PropertySnapshot* p = set.Find(device_, "CONNECTION");
             if (!p) return false;
             if (p->state == PropertyState::Alert && p->updates > sent) return true;
             const indi::Element* e = p->Find("CONNECT");
-            if (!e || e->on != on || p->state == PropertyState::Busy) return false;
-            if (!on) return true;
+            if (!e || !e->on || p->state == PropertyState::Busy) return false;
             for (const std::string& name : needed)
                 if (!set.Find(device_, name)) return false;
             return true;
         },
         kConnectTimeoutMs);
-    if (!answered) return Fail("The device \"" + device_ + "\" did not answer in time");
+    if (!answered) {
+        const std::string cut = client_->CutOff();
+        return Fail(cut.empty() ? "The device \"" + device_ + "\" did not answer in time" : cut);
+    }
     const std::vector<std::string> later = LaterProperties();
-    if (on && !later.empty())
+    if (!later.empty())
         client_->WaitUntil(
             [&](const DeviceSet& set) {
                 for (const std::string& name : later)

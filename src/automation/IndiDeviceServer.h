@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,14 +13,27 @@
 
 namespace zorvane {
 
+// What the program has done to the devices it used, shared by every device server one
+// transport made (the program connects again and again over a night).
+struct DeviceUse {
+    std::mutex mutex;
+    bool ending = false;               // the program is ending
+    std::set<std::string> switchedOn;  // "device@host:port" the program switched on itself
+};
+
 // An INDI device presented as an automation server with the member names its callers use.
 // It owns its server connection. Reads come from the copies the client keeps, so they never
 // wait; writes send a whole vector and, where the caller expects the device to have taken
 // them (connecting), wait a bounded time for its answer.
+//
+// The device is shared with every other client of the server. "Connected" true switches it on
+// only when it is off; "Connected" false ends this program's use of it (it reads false from
+// then on) and leaves the device as it is. Only once the program is ending does letting go
+// switch off a device the program switched on itself.
 class IndiDeviceServer : public AutomationServer {
 public:
     IndiDeviceServer(std::unique_ptr<indi::IndiClient> client, std::string device,
-                     std::string server);
+                     std::string server, std::shared_ptr<DeviceUse> use = nullptr);
 
     int32_t Describe(ServerDescription& description) override;
     int32_t Invoke(int32_t id, uint16_t kind, const std::vector<Variant>& arguments, Variant& value,
@@ -74,6 +89,8 @@ private:
     std::unique_ptr<indi::IndiClient> client_;
     std::string device_;
     std::string server_;
+    std::shared_ptr<DeviceUse> use_;
+    bool released_ = false;  // "Connected" false was put: the program no longer uses it
     ExceptionInfo* exception_ = nullptr;
 };
 

@@ -10,8 +10,9 @@ namespace zorvane {
 
 using indi::DeviceSet;
 
-IndiTransport::IndiTransport(std::string settingsPath)
-    : settingsPath_(settingsPath.empty() ? SettingsFilePath() : std::move(settingsPath)) {}
+IndiTransport::IndiTransport(std::string settingsPath, CutOffNotice notice)
+    : settingsPath_(settingsPath.empty() ? SettingsFilePath() : std::move(settingsPath)),
+      notice_(std::move(notice)) {}
 
 IndiDeviceAddress IndiTransport::ParseAddress(const std::string& text) {
     IndiDeviceAddress a;
@@ -62,6 +63,7 @@ std::shared_ptr<AutomationServer> IndiTransport::Create(const std::string& progI
     if (serverName && *serverName) address.host = serverName;
 
     auto client = std::make_unique<indi::IndiClient>();
+    client->SetCutOffNotice(notice_);
     if (!client->Connect(address.host, address.port, kServerTimeoutMs)) {
         code = result::ServerUnavailable;
         return nullptr;
@@ -90,9 +92,9 @@ std::shared_ptr<AutomationServer> IndiTransport::Create(const std::string& progI
     const std::string server = address.host + ":" + std::to_string(address.port);
     code = result::Ok;
     if (wheelId || ((kind & indi::kFilterInterface) && !(kind & indi::kTelescopeInterface)))
-        return std::make_shared<IndiFilterWheelServer>(std::move(client), device, server);
+        return std::make_shared<IndiFilterWheelServer>(std::move(client), device, server, use_);
     if (kind & indi::kTelescopeInterface)
-        return std::make_shared<IndiTelescopeServer>(std::move(client), device, server);
+        return std::make_shared<IndiTelescopeServer>(std::move(client), device, server, use_);
     code = result::ClassNotRegistered;
     return nullptr;
 }

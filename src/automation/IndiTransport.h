@@ -1,9 +1,12 @@
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "automation/AutomationServer.h"
+#include "automation/IndiDeviceServer.h"
 
 namespace zorvane {
 
@@ -20,6 +23,9 @@ struct IndiDeviceAddress {
 // on localhost:7624 whose driver says it is a filter wheel, and a ProgID of the form
 // "device.indi@host:port" (what the device chooser returns) names its device itself. The
 // device's kind (filter wheel or mount) decides which members it shows.
+//
+// Each device is a connection of its own. A server that sends more than a client takes is cut
+// off (see indi::IndiClient); the cut-off notice then tells the user which server it was.
 class IndiTransport : public AutomationTransport {
 public:
     static constexpr const char* kSection = "Automation";
@@ -29,11 +35,18 @@ public:
     // How long the server may take to show the device.
     static constexpr int kDeviceTimeoutMs = 3000;
 
+    // Called on a connection's reader thread with the text naming the server that was cut off.
+    using CutOffNotice = std::function<void(const std::string&)>;
+
     // `settingsPath` empty: the user's settings file.
-    explicit IndiTransport(std::string settingsPath = {});
+    explicit IndiTransport(std::string settingsPath = {}, CutOffNotice notice = {});
 
     std::shared_ptr<AutomationServer> Create(const std::string& progId, const char* serverName,
                                              int32_t& code) override;
+    void ProgramEnding() override {
+        std::lock_guard lock(use_->mutex);
+        use_->ending = true;
+    }
 
     // "device@host:port", "device@host", "device", "@host:port".
     static IndiDeviceAddress ParseAddress(const std::string& text);
@@ -46,6 +59,9 @@ public:
 
 private:
     std::string settingsPath_;
+    CutOffNotice notice_;
+    // Shared with the devices made, which may outlive this transport.
+    std::shared_ptr<DeviceUse> use_ = std::make_shared<DeviceUse>();
 };
 
 }  // namespace zorvane

@@ -28,6 +28,7 @@ public:
         code = server ? result::Ok : result::ClassNotRegistered;
         return server;
     }
+    void ProgramEnding() override { next_.ProgramEnding(); }
 
 private:
     AutomationTransport& next_;

@@ -9,7 +9,10 @@ const FilterDialogView& FilterDialogModel::Refresh() {
         view_.listEnabled = true;
         view_.entries.clear();
         const int count = host_.FilterPositionCount();
-        for (int i = 1; i <= count; ++i) view_.entries.push_back(std::to_string(i));
+        for (int i = 1; i <= count; ++i) {
+            const std::string name = host_.FilterName(i - 1);
+            view_.entries.push_back(std::to_string(i) + (name.empty() ? "" : ": " + name));
+        }
         SelectReported(host_.FilterPosition());
     } else {
         view_.buttonText = "Connect";

@@ -15,6 +15,8 @@ public:
     virtual void DisconnectFilterWheel() = 0;
     // Also keeps the main window's number of positions (and the sequencer's filter ranges).
     virtual int FilterPositionCount() = 0;
+    // The wheel's name for 0-based `position`, as the last count found it; empty when none.
+    virtual std::string FilterName(int position) = 0;
     virtual int FilterPosition() = 0;
     virtual int SetFilterPositionAndWait(int position) = 0;
     virtual void Sleep(int ms) = 0;
@@ -25,7 +27,7 @@ struct FilterDialogView {
     std::string buttonText = "Connect";
     std::string typeText = "Not Connected";
     bool listEnabled = false;
-    std::vector<std::string> entries;  // "1" .. "<count>"
+    std::vector<std::string> entries;  // "1" .. "<count>", each with its filter's name: "3: Red"
     int selection = -1;                // none
 };
 

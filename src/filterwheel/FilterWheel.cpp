@@ -12,7 +12,7 @@ FilterWheel::~FilterWheel() {
 }
 
 bool FilterWheel::Create() {
-    if (object_) Disconnect();
+    Release();
     auto object = std::make_unique<AutomationObject>(transport_);
     if (!object->CreateFromProgId(kProgId, AutomationObject::kAllContexts, nullptr)) return false;
     object_ = std::move(object);
@@ -23,7 +23,10 @@ bool FilterWheel::Connect(bool quiet) {
     if (Create()) {
         object_->PutProperty("Connected", 1);
         const Variant* v = object_->GetProperty("Connected");
-        if (v && v->AsInt16() != 0) return true;
+        if (v && v->AsInt16() != 0) {
+            inUse_ = true;
+            return true;
+        }
     }
     object_.reset();
     if (!quiet)
@@ -33,11 +36,15 @@ bool FilterWheel::Connect(bool quiet) {
 }
 
 bool FilterWheel::Disconnect() {
-    if (object_) {
-        object_->PutProperty("Connected", 0);
-        object_.reset();
-    }
+    Release();
+    inUse_ = false;
     return true;
+}
+
+void FilterWheel::Release() {
+    if (!object_) return;
+    object_->PutProperty("Connected", 0);
+    object_.reset();
 }
 
 bool FilterWheel::IsConnected() {
@@ -79,10 +86,15 @@ int FilterWheel::SetPositionAndWait(int position) {
 }
 
 int FilterWheel::GetPositionCount() {
-    if (!object_) return -1;
+    const auto names = GetFilterNames();
+    return names ? static_cast<int>(names->size()) : -1;
+}
+
+std::optional<std::vector<std::string>> FilterWheel::GetFilterNames() {
+    if (!object_) return std::nullopt;
     const Variant* names = object_->GetProperty("Names");
-    if (!names || names->type != (vt::Array | vt::BStr)) return -1;
-    return static_cast<int>(names->texts.size());
+    if (!names || names->type != (vt::Array | vt::BStr)) return std::nullopt;
+    return names->texts;
 }
 
 std::string FilterWheel::GetVersionText() {

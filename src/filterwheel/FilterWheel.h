@@ -2,7 +2,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "automation/AutomationObject.h"
 #include "core/Prompts.h"
@@ -28,7 +30,11 @@ public:
     // Creates and connects; unless quiet, a failure shows "Cannot communicate with
     // filterwheel". A failed connect holds nothing.
     bool Connect(bool quiet);
+    // Ends the program's use of the wheel (the device stays as it is for other programs).
     bool Disconnect();
+    // The program uses the wheel: it connected it and has not let it go since. A server that
+    // died does not end the use: the wheel is still expected to move.
+    bool InUse() const { return inUse_; }
     bool IsConnected();
     // Commands a move without waiting; false only when no wheel is held.
     bool SetPosition(int position);
@@ -38,6 +44,8 @@ public:
     int SetPositionAndWait(int position);
     // The number of filter names the server reports; -1 without a wheel.
     int GetPositionCount();
+    // The filter names, one per position; none without a wheel.
+    std::optional<std::vector<std::string>> GetFilterNames();
     // "Using Wyrl assembly v<version>", or empty.
     std::string GetVersionText();
 
@@ -45,12 +53,14 @@ public:
     std::function<void(int ms)> sleep;
 
 private:
+    void Release();
     // The position and whether the server answered at all.
     int ReadPosition(bool& answered);
 
     AutomationTransport& transport_;
     Prompts& prompts_;
     std::unique_ptr<AutomationObject> object_;
+    bool inUse_ = false;
 };
 
 }  // namespace zorvane

@@ -1,84 +1,24 @@
 #include "indi/IndiClient.h"
 
-#include <libindi/baseclient.h>
-#include <libindi/basedevice.h>
-#include <libindi/indiproperty.h>
-#include <libindi/indipropertyblob.h>
-#include <libindi/indipropertynumber.h>
-#include <libindi/indipropertyswitch.h>
-#include <libindi/indipropertytext.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <mutex>
 
+#include "indi/IndiStream.h"
+
 namespace zorvane::indi {
-
-namespace {
-
-PropertyState StateOf(IPState s) {
-    switch (s) {
-        case IPS_OK:
-            return PropertyState::Ok;
-        case IPS_BUSY:
-            return PropertyState::Busy;
-        case IPS_ALERT:
-            return PropertyState::Alert;
-        default:
-            return PropertyState::Idle;
-    }
-}
-
-const char* Text(const char* s) {
-    return s ? s : "";
-}
-
-// Copies what the callback was given; the library's object is not kept.
-PropertySnapshot Copy(INDI::Property p) {
-    PropertySnapshot s;
-    s.device = Text(p.getDeviceName());
-    s.name = Text(p.getName());
-    s.state = StateOf(p.getState());
-    switch (p.getType()) {
-        case INDI_NUMBER:
-            s.kind = PropertyKind::Number;
-            if (auto* v = p.getNumber())
-                for (auto& w : *v)
-                    s.elements.push_back({Text(w.getName()),
-                                          w.getValue(),
-                                          false,
-                                          {},
-                                          w.getMin(),
-                                          w.getMax(),
-                                          w.getStep()});
-            break;
-        case INDI_SWITCH:
-            s.kind = PropertyKind::Switch;
-            if (auto* v = p.getSwitch())
-                for (auto& w : *v)
-                    s.elements.push_back({Text(w.getName()), 0.0, w.getState() == ISS_ON, {}});
-            break;
-        case INDI_TEXT:
-            s.kind = PropertyKind::Text;
-            if (auto* v = p.getText())
-                for (auto& w : *v)
-                    s.elements.push_back({Text(w.getName()), 0.0, false, Text(w.getText())});
-            break;
-        case INDI_LIGHT:
-            s.kind = PropertyKind::Light;
-            if (auto* v = p.getLight())
-                for (auto& w : *v) s.elements.push_back({Text(w.getName()), 0.0, false, {}});
-            break;
-        default:
-            s.kind = PropertyKind::Blob;
-            break;
-    }
-    return s;
-}
-
-}  // namespace
 
 const Element* PropertySnapshot::Find(std::string_view element) const {
     for (const Element& e : elements)
@@ -100,76 +40,138 @@ unsigned DeviceSet::DriverInterface(std::string_view device) const {
     return static_cast<unsigned>(std::strtoul(e->text.c_str(), nullptr, 10));
 }
 
+namespace {
+
+// A connected stream socket to host:port, or -1: refused at once, unreachable after `timeoutMs`.
+int OpenSocket(const std::string& host, int port, int timeoutMs) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int fd = -1;
+    for (addrinfo* a = found; a && fd < 0; a = a->ai_next) {
+        fd = socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
+        if (fd < 0) continue;
+        bool ok = connect(fd, a->ai_addr, a->ai_addrlen) == 0;
+        if (!ok && errno == EINPROGRESS) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd p{fd, POLLOUT, 0};
+            int error = 0;
+            socklen_t length = sizeof error;
+            ok = left.count() > 0 && poll(&p, 1, static_cast<int>(left.count())) == 1 &&
+                 getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+        }
+        if (!ok) {
+            close(fd);
+            fd = -1;
+        }
+    }
+    freeaddrinfo(found);
+    if (fd < 0) return -1;
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // A server that stops reading must not hold a sender for ever.
+    timeval limit{IndiClient::kSendTimeoutMs / 1000, (IndiClient::kSendTimeoutMs % 1000) * 1000};
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    const int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return fd;
+}
+
+std::string Number(double value) {
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return std::string(text, end);
+}
+
+// <newXVector device="d" name="p"><oneX name="e">value</oneX>...</newXVector>
+template <typename Pairs, typename Format>
+std::string NewVector(const char* kind, const std::string& device, const std::string& property,
+                      const Pairs& elements, Format format) {
+    std::string xml = std::string("<new") + kind + "Vector device=\"" + XmlEscape(device) +
+                      "\" name=\"" + XmlEscape(property) + "\">\n";
+    for (const auto& [name, value] : elements)
+        xml += std::string("  <one") + kind + " name=\"" + XmlEscape(name) + "\">" + format(value) +
+               "</one" + kind + ">\n";
+    return xml + "</new" + kind + "Vector>\n";
+}
+
+}  // namespace
+
 struct IndiClient::Shared {
     mutable std::mutex mutex;
     mutable std::condition_variable changed;
     DeviceSet set;
+    size_t stored = 0;
     bool connected = false;
+    std::string cutOff;
+    std::map<std::string, size_t, std::less<>> blobDevices;  // the largest BLOB each may send
+    std::string server;                                      // "host:port", for messages
+    int fd = -1;
+    std::mutex sendMutex;
     std::mutex sinkMutex;  // held while the sink runs, so replacing it waits for the call
     BlobSink sink;
 
-    void Deliver(INDI::Property p) {
-        std::lock_guard lock(sinkMutex);
-        if (!sink || p.getType() != INDI_BLOB) return;
-        auto* v = p.getBLOB();
-        if (!v) return;
-        for (auto& w : *v) {
-            if (!w.getBlob() || w.getBlobLen() <= 0) continue;
-            sink(BlobView{Text(p.getDeviceName()), Text(p.getName()), Text(w.getName()),
-                          Text(w.getFormat()), w.getBlob(), static_cast<size_t>(w.getBlobLen())});
-        }
-    }
-
-    void Store(INDI::Property p) {
-        PropertySnapshot copy = Copy(p);
+    void Lost() {
         {
             std::lock_guard lock(mutex);
-            auto& slot = set.devices[copy.device][copy.name];
-            copy.updates = slot.updates + 1;
-            slot = std::move(copy);
+            connected = false;
         }
         changed.notify_all();
     }
-};
 
-// Runs on the client library's listener thread: copies, stores, wakes the waiters.
-class IndiClient::Listener : public INDI::BaseClient {
-public:
-    explicit Listener(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
-
-protected:
-    void newProperty(INDI::Property p) override { shared_->Store(p); }
-    void updateProperty(INDI::Property p) override {
-        shared_->Deliver(p);
-        shared_->Store(p);
-    }
-    void removeProperty(INDI::Property p) override {
-        {
-            std::lock_guard lock(shared_->mutex);
-            const auto d = shared_->set.devices.find(std::string_view(Text(p.getDeviceName())));
-            if (d != shared_->set.devices.end()) d->second.erase(Text(p.getName()));
+    // The reader thread: parse, apply, wake the waiters, until the server goes or is cut off.
+    void Read(const CutOffNotice& notice, const UpdateSink& updates) {
+        std::string refused;
+        IndiStream stream(
+            StreamLimits{},
+            [&](WireMessage&& m) {
+                if (!refused.empty()) return;
+                std::optional<PropertySnapshot> copy;
+                {
+                    std::lock_guard lock(mutex);
+                    const std::string device = m.device, name = m.name;
+                    const bool change = m.type != MessageType::Delete;
+                    if (auto error = ApplyMessage(set, std::move(m), StreamLimits{}, stored))
+                        refused = std::move(*error);
+                    else if (const PropertySnapshot* p = set.Find(device, name);
+                             p && change && updates)
+                        copy = *p;
+                }
+                changed.notify_all();
+                if (copy) updates(*copy);
+            },
+            [&](const BlobView& blob) {
+                std::lock_guard lock(sinkMutex);
+                if (sink) sink(blob);
+            },
+            [&](std::string_view device) {
+                std::lock_guard lock(mutex);
+                const auto it = blobDevices.find(device);
+                return it == blobDevices.end() ? size_t{0} : it->second;
+            });
+        std::vector<char> buffer(size_t{64} << 10);
+        for (;;) {
+            const ssize_t n = recv(fd, buffer.data(), buffer.size(), 0);
+            if (n < 0 && errno == EINTR) continue;
+            // A stream that is not XML ends the connection as a lost server does.
+            if (n <= 0 || !stream.Feed(buffer.data(), static_cast<size_t>(n))) break;
+            if (!refused.empty()) break;
         }
-        shared_->changed.notify_all();
-    }
-    void removeDevice(INDI::BaseDevice device) override {
-        {
-            std::lock_guard lock(shared_->mutex);
-            const auto d =
-                shared_->set.devices.find(std::string_view(Text(device.getDeviceName())));
-            if (d != shared_->set.devices.end()) shared_->set.devices.erase(d);
+        if (refused.empty()) refused = stream.LimitExceeded();
+        std::string text;
+        if (!refused.empty()) {
+            text = "The INDI server at " + server + " " + refused +
+                   "; the program has closed its connection to it.";
+            std::lock_guard lock(mutex);
+            cutOff = text;
         }
-        shared_->changed.notify_all();
+        shutdown(fd, SHUT_RDWR);
+        Lost();
+        if (!text.empty() && notice) notice(text);
     }
-    void serverDisconnected(int) override {
-        {
-            std::lock_guard lock(shared_->mutex);
-            shared_->connected = false;
-        }
-        shared_->changed.notify_all();
-    }
-
-private:
-    std::shared_ptr<Shared> shared_;
 };
 
 IndiClient::IndiClient() : shared_(std::make_shared<Shared>()) {}
@@ -179,43 +181,47 @@ IndiClient::~IndiClient() {
 }
 
 bool IndiClient::Connect(const std::string& host, int port, int timeoutMs) {
-    // After a server died the library still believes it is connected: drop the old
-    // connection (and its listener thread) before starting a new one.
     Disconnect();
-    // A write to a server that has just died raises SIGPIPE, which would end the whole program
-    // in the middle of a night; the failed write is noticed as a lost connection instead.
+    // A write to a server that has just died must not end the whole program in the middle of a
+    // night (every send here asks for no signal; other code may not).
     std::signal(SIGPIPE, SIG_IGN);
-    shared_ = std::make_shared<Shared>();
-    shared_->sink = blobSink_;
-    listener_ = std::make_unique<Listener>(shared_);
-    listener_->setServer(host.empty() ? "localhost" : host.c_str(), static_cast<unsigned>(port));
-    const int ms = timeoutMs < 1 ? 1 : timeoutMs;
-    listener_->setConnectionTimeout(static_cast<uint32_t>(ms / 1000),
-                                    static_cast<uint32_t>(ms % 1000) * 1000u);
-    {
-        std::lock_guard lock(shared_->mutex);
-        shared_->connected = true;  // before the listener can report a disconnection
-    }
-    if (!listener_->connectServer()) {
-        listener_.reset();
-        std::lock_guard lock(shared_->mutex);
-        shared_->connected = false;
-        return false;
-    }
-    return true;
+    auto shared = std::make_shared<Shared>();
+    shared->sink = blobSink_;
+    const std::string name = host.empty() ? "localhost" : host;
+    shared->server = name + ":" + std::to_string(port);
+    shared->fd = OpenSocket(name, port, timeoutMs < 1 ? 1 : timeoutMs);
+    shared_ = shared;
+    if (shared->fd < 0) return false;
+    shared->connected = true;
+    reader_ = std::thread(
+        [shared, notice = notice_, updates = updateSink_] { shared->Read(notice, updates); });
+    return Send("<getProperties version=\"1.7\"/>\n");
 }
 
 void IndiClient::Disconnect() {
-    if (!listener_) return;
-    if (listener_->isServerConnected()) listener_->disconnectServer();
-    listener_.reset();
+    if (shared_->fd >= 0) {
+        // Ending this side first lets what was sent reach the server (closing with its
+        // messages unread would reset the connection and could lose the last command); the
+        // server then ends its side, which is waited for a moment.
+        shutdown(shared_->fd, SHUT_WR);
+        WaitUntil([](const DeviceSet&) { return false; }, kCloseTimeoutMs);
+        shutdown(shared_->fd, SHUT_RDWR);
+    }
+    if (reader_.joinable()) reader_.join();
+    if (shared_->fd >= 0) close(shared_->fd);
+    shared_->fd = -1;
     std::lock_guard lock(shared_->mutex);
     shared_->connected = false;
 }
 
 bool IndiClient::IsConnected() const {
     std::lock_guard lock(shared_->mutex);
-    return listener_ && shared_->connected;
+    return shared_->connected;
+}
+
+std::string IndiClient::CutOff() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->cutOff;
 }
 
 DeviceSet IndiClient::Devices() const {
@@ -249,46 +255,41 @@ bool IndiClient::WaitForProperty(std::string_view device, std::string_view prope
                      timeoutMs);
 }
 
+bool IndiClient::Send(const std::string& xml) {
+    if (!IsConnected()) return false;
+    std::lock_guard lock(shared_->sendMutex);
+    for (size_t sent = 0; sent < xml.size();) {
+        const ssize_t n = send(shared_->fd, xml.data() + sent, xml.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            // Half a message would garble the stream: the connection is over.
+            shutdown(shared_->fd, SHUT_RDWR);
+            shared_->Lost();
+            return false;
+        }
+        sent += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 bool IndiClient::SendSwitches(const std::string& device, const std::string& property,
                               const std::vector<std::pair<std::string, bool>>& elements) {
-    if (!IsConnected() || elements.empty()) return false;
-    INDI::PropertySwitch p(elements.size());
-    p.setDeviceName(device.c_str());
-    p.setName(property.c_str());
-    for (size_t i = 0; i < elements.size(); ++i) {
-        p[i].setName(elements[i].first.c_str());
-        p[i].setState(elements[i].second ? ISS_ON : ISS_OFF);
-    }
-    listener_->sendNewSwitch(p);
-    return true;
+    if (elements.empty()) return false;
+    return Send(NewVector("Switch", device, property, elements,
+                          [](bool on) { return std::string(on ? "On" : "Off"); }));
 }
 
 bool IndiClient::SendNumbers(const std::string& device, const std::string& property,
                              const std::vector<std::pair<std::string, double>>& elements) {
-    if (!IsConnected() || elements.empty()) return false;
-    INDI::PropertyNumber p(elements.size());
-    p.setDeviceName(device.c_str());
-    p.setName(property.c_str());
-    for (size_t i = 0; i < elements.size(); ++i) {
-        p[i].setName(elements[i].first.c_str());
-        p[i].setValue(elements[i].second);
-    }
-    listener_->sendNewNumber(p);
-    return true;
+    if (elements.empty()) return false;
+    return Send(NewVector("Number", device, property, elements, Number));
 }
 
 bool IndiClient::SendTexts(const std::string& device, const std::string& property,
                            const std::vector<std::pair<std::string, std::string>>& elements) {
-    if (!IsConnected() || elements.empty()) return false;
-    INDI::PropertyText p(elements.size());
-    p.setDeviceName(device.c_str());
-    p.setName(property.c_str());
-    for (size_t i = 0; i < elements.size(); ++i) {
-        p[i].setName(elements[i].first.c_str());
-        p[i].setText(elements[i].second.c_str());
-    }
-    listener_->sendNewText(p);
-    return true;
+    if (elements.empty()) return false;
+    return Send(NewVector("Text", device, property, elements,
+                          [](const std::string& text) { return XmlEscape(text); }));
 }
 
 bool IndiClient::SelectSwitch(const std::string& device, const std::string& property,
@@ -300,10 +301,16 @@ bool IndiClient::SelectSwitch(const std::string& device, const std::string& prop
     return SendSwitches(device, property, values);
 }
 
-bool IndiClient::EnableBlobs(const std::string& device, const std::string& property) {
+bool IndiClient::EnableBlobs(const std::string& device, const std::string& property,
+                             size_t largest) {
     if (!IsConnected()) return false;
-    listener_->setBLOBMode(B_ALSO, device.c_str(), property.empty() ? nullptr : property.c_str());
-    return true;
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->blobDevices[device] = largest > 0 ? largest : StreamLimits{}.blobBytes;
+    }
+    std::string xml = "<enableBLOB device=\"" + XmlEscape(device) + "\"";
+    if (!property.empty()) xml += " name=\"" + XmlEscape(property) + "\"";
+    return Send(xml + ">Also</enableBLOB>\n");
 }
 
 void IndiClient::SetBlobSink(BlobSink sink) {

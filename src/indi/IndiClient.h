@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -37,8 +38,8 @@ struct PropertySnapshot {
     const Element* Find(std::string_view element) const;
 };
 
-// One BLOB element as it arrives, decoded from the wire; the bytes belong to the client library
-// and are valid only during the call.
+// One BLOB element as it arrives, decoded from the wire; the bytes belong to the client and are
+// valid only during the call.
 struct BlobView {
     std::string_view device;
     std::string_view property;
@@ -62,11 +63,14 @@ inline constexpr unsigned kTelescopeInterface = 1u << 0;
 inline constexpr unsigned kCcdInterface = 1u << 1;
 inline constexpr unsigned kFilterInterface = 1u << 4;
 
-// A connection to one INDI server. The client library delivers definitions and updates on its
-// own listener thread; they are copied into a DeviceSet under a lock, and no library object is
-// kept beyond the callback. Every other call is made from the caller's thread and every wait
-// has a bound. Values are sent as whole vectors built here, never through the library's copy
-// of a property (which the listener thread may be rewriting at the same moment).
+// A connection to one INDI server. A reader thread of its own parses what the server sends
+// (within the limits of StreamLimits) and keeps copies of every property in a DeviceSet under
+// a lock. Every other call is made from the caller's thread and every wait has a bound. Values
+// are sent as whole vectors built here.
+//
+// A server that sends more than the limits allow (an element that never ends, a flood of
+// devices, a vector of a hundred thousand elements) has its connection ended: the client then
+// counts as disconnected, CutOff() says why, and the cut-off notice is given once.
 class IndiClient {
 public:
     IndiClient();
@@ -78,8 +82,20 @@ public:
     // A refused connection fails at once; an unreachable host after `timeoutMs`.
     bool Connect(const std::string& host, int port, int timeoutMs);
     void Disconnect();
-    // False once the server has closed the connection or died.
+    // False once the server has closed the connection, died, or was cut off.
     bool IsConnected() const;
+    // Why the program ended the connection ("The INDI server at localhost:7624 sent a message
+    // larger than 4 MB; ..."); empty unless it did.
+    std::string CutOff() const;
+    // Called once, on the reader thread, with the CutOff() text when a server is cut off. Set
+    // it before Connect; it must not call this client.
+    using CutOffNotice = std::function<void(const std::string&)>;
+    void SetCutOffNotice(CutOffNotice notice) { notice_ = std::move(notice); }
+
+    // Called on the reader thread with a copy of every property as a definition or update has
+    // left it. Set it before Connect; it must not call this client.
+    using UpdateSink = std::function<void(const PropertySnapshot&)>;
+    void SetUpdateSink(UpdateSink sink) { updateSink_ = std::move(sink); }
 
     DeviceSet Devices() const;
     std::optional<PropertySnapshot> Get(std::string_view device, std::string_view property) const;
@@ -90,7 +106,8 @@ public:
     bool WaitForProperty(std::string_view device, std::string_view property, int timeoutMs) const;
 
     // Sends a new value vector: the elements named, with their values. For a one-of-many
-    // switch give every element, the chosen one on. False when not connected.
+    // switch give every element, the chosen one on. False when not connected or when the
+    // server does not take it within a bound (the connection then counts as lost).
     bool SendSwitches(const std::string& device, const std::string& property,
                       const std::vector<std::pair<std::string, bool>>& elements);
     bool SendNumbers(const std::string& device, const std::string& property,
@@ -103,24 +120,33 @@ public:
                       const std::string& element);
 
     // Asks the server to send the BLOBs of one device's property (all of its BLOBs when
-    // `property` is empty) along with the other messages. False when not connected.
-    bool EnableBlobs(const std::string& device, const std::string& property);
-    // Called on the listener thread with every BLOB received, before the property's update is
+    // `property` is empty) along with the other messages, none larger than `largest` bytes
+    // (0: the largest any device may send). False when not connected.
+    bool EnableBlobs(const std::string& device, const std::string& property, size_t largest = 0);
+    // Called on the reader thread with every BLOB received, before the property's update is
     // stored (so a waiter woken by the update finds whatever the sink did). Replacing or
     // clearing the sink waits for a call in progress. The sink must not call this client.
     using BlobSink = std::function<void(const BlobView&)>;
     void SetBlobSink(BlobSink sink);
+
+    // How long a send may wait for a server that does not read.
+    static constexpr int kSendTimeoutMs = 2000;
+    // How long Disconnect waits for the server to end its side.
+    static constexpr int kCloseTimeoutMs = 500;
 
     // Host and port from "host:port" or "host" ("" = localhost, port 7624).
     static std::pair<std::string, int> ParseServer(std::string_view text);
     static constexpr int kDefaultPort = 7624;
 
 private:
-    class Listener;
     struct Shared;
+    bool Send(const std::string& xml);
+
     std::shared_ptr<Shared> shared_;
-    std::unique_ptr<Listener> listener_;
+    std::thread reader_;
     BlobSink blobSink_;
+    CutOffNotice notice_;
+    UpdateSink updateSink_;
 };
 
 }  // namespace zorvane::indi

@@ -6,9 +6,12 @@ namespace zorvane {
 class FilterWheelControl {
 public:
     virtual ~FilterWheelControl() = default;
-    // Reconnects the wheel without messages; true when it is connected.
+    // Connects the wheel without messages; true when it is connected.
     virtual bool ConnectQuietly() = 0;
     virtual bool IsConnected() = 0;
+    // The program uses the wheel (it connected it and has not let it go), whether or not the
+    // wheel answers now: frames are then to be taken through the filters it moves to.
+    virtual bool InUse() = 0;
     virtual int GetPositionCount() = 0;
     // Commands the wheel to a position without waiting; true when the wheel took the command.
     virtual bool SetPosition(int position) = 0;

@@ -92,8 +92,16 @@ void SequenceEngine::Start() {
     ShowStepStatus();
     host_.SequencerStateChanged();
 
-    wheelInUse_ = wheel_ && wheel_->ConnectQuietly();
-    if (wheelInUse_) model_.SetFilterRange(wheel_->GetPositionCount());
+    // A wheel in use is only checked: switching it off and on again would take it from every
+    // other program on its server. One that is not in use is looked for, as at start-up; a
+    // wheel in use that cannot be reached stops the sequence at its first move.
+    wheelInUse_ = false;
+    if (wheel_) {
+        const bool needed = wheel_->InUse();
+        const bool reached = (needed && wheel_->IsConnected()) || wheel_->ConnectQuietly();
+        wheelInUse_ = needed || reached;
+        if (reached) model_.SetFilterRange(wheel_->GetPositionCount());
+    }
     if (!MoveFilter(false)) {
         Terminate(kFilterFailed);
         return;

@@ -117,7 +117,7 @@ private:
     SequenceHost& host_;
     CameraOwner& owner_;
     FilterWheelControl* wheel_ = nullptr;
-    bool wheelInUse_ = false;  // the wheel was connected when the sequence started
+    bool wheelInUse_ = false;  // the sequence moves the wheel (in use or found at Run)
 
     bool running_ = false;
     Phase phase_ = Phase::Idle;

@@ -21,6 +21,31 @@ void SequenceModel::SetFilterRange(int n) {
     filterPositions_ = std::max(n, 1);
 }
 
+void SequenceModel::SetFilterNames(const std::vector<std::string>& names) {
+    // A name is the wheel's, set by whoever configured it: shown, never trusted for length.
+    constexpr size_t kShown = 24;
+    filterNames_.clear();
+    for (std::string name : names) {
+        for (char& c : name)
+            if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+        if (name.size() > kShown) {
+            name.resize(kShown);
+            // Not in the middle of a character of several bytes.
+            while (!name.empty() && (static_cast<unsigned char>(name.back()) & 0xC0) == 0x80)
+                name.pop_back();
+            if (!name.empty() && static_cast<unsigned char>(name.back()) >= 0xC0) name.pop_back();
+            name += "...";
+        }
+        filterNames_.push_back(std::move(name));
+    }
+    SetFilterRange(static_cast<int>(names.size()));
+}
+
+std::string SequenceModel::FilterName(int position) const {
+    if (position < 0 || position >= static_cast<int>(filterNames_.size())) return {};
+    return filterNames_[position];
+}
+
 float SequenceModel::ExposureSeconds(int line) const {
     const double v = ScanSeconds(lines[line].exposureText).value_or(0.0);
     return static_cast<float>(

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zorvane {
 
@@ -58,6 +59,11 @@ public:
     // The wheel's number of positions: the filter spins offer 1..n. A line's filter beyond n is
     // left as the user set it; the engine refuses to move the wheel there.
     void SetFilterRange(int n);
+    // The wheel's filter names, one per position: the spins offer as many positions, and each
+    // line shows its filter's name. Names are kept short and printable for display.
+    void SetFilterNames(const std::vector<std::string>& names);
+    // The name of 0-based position `position`; empty when the wheel has not named it.
+    std::string FilterName(int position) const;
 
     // ---- the values as the engine uses them ----
     // The line's exposure in seconds: the text scanned as a number, within 0.001..36000; text
@@ -83,6 +89,7 @@ public:
 private:
     int binningEntries_ = kInitialBinningEntries;
     int filterPositions_ = kInitialFilterPositions;
+    std::vector<std::string> filterNames_;
 };
 
 // Ranges of the dialog's integer spins.

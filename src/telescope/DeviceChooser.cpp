@@ -48,6 +48,9 @@ DeviceListing ListIndiDevices(const std::string& host, int port, unsigned interf
     };
     if (client.WaitUntil(described, kFirstDeviceTimeoutMs))
         client.WaitUntil([](const indi::DeviceSet&) { return false; }, kSettleMs);
+    // Nothing from a server that was cut off is offered.
+    listing.cutOff = client.CutOff();
+    if (!listing.cutOff.empty()) return listing;
     const indi::DeviceSet set = client.Devices();
     for (const auto& [name, properties] : set.devices) {
         if (!properties.count("DRIVER_INFO")) continue;
@@ -74,6 +77,8 @@ void DeviceChooserModel::Refresh() {
     const std::string kind = Lower(deviceType_);
     if (!listing.reached)
         status_ = "No INDI server answers at " + where;
+    else if (!listing.cutOff.empty())
+        status_ = listing.cutOff;
     else if (devices_.empty())
         status_ = "No " + kind + " on " + where;
     else if (devices_.size() == 1)

@@ -13,6 +13,7 @@ namespace zorvane {
 struct DeviceListing {
     bool reached = false;              // the server answered
     std::vector<std::string> devices;  // their INDI names, sorted
+    std::string cutOff;                // why the server was cut off while listing; empty if not
 };
 
 // Asks the server at host:port (half a second to answer at most) for its devices, waits up to
@@ -36,7 +37,8 @@ public:
     // Lists the devices of the server as typed now.
     void Refresh();
     const std::vector<std::string>& Devices() const { return devices_; }
-    // "2 telescopes on localhost:7624", "No telescope on ...", "No INDI server answers at ...".
+    // "2 telescopes on localhost:7624", "No telescope on ...", "No INDI server answers at ...",
+    // or why the server was cut off.
     const std::string& StatusText() const { return status_; }
     // The listed device to select first (the one last chosen); -1 none.
     int Preselected() const;

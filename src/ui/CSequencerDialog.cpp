@@ -91,6 +91,8 @@ CSequencerDialog::CSequencerDialog(SequenceModel& model, const SequenceEngine& e
         filter->setSpacing(0);
         filter->addWidget(r.filter);
         filter->addWidget(r.filterSpin);
+        filter->addSpacing(4);
+        filter->addWidget(r.filterName);
         grid->addLayout(filter, row, 3);
         grid->addWidget(r.suffix, row, 4);
         grid->addWidget(r.command, row, 5);
@@ -218,6 +220,9 @@ void CSequencerDialog::BuildRow(int line) {
     r.binning->setObjectName(Id(id[3]));
     r.filter = MakeEdit(id[4], 36, 11);
     r.filterSpin = MakeSpin(id[5]);
+    r.filterName = new QLabel(this);
+    r.filterName->setObjectName(QStringLiteral("filterName%1").arg(line + 1));
+    r.filterName->setMinimumWidth(70);
     r.suffix = MakeEdit(id[6], 80, 511);
     r.command = MakeEdit(id[7], 0, 511);
     r.command->setMinimumWidth(220);
@@ -229,8 +234,10 @@ void CSequencerDialog::BuildRow(int line) {
     connect(r.exposure, &QLineEdit::textEdited, this,
             [&l](const QString& text) { l.exposureText = text.toStdString(); });
     connect(r.binning, &QComboBox::activated, this, [&l](int index) { l.binning = index; });
-    connect(r.filter, &QLineEdit::textEdited, this,
-            [&l](const QString& text) { l.filter = DialogInt(text); });
+    connect(r.filter, &QLineEdit::textEdited, this, [this, line, &l](const QString& text) {
+        l.filter = DialogInt(text);
+        ShowFilterName(line);
+    });
     connect(r.suffix, &QLineEdit::textEdited, this,
             [&l](const QString& text) { l.suffix = text.toStdString(); });
     connect(r.command, &QLineEdit::textEdited, this,
@@ -247,7 +254,12 @@ void CSequencerDialog::BuildRow(int line) {
         fl.filter = StepSpin(DialogInt(rows_[line].filter->text()), delta,
                              SpinRange{1, model_.FilterPositions()});
         SetText(rows_[line].filter, QString::number(fl.filter));
+        ShowFilterName(line);
     });
+}
+
+void CSequencerDialog::ShowFilterName(int line) {
+    rows_[line].filterName->setText(Qs(model_.FilterName(model_.lines[line].filter - 1)));
 }
 
 void CSequencerDialog::StepExposure(int line, int delta, UpDownButtons* spin) {
@@ -274,6 +286,7 @@ void CSequencerDialog::Refresh() {
         SetText(r.exposure, Qs(l.exposureText));
         ShowBinningList(r.binning, l.binning);
         SetText(r.filter, QString::number(l.filter));
+        ShowFilterName(line);
         SetText(r.suffix, Qs(l.suffix));
         SetText(r.command, Qs(l.command));
     }

@@ -54,6 +54,7 @@ private:
         QComboBox* binning;
         QLineEdit* filter;
         UpDownButtons* filterSpin;
+        QLabel* filterName;  // the wheel's name for the line's filter
         QLineEdit* suffix;
         QLineEdit* command;
     };
@@ -62,6 +63,7 @@ private:
     void BuildRow(int line);
     void StepExposure(int line, int delta, UpDownButtons* spin);
     void ShowBinningList(QComboBox* combo, int selection);
+    void ShowFilterName(int line);
 
     SequenceModel& model_;
     const SequenceEngine& engine_;

@@ -1,8 +1,10 @@
 // The Filter Wheel dialog in the main window: without a wheel server (quiet start-up, the
 // Connect message, the toggle and its stored placement) and with the INDI wheel simulator
-// (connect, choose a position, disconnect).
+// (connect, choose a position, disconnect; the wheel's filter names in both dialogs).
 
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "MainFrameHarness.h"
@@ -97,11 +99,11 @@ private slots:
         QCOMPARE(d->ConnectButton()->text(), QString("Disconnect"));
         QVERIFY(d->PositionList()->isEnabled());
         QCOMPARE(d->PositionList()->count(), 8);
-        QCOMPARE(d->PositionList()->currentText(), QString("1"));
+        QCOMPARE(d->PositionList()->currentText(), QString("1: Red"));
 
         // Entry "3" is the wheel's position 2; the list shows where the wheel stopped.
         d->PositionList()->setCurrentIndex(2);
-        QCOMPARE(d->PositionList()->currentText(), QString("3"));
+        QCOMPARE(d->PositionList()->currentText(), QString("3: Blue"));
         QCOMPARE(frame->App().FilterPosition(), 2);
 
         QTest::mouseClick(d->ConnectButton(), Qt::LeftButton);
@@ -109,7 +111,22 @@ private slots:
         QVERIFY(!frame->App().IsFilterWheelConnected());
         QTest::mouseClick(d->ConnectButton(), Qt::LeftButton);
         QCOMPARE(d->ConnectButton()->text(), QString("Disconnect"));
-        QCOMPARE(d->PositionList()->currentText(), QString("3"));
+        QCOMPARE(d->PositionList()->currentText(), QString("3: Blue"));
+
+        // Each sequencer line names its filter; the line keeps the number.
+        frame->OnCommand(ids::ID_CAMERA_SEQUENCER);
+        QWidget* seq = frame->Dialog(AppDialog::Sequencer);
+        QVERIFY(seq);
+        auto* filter = seq->findChild<QLineEdit*>(QStringLiteral("1148"));
+        auto* name = seq->findChild<QLabel*>(QStringLiteral("filterName1"));
+        QVERIFY(filter && name);
+        for (const auto& [number, shown] :
+             {std::pair{"3", "Blue"}, {"8", "Luminance"}, {"9", ""}}) {
+            filter->setText(QString(number));
+            emit filter->textEdited(filter->text());
+            QCOMPARE(name->text(), QString(shown));
+        }
+        QCOMPARE(frame->App().Sequence().lines[0].filter, 9);
         QVERIFY(prompts.messages.empty());
     }
 };

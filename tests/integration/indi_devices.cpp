@@ -1,24 +1,33 @@
 // The filter wheel and the mount adaptor against the INDI simulators on a private server, and
 // the program's start-up with and without a wheel: positions, moves, a second program
-// instance, guide pulses, a server that dies mid-move, and the FILTER keyword in saved files.
+// instance, guide pulses, a server that dies mid-move, the FILTER keyword in saved files, and
+// devices other programs use that this one never switches off.
 #include <fitsio.h>
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <thread>
 
 #include "automation/AutomationObject.h"
 #include "automation/IndiTransport.h"
+#include "automation/ServerDirectory.h"
 #include "core/CommandIds.h"
 #include "filterwheel/FilterWheel.h"
 #include "fixtures/TempDir.h"
+#include "indi/IndiClient.h"
+#include "platform/Clock.h"
 #include "sequencer/SequenceEngine.h"
 #include "sequencer/SequenceModel.h"
 #include "support/AppBench.h"
 #include "support/IndiServer.h"
 #include "support/ScriptedPrompts.h"
+#include "telescope/DeviceChooser.h"
+#include "telescope/TelescopeLink.h"
 
 namespace zorvane {
 namespace {
@@ -234,6 +243,121 @@ TEST_F(IndiDevices, ASequenceMovesTheRealWheelBeforeEachLine) {
     EXPECT_EQ(b.prompts.messages.back().text,
               "Failed to position filter wheel: sequence terminating");
     EXPECT_LT(fitsFiles(), saved + 3);
+}
+
+// Another program on the same server, watching (and switching) the devices' CONNECTION.
+struct OtherProgram {
+    indi::IndiClient client;
+    std::mutex mutex;
+    std::map<std::string, std::vector<bool>> seen;  // every settled CONNECT state, by device
+
+    explicit OtherProgram(int port) {
+        client.SetUpdateSink([this](const indi::PropertySnapshot& p) {
+            const indi::Element* connect = p.Find("CONNECT");
+            if (p.name != "CONNECTION" || !connect || p.state == indi::PropertyState::Busy) return;
+            std::lock_guard lock(mutex);
+            seen[p.device].push_back(connect->on);
+        });
+        client.Connect("localhost", port, 1000);
+    }
+    bool On(const char* device) {
+        const auto c = client.Get(device, "CONNECTION");
+        return c && c->Find("CONNECT")->on && c->state == indi::PropertyState::Ok;
+    }
+    // Whether the device was seen switched off (on, then off) since the last call.
+    bool SeenOff(const char* device) {
+        std::lock_guard lock(mutex);
+        std::vector<bool>& states = seen[device];
+        const auto on = std::find(states.begin(), states.end(), true);
+        const bool off = std::find(on, states.end(), false) != states.end();
+        if (!states.empty()) states.erase(states.begin(), states.end() - 1);
+        return off;
+    }
+    bool Becomes(const char* device, bool on) {
+        return client.WaitUntil(
+            [&](const indi::DeviceSet& s) {
+                const auto* c = s.Find(device, "CONNECTION");
+                return c && c->Find("CONNECT")->on == on && c->state != indi::PropertyState::Busy;
+            },
+            5000);
+    }
+};
+
+struct CancellingChooser : DeviceChooserUi {
+    std::optional<int> RunChooser(DeviceChooserModel&) override { return std::nullopt; }
+};
+
+// Everything the program does with a wheel and a mount short of guiding: start-up, the Filter
+// Wheel dialog's Disconnect and Connect, two sequence Runs; a mount's use given up by unticking
+// "Connect", a cancelled chooser, and a "mount" that cannot pulse-guide (the wheel, chosen by
+// mistake). The program's exit follows when `b` goes.
+void UseEverything(const IndiServer& server, const std::string& ini, test::AppBench& b) {
+    test::WriteText(b.iniPath, AutomationSection(server));
+    b.Start();
+    ASSERT_TRUE(b.app->IsFilterWheelConnected());
+    b.app->DisconnectFilterWheel();
+    ASSERT_TRUE(b.app->ConnectFilterWheel(false));
+    b.app->Saver().Settings().savePath = b.dir.File("m.fit");
+    b.app->Sequence().lines[0] = {true, "0.1", 0, 2, "a", {}};
+    for (int run = 0; run < 2; ++run) {
+        b.app->Sequencer().StartStopSequence();
+        ASSERT_TRUE(b.loop.RunUntil([&] { return !b.app->Sequencer().Running(); }, 60000));
+    }
+    EXPECT_EQ(b.app->FilterPosition(), 1);
+
+    CancellingChooser cancel;
+    IndiTransport indi(ini);
+    ServerDirectory servers(indi);
+    servers.Register(DeviceChooserServer::kProgId,
+                     [&] { return std::make_shared<DeviceChooserServer>(cancel, ini); });
+    TelescopeLink link(servers, SystemClock::Instance());
+    link.SetScopeId("Test.Telescope");
+    ASSERT_TRUE(link.OpenDriver());
+    ASSERT_TRUE(link.SetConnected());
+    EXPECT_TRUE(link.SupportsPulseGuide());
+    link.CloseDriver();
+    EXPECT_FALSE(link.ChooseDriver());
+    link.SetScopeId(
+        IndiTransport::DeviceProgId(IndiServer::kWheelDevice, "localhost", server.Port()));
+    ASSERT_TRUE(link.OpenDriver());
+    ASSERT_TRUE(link.SetConnected());
+    EXPECT_FALSE(link.SupportsPulseGuide());
+    link.CloseDriver();
+}
+
+TEST_F(IndiDevices, DevicesOthersUseAreNeverSwitchedOff) {
+    OtherProgram other(server.Port());
+    ASSERT_TRUE(other.client.WaitForProperty(IndiServer::kTelescopeDevice, "CONNECTION", 5000));
+    ASSERT_TRUE(other.client.WaitForProperty(IndiServer::kWheelDevice, "CONNECTION", 5000));
+
+    // Both off at first: what the program switches on stays on while it runs; at exit it
+    // switches the wheel off again, and the mount stays as a telescope link leaves it.
+    other.SeenOff(IndiServer::kWheelDevice);
+    other.SeenOff(IndiServer::kTelescopeDevice);
+    {
+        test::AppBench b("flush_ms=0;wait_ms=0;size=64x48");
+        UseEverything(server, ini, b);
+        EXPECT_TRUE(other.On(IndiServer::kWheelDevice));
+        EXPECT_TRUE(other.On(IndiServer::kTelescopeDevice));
+        EXPECT_FALSE(other.SeenOff(IndiServer::kWheelDevice));
+        EXPECT_FALSE(other.SeenOff(IndiServer::kTelescopeDevice));
+    }
+    EXPECT_TRUE(other.Becomes(IndiServer::kWheelDevice, false));
+    EXPECT_TRUE(other.On(IndiServer::kTelescopeDevice));
+
+    // Switched on by the other program: nothing the program does, exit included, touches them.
+    ASSERT_TRUE(other.client.SelectSwitch(IndiServer::kWheelDevice, "CONNECTION", "CONNECT"));
+    ASSERT_TRUE(other.Becomes(IndiServer::kWheelDevice, true));
+    other.SeenOff(IndiServer::kWheelDevice);
+    other.SeenOff(IndiServer::kTelescopeDevice);
+    {
+        test::AppBench b("flush_ms=0;wait_ms=0;size=64x48");
+        UseEverything(server, ini, b);
+    }
+    EXPECT_FALSE(other.Becomes(IndiServer::kWheelDevice, false));
+    EXPECT_FALSE(other.SeenOff(IndiServer::kWheelDevice));
+    EXPECT_FALSE(other.SeenOff(IndiServer::kTelescopeDevice));
+    EXPECT_TRUE(other.On(IndiServer::kTelescopeDevice));
 }
 
 // Needs no server: the point is that there is none.

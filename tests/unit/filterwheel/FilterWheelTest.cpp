@@ -20,7 +20,7 @@ public:
     bool connected = false;
     bool answers = true;
     bool connectable = true;
-    std::vector<std::string> names{"Red", "Green", "Blue", "L", "Ha", "OIII", "SII"};
+    std::vector<std::string> names{"Red", "Green", "Blue", "L", "Ha", "OIII", ""};
 
     explicit ScriptedWheel(int64_t& clock) : now(clock) {}
 
@@ -149,6 +149,10 @@ public:
         if (n > 0) positions = n;
         return n;
     }
+    std::string FilterName(int p) override {
+        const auto names = wheel.GetFilterNames();
+        return names && p < static_cast<int>(names->size()) ? (*names)[p] : "";
+    }
     int FilterPosition() override { return wheel.GetPosition(); }
     int SetFilterPositionAndWait(int p) override { return wheel.SetPositionAndWait(p); }
     void Sleep(int) override {}
@@ -167,7 +171,8 @@ TEST(FilterDialogModel, ConnectListAndMove) {
     EXPECT_EQ(v.buttonText, "Disconnect");
     EXPECT_EQ(v.typeText, "Qelt Filterwheel");
     EXPECT_TRUE(v.listEnabled);
-    EXPECT_EQ(v.entries, (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7"}));
+    EXPECT_EQ(v.entries, (std::vector<std::string>{"1: Red", "2: Green", "3: Blue", "4: L", "5: Ha",
+                                                   "6: OIII", "7"}));
     EXPECT_EQ(host.positions, 7);
     EXPECT_EQ(v.selection, 0);
 

@@ -46,9 +46,16 @@ std::string HeaderValue(const std::string& path, const std::string& keyword) {
 struct WheelDouble : FilterWheelControl {
     int count = 5;
     bool arrives = true;
+    bool inUse = true;
+    bool connected = true;
+    bool comesBack = true;  // a quiet connect finds it
     std::vector<std::string> calls;
-    bool ConnectQuietly() override { return true; }
-    bool IsConnected() override { return true; }
+    bool ConnectQuietly() override {
+        calls.push_back("connect");
+        return connected = comesBack;
+    }
+    bool IsConnected() override { return connected; }
+    bool InUse() override { return inUse; }
     int GetPositionCount() override { return count; }
     bool SetPosition(int p) override {
         calls.push_back("set " + std::to_string(p));
@@ -289,6 +296,38 @@ TEST(SequenceEngine, TheWheelMovesBeforeEachLineAndAWheelThatNeverArrivesEndsThe
     EXPECT_TRUE(wheel.calls.empty());
     EXPECT_EQ(b.Model().lines[0].filter, 3) << "the user's filter is kept";
     EXPECT_EQ(b.Model().FilterPositions(), 2);
+}
+
+TEST(SequenceEngine, RunChecksAWheelInUseAndStopsWhenItCannotBeReached) {
+    SequencerBench b;
+    WheelDouble wheel;
+    b.Seq().SetFilterWheel(&wheel);
+    b.Line(1, "0.1", 0, 2, "a");
+    // Connected and in use: checked, not connected again (which would cycle the device).
+    b.Seq().StartStopSequence();
+    ASSERT_TRUE(b.RunToEnd());
+    EXPECT_EQ(wheel.calls, (std::vector<std::string>{"set 1", "wait 1"}));
+
+    // In use, its server gone, and it does not come back: no frame through an unmoved filter.
+    b.prompts.messages.clear();
+    wheel.calls.clear();
+    wheel.connected = wheel.comesBack = false;
+    b.sim.ClearCallLog();
+    b.Seq().StartStopSequence();
+    ASSERT_TRUE(b.RunToEnd());
+    EXPECT_EQ(wheel.calls, std::vector<std::string>{"connect"});
+    EXPECT_EQ(b.MessageTexts(),
+              std::vector<std::string>{"Failed to position filter wheel: sequence terminating"});
+    EXPECT_EQ(b.sim.CallCount("ZorvaneStartExposure"), 0);
+
+    // A wheel the program does not use and cannot find: the lines run without filter moves.
+    b.prompts.messages.clear();
+    wheel.calls.clear();
+    wheel.inUse = false;
+    b.Seq().StartStopSequence();
+    ASSERT_TRUE(b.RunToEnd());
+    EXPECT_EQ(wheel.calls, std::vector<std::string>{"connect"});
+    EXPECT_EQ(b.sim.CallCount("ZorvaneStartExposure"), 1);
 }
 
 TEST(SequenceEngine, FilterZeroIsTheFirstPositionAndEachFileNamesTheFilterItWasTakenThrough) {

@@ -248,6 +248,15 @@ TEST(SequenceModel, ValuesAsTheEngineUsesThem) {
     EXPECT_EQ(SequenceModel::DelayMilliseconds(2000000000), 2147483000u) << "no overflow";
     EXPECT_EQ(StepSpin(1000, 1, kRepeatSpin), 1000);
     EXPECT_EQ(StepSpin(0, -1, kDelaySpin), 0);
+
+    // The wheel's names size the filter spins and are shown short and printable.
+    m.SetFilterNames({"Red", "H\xce\xb1\tnarrow", std::string(40, 'x') + "\xce\xb1"});
+    EXPECT_EQ(m.FilterPositions(), 3);
+    EXPECT_EQ(m.FilterName(0), "Red");
+    EXPECT_EQ(m.FilterName(1), "H\xce\xb1 narrow");
+    EXPECT_EQ(m.FilterName(2), std::string(24, 'x') + "...");
+    EXPECT_EQ(m.FilterName(3), "");
+    EXPECT_EQ(m.FilterName(-1), "");
 }
 
 TEST(SequenceCommand, SubstitutesInOnePassAndQuotesPathsThatNeedIt) {
