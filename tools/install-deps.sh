@@ -11,6 +11,7 @@ pkgs=(
   xvfb xauth
   indi-bin libindi-dev
   dbus-daemon
+  nlohmann-json3-dev
 )
 missing=()
 for p in "${pkgs[@]}"; do
