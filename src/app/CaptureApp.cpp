@@ -395,7 +395,7 @@ bool CaptureApp::ExecuteCommand(int id) {
             guider_.ToggleDialog();
             return true;
         default:
-            return false;
+            return guiderService_->ExecuteCommand(id);
     }
 }
 
@@ -448,13 +448,13 @@ CommandUi CaptureApp::GetCommandUi(int id) {
             ui.checked = saver_.Settings().autosave;
             break;
         default:
-            break;
+            return guiderService_->CommandState(id, ui);
     }
     return ui;
 }
 
 void CaptureApp::OnTimer(int id) {
-    if (cycle_.OnTimer(id) || sequencer_.OnTimer(id)) return;
+    if (cycle_.OnTimer(id) || sequencer_.OnTimer(id) || guiderService_->OnTimer(id)) return;
     switch (id) {
         case kTimerGuide:
             guider_.OnTimer();
