@@ -1,11 +1,12 @@
 # The two entry points of the project. Both install what is missing first.
 #   make run   build and start the program on the simulated camera
 #   make test  build everything and run every test
+#   make package  build the Debian package (build/<preset>/zorvane-capture_<version>_<arch>.deb)
 PRESET ?= release
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: run test deps build asan-test bench clean
+.PHONY: run test deps build package asan-test bench clean
 
 deps:
 	@./tools/install-deps.sh
@@ -19,6 +20,9 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+package: build
+	cmake --build --preset $(PRESET) --target package
 
 # Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan-test: deps

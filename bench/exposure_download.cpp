@@ -89,7 +89,7 @@ struct DownloadBench {
         : sim(std::string("flush_ms=0;wait_ms=0;download_mpx_s=1000;") + SizeOption(megapixels)),
           view(viewHost),
           host(view),
-          cycle(sim.lib, sim.camera, settings, sim.loop, sim.loop, sim.prompts, host) {
+          cycle(sim.lib, sim.camera, settings, sim.loop, sim.loop, sim.prompts, host, owner) {
         if (!sim.Connect()) return;
         sim.lib.ZorvaneStartExposure(sim.camera.handle, 0.1f);
         sim.Advance(1000);
@@ -105,6 +105,7 @@ struct DownloadBench {
     ImageView view;
     ViewHost host;
     ExposureSettings settings;
+    CameraOwner owner;
     ExposureCycle cycle;
     bool ready = false;
 };
@@ -215,7 +216,8 @@ struct HighSpeedLoop {
         settings.subHeight = camera.properties.pixelsY;
         settings.preview = true;
         settings.exposure = 0.0f;
-        cycle = std::make_unique<ExposureCycle>(lib, camera, settings, loop, loop, prompts, host);
+        cycle = std::make_unique<ExposureCycle>(lib, camera, settings, loop, loop, prompts, host,
+                                                owner);
         loop.onTimer = [this](int id) { cycle->OnTimer(id); };
         cycle->ToggleLoop();
     }
@@ -237,6 +239,7 @@ struct HighSpeedLoop {
     ImageView view{viewHost};
     ViewHost host{view};
     ExposureSettings settings;
+    CameraOwner owner;
     std::unique_ptr<ExposureCycle> cycle;
     bool looping = true;
 };

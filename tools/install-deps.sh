@@ -12,6 +12,7 @@ pkgs=(
   indi-bin libindi-dev
   dbus-daemon
   nlohmann-json3-dev
+  desktop-file-utils appstream lintian dpkg-dev file
 )
 missing=()
 for p in "${pkgs[@]}"; do

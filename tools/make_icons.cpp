@@ -1,11 +1,13 @@
 // Draws every icon of the program with QPainter: each toolbar icon at 16 × 16 and 32 × 32, the
-// window icon, and the picture of the About box. Run it again after changing a drawing and
-// commit the PNG files it writes.
+// window icon (also at the desktop's sizes up to 256 × 256 and as SVG, for the menu entry), and
+// the picture of the About box. Run it again after changing a drawing and commit the files it
+// writes.
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSvgGenerator>
 #include <QtMath>
 #include <cstdio>
 #include <functional>
@@ -327,6 +329,20 @@ QImage Render(const Drawing& draw, int size) {
     return image;
 }
 
+// The same drawing as a scalable icon: a 16 × 16 view box the desktop scales as it likes.
+bool SaveSvg(const Drawing& draw, const QString& file) {
+    QSvgGenerator svg;
+    svg.setFileName(file);
+    svg.setSize(QSize(16, 16));
+    svg.setViewBox(QRectF(0, 0, 16, 16));
+    svg.setTitle(QStringLiteral("Zorvane Capture"));
+    QPainter p;
+    if (!p.begin(&svg)) return false;
+    p.setRenderHint(QPainter::Antialiasing, true);
+    draw(p);
+    return p.end();
+}
+
 QImage AboutPicture() {
     // 64 × 64: the program icon over a soft sky with a few faint stars.
     const int size = 64;
@@ -374,7 +390,11 @@ int main(int argc, char** argv) {
             ok = Render(draw, size).save(file) && ok;
         }
     }
-    ok = Render(AppIcon, 48).save(out.filePath(QStringLiteral("app_48.png"))) && ok;
+    for (int size : {48, 64, 128, 256}) {
+        const QString file = out.filePath(QStringLiteral("app_%1.png").arg(size));
+        ok = Render(AppIcon, size).save(file) && ok;
+    }
+    ok = SaveSvg(AppIcon, out.filePath(QStringLiteral("app.svg"))) && ok;
     ok = AboutPicture().save(out.filePath(QStringLiteral("about.png"))) && ok;
 
     if (argc == 3) {

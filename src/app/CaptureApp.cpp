@@ -9,7 +9,6 @@
 
 #include "app/StatusBarText.h"
 #include "automation/IndiTransport.h"
-#include "core/CommandIds.h"
 #include "core/TimerIds.h"
 #include "files/HeaderKeywords.h"
 #include "indi/CameraChoice.h"
@@ -37,7 +36,7 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
       ui_(ui),
       options_(std::move(options)),
       lib_(options_.librarySearchDirs),
-      cycle_(lib_, camera_, exposure_, timers_, poster_, prompts_, *this),
+      cycle_(lib_, camera_, exposure_, timers_, poster_, prompts_, *this, owner_),
       view_(std::make_unique<ImageView>(*this)),
       cooler_(lib_, camera_, timers_),
       saver_(prompts_, *this, HomeDirectory()),
@@ -45,7 +44,7 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
       servers_(*automation_),
       wheel_(servers_, prompts_),
       telescope_(servers_, options_.sleepClock ? *options_.sleepClock : SystemClock::Instance()),
-      sequencer_(lib_, camera_, cycle_, timers_, prompts_, sequence_, shell_, *this),
+      sequencer_(lib_, camera_, cycle_, timers_, prompts_, sequence_, shell_, *this, owner_),
       guider_(*this, prompts_, options_.clock ? *options_.clock : SystemClock::Instance(), timers_,
               focus_, guiding_) {
     cooler_.sleep = [](unsigned ms) { SleepMilliseconds(static_cast<int>(ms)); };
@@ -279,8 +278,9 @@ void CaptureApp::DisconnectCamera() {
 
 void CaptureApp::ConnectOrDisconnect() {
     const bool wasConnected = IsConnected();
-    // A sequence cannot go on with the camera it was taking frames from going away.
-    sequencer_.StopSequence();
+    // A sequence or calibration cannot go on with the camera it was taking frames from going
+    // away: it ends quietly.
+    owner_.TakeAway(CameraLoss::Disconnected);
     const bool resume = cycle_.ResumesAfterReconnect();
     const ExposureSettings before = exposure_;
     const CameraProperties sensorBefore = camera_.properties;
@@ -363,94 +363,6 @@ void CaptureApp::ToggleLock() {
 
 void CaptureApp::ToggleAutosave() {
     saver_.ToggleAutosave();
-}
-
-bool CaptureApp::ExecuteCommand(int id) {
-    switch (id) {
-        case ids::ID_CAMERA_SNAPSHOT:
-            Snapshot();
-            return true;
-        case ids::ID_CAMERA_LOOP:
-            ToggleLoop();
-            return true;
-        case ids::ID_CAMERA_SUBFRAME:
-            ToggleSubframeMode();
-            return true;
-        case ids::ID_CAMERA_ROTATE:
-            ToggleRotate();
-            return true;
-        case ids::ID_CAMERA_LOCK:
-            ToggleLock();
-            return true;
-        case ids::ID_CAMERA_CONNECT:
-            ConnectOrDisconnect();
-            return true;
-        case ids::ID_FILE_AUTOSAVE:
-            ToggleAutosave();
-            return true;
-        case ids::ID_FILE_SAVE_AS:
-            saver_.SaveImageAs();
-            return true;
-        case ids::ID_VIEW_TRACKING:
-            guider_.ToggleDialog();
-            return true;
-        default:
-            return guiderService_->ExecuteCommand(id);
-    }
-}
-
-CommandUi CaptureApp::GetCommandUi(int id) {
-    CommandUi ui;
-    const bool connected = IsConnected();
-    const bool fullSensor = SubframeIsFullSensor();
-    switch (id) {
-        case ids::ID_CAMERA_SNAPSHOT:
-            ui.checked = cycle_.Exposing();
-            ui.enabled = connected && !sequencer_.Running();
-            break;
-        case ids::ID_CAMERA_LOOP:
-            ui.checked = cycle_.Looping();
-            ui.enabled = connected && !sequencer_.Running();
-            break;
-        case ids::ID_CAMERA_SUBFRAME:
-            ui.checked = subframeMode_ || !fullSensor;
-            ui.enabled = !exposure_.lockExposure;
-            break;
-        case ids::ID_CAMERA_ROTATE:
-            ui.checked = exposure_.rotate180;
-            break;
-        case ids::ID_CAMERA_LOCK:
-            ui.checked = exposure_.lockExposure;
-            break;
-        case ids::ID_CAMERA_SET_EXP:
-            ui.enabled = !exposure_.lockExposure;
-            break;
-        case ids::ID_VIEW_EXPOSURE:
-            ui.checked = Placement(AppDialog::Exposure).visible;
-            break;
-        case ids::ID_VIEW_COOLER:
-            ui.checked = Placement(AppDialog::Cooler).visible;
-            ui.enabled = cooler_.HasControl();
-            break;
-        case ids::ID_VIEW_TRACKING:
-            ui.checked = guider_.DialogVisible();
-            break;
-        case ids::ID_CAMERA_SEQUENCER:
-            ui.checked = Placement(AppDialog::Sequencer).visible;
-            break;
-        case ids::ID_CAMERA_FILTER_WHEEL:
-            ui.checked = Placement(AppDialog::FilterWheel).visible;
-            break;
-        case ids::ID_CAMERA_CONNECT:
-            ui.text = connected ? "Dis&connect" : "&Connect";
-            break;
-        case ids::ID_FILE_AUTOSAVE:
-            ui.checked = saver_.Settings().autosave;
-            break;
-        default:
-            return guiderService_->CommandState(id, ui);
-    }
-    return ui;
 }
 
 void CaptureApp::OnTimer(int id) {
@@ -737,7 +649,7 @@ void CaptureApp::PrepareSequencerDialog(const std::string& settingsPath) {
 }
 
 bool CaptureApp::SequencerRunEnabled() const {
-    return sequencer_.Running() || !(cycle_.Exposing() || cycle_.Looping());
+    return sequencer_.Running() || owner_.MayUse(CameraActivity::Sequence);
 }
 
 std::string CaptureApp::SaveSequenceImage() {

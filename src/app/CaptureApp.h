@@ -10,11 +10,13 @@
 
 #include "app/AppState.h"
 #include "app/AppUi.h"
+#include "app/CommandTable.h"
 #include "app/GuiderService.h"
 #include "automation/AutomationServer.h"
 #include "automation/ServerDirectory.h"
 #include "camera/CameraConnection.h"
 #include "camera/CameraLibrary.h"
+#include "camera/CameraOwner.h"
 #include "camera/CoolerControl.h"
 #include "camera/ExposureCycle.h"
 #include "camera/ExposureSettings.h"
@@ -22,6 +24,7 @@
 #include "core/Prompts.h"
 #include "core/SleepInhibitor.h"
 #include "core/TimerService.h"
+#include "core/Version.h"
 #include "files/ImageSaver.h"
 #include "files/SaverHost.h"
 #include "filterwheel/FilterDialogModel.h"
@@ -52,13 +55,6 @@ struct ModelessDialogState {
 
 enum class AppDialog { Exposure, Cooler, Tracking, Sequencer, FilterWheel };
 
-// How a command looks in menus and on the toolbar.
-struct CommandUi {
-    bool enabled = true;
-    bool checked = false;
-    std::optional<std::string> text;  // replaces the menu text when set ("Dis&connect")
-};
-
 // Things the start-up needs that differ between the program and its tests.
 struct AppOptions {
     std::vector<std::string> librarySearchDirs;  // empty = beside the executable first
@@ -84,7 +80,7 @@ class CaptureApp : public ImageViewHost,
                    private SequenceHost {
 public:
     static constexpr const char* kTitle = "Zorvane Capture";
-    static constexpr const char* kVersionText = "Version 4.2.0.0";
+    static constexpr const char* kVersionText = "Version " ZORVANE_VERSION_FULL;
     static constexpr int kConnectAttempts = 4;
 
     CaptureApp(TimerService& timers, EventPoster& poster, Prompts& prompts, AppUi& ui,
@@ -109,9 +105,9 @@ public:
     // ---- commands ----
     // Runs a main-window command handled by the core; false when the id is not one of them
     // (dialog toggles are the window's, using the placements below).
-    bool ExecuteCommand(int id);
+    bool ExecuteCommand(int id) { return commands_.Execute(id); }
     // Enable / check / text of any main-window command id.
-    CommandUi GetCommandUi(int id);
+    CommandUi GetCommandUi(int id) { return commands_.State(id); }
     void OnTimer(int id);
 
     void Snapshot() { cycle_.Snapshot(); }
@@ -163,6 +159,12 @@ public:
     bool IsConnected();
     bool SequenceRunning() const { return sequencer_.Running(); }
     bool SubframeMode() const { return subframeMode_; }
+    bool SubframeIsFullSensor() const;
+    // Which activity holds the camera.
+    CameraOwner& Owner() override { return owner_; }
+    // A command from the user for `who`: true when it may have the camera, otherwise refused
+    // with a message that names the activity holding it.
+    bool AskForCamera(CameraActivity who) { return owner_.MayUseOrTell(who, prompts_); }
     const std::string& LastSavedName() const { return saver_.LastSavedName(); }
     ModelessDialogState& Placement(AppDialog d) { return dialogs_[static_cast<int>(d)]; }
     const ModelessDialogState& Placement(AppDialog d) const {
@@ -197,7 +199,7 @@ public:
     // filter positions, the binning lists the camera's limit, and the sequence is read from
     // the settings file.
     void PrepareSequencerDialog(const std::string& settingsPath);
-    // Run is usable unless an ordinary exposure or loop runs; while a sequence runs it reads
+    // Run is usable unless another activity holds the camera; while a sequence runs it reads
     // "Stop" and stays usable.
     bool SequencerRunEnabled() const;
 
@@ -253,11 +255,10 @@ private:
     void RefreshTrackingDialog() override { ui_.RefreshTrackingDialog(); }
     void RefreshDeviationCharts(bool now) override { ui_.RefreshDeviationCharts(now); }
     std::string TelescopeId() const override { return telescope_.ScopeId(); }
-    bool CameraImaging() const override { return cycle_.Exposing() || cycle_.Looping(); }
     Rect SensorRect() const override;
     Rect SubframeRect() const override;
     void SetSelection(const Rect& r) override;
-    void StartFrame() override { cycle_.Snapshot(); }
+    void StartFrame() override { cycle_.SnapshotFor(CameraActivity::Calibration); }
     unsigned FrameTimeMs() const override;
     bool SendCameraPortPulse(int direction, unsigned ms) override;
     void SetCalibrationTrack(const std::vector<Point>& track) override;
@@ -265,7 +266,6 @@ private:
     void SetCalibrationProgress(int percent) override { ui_.SetCalibrationProgress(percent); }
     void ShowGuideStarLost(bool show) override { ui_.ShowGuideStarLost(show); }
 
-    bool SubframeIsFullSensor() const;
     void ConnectAtStartUp();
     void SetDefaults();
     void ResetCreationState();
@@ -281,6 +281,8 @@ private:
     CameraConnection camera_;
     int device_ = -1;
     bool blackLevelSwitch_ = true;
+    CameraOwner owner_;
+    CommandTable commands_{*this};
     ExposureSettings exposure_;
     ExposureCycle cycle_;
     std::unique_ptr<ImageView> view_;

@@ -48,10 +48,11 @@ public:
     bool Looping() override { return app_.Cycle().Looping(); }
     GuiderStatus StartLoop() override {
         if (!Connected()) return GuiderError{1, "camera not connected"};
-        if (app_.SequenceRunning()) return GuiderError{1, "the camera is taking a sequence"};
+        if (GuiderStatus refused = Ask(CameraActivity::Exposures)) return refused;
         if (!app_.Cycle().Looping()) app_.ToggleLoop();
         return std::nullopt;
     }
+    GuiderStatus MayCalibrate() override { return Ask(CameraActivity::Calibration); }
     void StopLoop() override {
         if (app_.Cycle().Looping()) app_.ToggleLoop();
     }
@@ -59,7 +60,7 @@ public:
         return static_cast<int>(app_.Exposure().exposure * 1000.0f + 0.5f);
     }
     GuiderStatus SetExposureMs(int ms) override {
-        if (app_.SequenceRunning()) return GuiderError{1, "the camera is taking a sequence"};
+        if (GuiderStatus refused = Ask(CameraActivity::Exposures)) return refused;
         ExposureSettings e = app_.Exposure();
         e.exposure = static_cast<float>(ms) / 1000.0f;
         app_.Cycle().ApplyExposureSettings(e);
@@ -87,6 +88,12 @@ public:
     const ImageFrame& Frame() override { return app_.View().Frame(); }
 
 private:
+    // The camera's owner decides; a refusal goes to the client, not into a message box.
+    GuiderStatus Ask(CameraActivity who) {
+        if (app_.Owner().MayUse(who)) return std::nullopt;
+        return GuiderError{1, app_.Owner().Refusal(who)};
+    }
+
     CaptureApp& app_;
     AppUi& ui_;
 };

@@ -208,6 +208,8 @@ void SettingsController::SetQuickPreset(int n, const std::string& title, int fla
 void SettingsController::ApplyQuickPreset(int n) {
     if (n < 1 || n > quick::kCount) return;
     const int flags = app_.Presets()[n - 1].flags;
+    // A preset that starts exposures changes nothing while another activity has the camera.
+    if ((flags & quick::kStartMask) && !app_.AskForCamera(CameraActivity::Exposures)) return;
 
     SettingsValues v = Gather();
     store_.Load(n, v);
@@ -232,8 +234,8 @@ void SettingsController::ApplyQuickPreset(int n) {
 }
 
 void SettingsController::StartPreset(int flags) {
-    // The same conditions as the Snapshot and Loop commands: a camera, and no sequence using it.
-    if (!app_.IsConnected() || app_.SequenceRunning()) return;
+    // The same condition as the Snapshot and Loop commands: a camera.
+    if (!app_.IsConnected()) return;
     switch (flags & quick::kStartMask) {
         case quick::kStartSingle:
             app_.Snapshot();

@@ -28,14 +28,15 @@ bool CameraBusy(int32_t state) {
 
 ExposureCycle::ExposureCycle(CameraLibrary& lib, CameraConnection& camera,
                              ExposureSettings& settings, TimerService& timers, EventPoster& poster,
-                             Prompts& prompts, ExposureHost& host)
+                             Prompts& prompts, ExposureHost& host, CameraOwner& owner)
     : lib_(lib),
       camera_(camera),
       settings_(settings),
       timers_(timers),
       poster_(poster),
       prompts_(prompts),
-      host_(host) {
+      host_(host),
+      owner_(owner) {
     postTarget_.post = &ExposureCycle::PostFromLibrary;
     postTarget_.context = this;
 }
@@ -155,8 +156,8 @@ void ExposureCycle::Stop() {
     highSpeed_ = false;
     exposing_ = false;
     stopRequested_ = false;
-    host_.EnableSequencerRun(true);
     UpdateAwake();
+    host_.EnableSequencerRun(true);
 }
 
 void ExposureCycle::StopWithMessage(const std::string& text) {
@@ -166,7 +167,10 @@ void ExposureCycle::StopWithMessage(const std::string& text) {
 
 void ExposureCycle::OnCameraLost() {
     const bool wasLooping = looping_;
+    const bool ours = owner_.Holds(CameraActivity::Exposures);
     Stop();
+    // A frame taken for another activity: that activity ends and says so in its own words.
+    if (!ours) return owner_.TakeAway(CameraLoss::Lost);
     resumeAfterReconnect_ = wasLooping;
     prompts_.Beep(BeepKind::Exclamation);
     prompts_.MessageBox(wasLooping ? kCameraLostInLoopText : kCameraLostText, kMessageCaption,
@@ -195,6 +199,8 @@ void ExposureCycle::ClearLooping() {
 
 void ExposureCycle::UpdateAwake() {
     const bool busy = exposing_ || looping_;
+    // The camera stays the exposures' until they have all ended.
+    if (!busy) owner_.Release(CameraActivity::Exposures);
     if (busy == awake_) return;
     awake_ = busy;
     host_.KeepSystemAwake(busy);
@@ -227,7 +233,8 @@ void ExposureCycle::KillPoll() {
     watchingOnly_ = false;
 }
 
-void ExposureCycle::Snapshot() {
+void ExposureCycle::SnapshotFor(CameraActivity who) {
+    if (!owner_.MayUseOrTell(who, prompts_)) return;
     if (exposing_) {
         if (!prompts_.IsShiftHeld()) {
             exposing_ = false;
@@ -238,20 +245,22 @@ void ExposureCycle::Snapshot() {
             // Ends the exposure early; its frame is read out and arrives as usual.
             lib_.ZorvaneStopExposure(camera_.handle);
         }
-        host_.EnableSequencerRun(true);
         UpdateAwake();
+        host_.EnableSequencerRun(true);
         return;
     }
     resumeAfterReconnect_ = false;
+    owner_.Acquire(who);
     BeginExposure(false);
 }
 
 void ExposureCycle::ToggleLoop() {
+    if (!looping_ && !owner_.MayUseOrTell(CameraActivity::Exposures, prompts_)) return;
     looping_ = !looping_;
-    host_.EnableSequencerRun(!looping_);
     highSpeed_ = looping_ && settings_.preview && settings_.exposure < 0.1f;
     resumeAfterReconnect_ = false;
     if (looping_) {
+        owner_.Acquire(CameraActivity::Exposures);
         stopRequested_ = false;
         savedPriority_ = host_.RaiseThreadPriority();
         if (exposing_) {
@@ -272,6 +281,7 @@ void ExposureCycle::ToggleLoop() {
         exposing_ = false;
     }
     UpdateAwake();
+    host_.EnableSequencerRun(!looping_);
 }
 
 bool ExposureCycle::OnTimer(int id) {
@@ -423,6 +433,10 @@ void ExposureCycle::EndShot() {
         host_.OnNewFrameShown();
         if (host_.AutosaveEnabled()) host_.AutosaveImage();
         if (autoguideOn) host_.GuideStep();
+    } else if (!camera_.IsConnected(lib_)) {
+        // No frame because the camera has gone (its server died): say that, not "unusable".
+        OnCameraLost();
+        return;
     } else if (frameUnusable_) {
         // Starting again would only give the same frame, a thousand times a second.
         StopWithMessage(kUnusableFrameText);
@@ -436,8 +450,8 @@ void ExposureCycle::EndShot() {
         }
         timers_.SetTimer(kTimerLoopNext, static_cast<unsigned>(std::max(delayMs, 0)));
     }
-    host_.EnableSequencerRun(!looping_);
     UpdateAwake();
+    host_.EnableSequencerRun(!looping_);
 }
 
 void ExposureCycle::AutoExposureAdjust(int low, int high) {

@@ -8,6 +8,7 @@
 
 #include "camera/CameraConnection.h"
 #include "camera/CameraLibrary.h"
+#include "camera/CameraOwner.h"
 #include "camera/ExposureSettings.h"
 #include "core/EventPoster.h"
 #include "core/Prompts.h"
@@ -69,15 +70,20 @@ public:
         "Lost connection to Camera\nThe loop of exposures has stopped. Connect to the camera "
         "again and the loop goes on.";
 
+    // The exposures take the camera from `owner` while they run and give it back when they end.
     ExposureCycle(CameraLibrary& lib, CameraConnection& camera, ExposureSettings& settings,
-                  TimerService& timers, EventPoster& poster, Prompts& prompts, ExposureHost& host);
+                  TimerService& timers, EventPoster& poster, Prompts& prompts, ExposureHost& host,
+                  CameraOwner& owner);
     ~ExposureCycle();
     ExposureCycle(const ExposureCycle&) = delete;
     ExposureCycle& operator=(const ExposureCycle&) = delete;
 
-    // Commands
-    void Snapshot();
+    // Commands. Refused, with a message naming the activity, while another holds the camera.
+    void Snapshot() { SnapshotFor(CameraActivity::Exposures); }
     void ToggleLoop();
+    // Snapshot for an activity that holds the camera and takes its frames through EndShot
+    // (calibration).
+    void SnapshotFor(CameraActivity who);
     // Timers 1 and 2; false for other ids.
     bool OnTimer(int id);
     // The library's frame-ready message.
@@ -114,7 +120,8 @@ public:
     void FreeFrame();
     // Ends every exposure: the loop, a running exposure, the timers and the raised priority.
     void Stop();
-    // The poll found the camera gone: everything stops and the user is told.
+    // The poll found the camera gone: everything stops, and the user is told by the exposures or
+    // by the activity whose frame this was.
     void OnCameraLost();
     // After a reconnect: a loop the lost camera stopped goes on.
     void ResumeAfterReconnect();
@@ -182,6 +189,7 @@ private:
     EventPoster& poster_;
     Prompts& prompts_;
     ExposureHost& host_;
+    CameraOwner& owner_;
 
     bool exposing_ = false;
     bool looping_ = false;

@@ -42,15 +42,13 @@ GuideCalibrator::GuideCalibrator(CalibrationHost& host, Prompts& prompts, TimerS
 bool GuideCalibrator::Start(const StarMeasurement& star, int searchRadius, int pulseMs,
                             GuideCalibration& calibration) {
     if (Running()) return false;
-    if (host_.CameraImaging()) {
-        Tell(prompts_, "Cannot calibrate while camera is imaging.", "Calibrate");
-        return false;
-    }
+    if (!host_.Owner().MayUseOrTell(CameraActivity::Calibration, prompts_)) return false;
     if (star.column < 0) {
         Tell(prompts_, "Before calibration you must select a star by double-clicking it.",
              "Calibrate");
         return false;
     }
+    host_.Owner().Acquire(CameraActivity::Calibration, [this](CameraLoss why) { CameraGone(why); });
     calibration_ = &calibration;
     cancelled_ = lost_ = false;
     pulseMs_ = pulseMs;
@@ -66,7 +64,8 @@ bool GuideCalibrator::Start(const StarMeasurement& star, int searchRadius, int p
     const Rect sensor = host_.SensorRect();
     if (left < 0 || left + boxW_ > sensor.right || top < 0 || top + boxH_ > sensor.bottom) {
         Tell(prompts_, "Please select a star nearer the centre of the CCD.", "Calibrate");
-        host_.SetSelection(savedSubframe_ == sensor ? Rect{} : savedSubframe_);
+        RestoreSubframe();
+        host_.Owner().Release(CameraActivity::Calibration);
         host_.ShowCalibrationProgress(false);
         host_.CalibrationEnded();
         return false;
@@ -175,15 +174,32 @@ void GuideCalibrator::LegFrameArrived(const StarMeasurement& star) {
     StartLeg();
 }
 
-void GuideCalibrator::Finish() {
+void GuideCalibrator::RestoreSubframe() {
     const Rect sensor = host_.SensorRect();
     host_.SetSelection(savedSubframe_ == sensor ? Rect{} : savedSubframe_);
+}
+
+void GuideCalibrator::Finish() {
+    RestoreSubframe();
     TakeFrame(State::FinalFrame);
+}
+
+void GuideCalibrator::CameraGone(CameraLoss why) {
+    if (!Running()) return;
+    timers_.KillTimer(timerId_);
+    // No closing frame from a camera that is not there; whatever was measured is dropped.
+    RestoreSubframe();
+    lost_ = true;
+    if (why == CameraLoss::Lost)
+        Tell(prompts_, "Lost connection to Camera\nCalibration stopped. Use Connect to reconnect.",
+             "Calibration");
+    End();
 }
 
 void GuideCalibrator::End() {
     timers_.KillTimer(timerId_);
     state_ = State::Idle;
+    host_.Owner().Release(CameraActivity::Calibration);
     if (!calibration_->Valid()) {
         if (!lost_)
             Tell(prompts_,

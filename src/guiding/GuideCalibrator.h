@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "camera/CameraOwner.h"
 #include "core/Prompts.h"
 #include "core/TimerService.h"
 #include "guiding/GuidingSettings.h"
@@ -14,16 +15,16 @@ namespace zorvane {
 class CalibrationHost {
 public:
     virtual ~CalibrationHost() = default;
-    // Exposing or looping.
-    virtual bool CameraImaging() const = 0;
+    // Who holds the camera: a run holds it from its start to its end.
+    virtual CameraOwner& Owner() = 0;
     // {0, 0, width, height} of the sensor, and the exposure settings' subframe (sensor pixels).
     virtual Rect SensorRect() const = 0;
     virtual Rect SubframeRect() const = 0;
     // The view's selection, which also becomes the subframe; an empty rectangle: none (the
     // full sensor).
     virtual void SetSelection(const Rect& r) = 0;
-    // Starts one exposure; the calibrator's OnFrameShown follows once the frame is on show
-    // (and so the star has been measured on it).
+    // Starts one exposure for the run; the calibrator's OnFrameShown follows once the frame is on
+    // show (and so the star has been measured on it).
     virtual void StartFrame() = 0;
     // The exposure time in milliseconds, to bound the wait for a frame.
     virtual unsigned FrameTimeMs() const = 0;
@@ -54,7 +55,8 @@ GuideCalibration DeriveCalibration(const float vx[4], const float vy[4]);
 // the calibration time, each followed by the return pulse, a frame is taken after each pulse
 // and the star's moves give the two axes and speeds. A sequence of steps driven by frames and
 // one timer, so the window stays live; Cancel is honoured at each checkpoint. The subframe is
-// restored however the run ends; a run that does not finish keeps the calibration in force.
+// restored however the run ends; a run that does not finish keeps the calibration in force. A
+// camera that goes away ends the run at once, with one message when it was lost.
 class GuideCalibrator {
 public:
     GuideCalibrator(CalibrationHost& host, Prompts& prompts, TimerService& timers, int timerId);
@@ -85,6 +87,8 @@ private:
     void LegFrameArrived(const StarMeasurement& star);
     void Finish();
     void End();
+    void CameraGone(CameraLoss why);
+    void RestoreSubframe();
     int Direction() const { return returning_ ? (direction_ ^ 1) : direction_; }
 
     CalibrationHost& host_;

@@ -266,6 +266,11 @@ void GuiderControl::StartCalibration() {
     if (engine_.AutoguideOn()) engine_.OnAutoguideClicked(false);
     // Calibration takes its own frames.
     camera_.StopLoop();
+    if (GuiderStatus refused = camera_.MayCalibrate()) {
+        phase_ = Phase::Idle;
+        Tell([&](GuiderListener& l) { l.OnCalibrationFailed(MountName(), refused->message); });
+        return FailRequest(refused->message);
+    }
     if (!engine_.Calibrate()) {
         phase_ = Phase::Idle;
         Tell([&](GuiderListener& l) { l.OnCalibrationFailed(MountName(), "could not start"); });

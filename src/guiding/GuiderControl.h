@@ -23,6 +23,8 @@ public:
     virtual bool Looping() = 0;
     // Starts looping exposures; an error when the camera is not free for it.
     virtual GuiderStatus StartLoop() = 0;
+    // Whether calibration may take the camera now (its owner's word).
+    virtual GuiderStatus MayCalibrate() = 0;
     virtual void StopLoop() = 0;
     virtual int ExposureMs() = 0;
     virtual GuiderStatus SetExposureMs(int ms) = 0;

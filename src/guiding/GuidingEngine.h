@@ -40,7 +40,7 @@ public:
     virtual std::string TelescopeId() const = 0;
 
     // ---- what calibration and autoguiding drive ----
-    virtual bool CameraImaging() const = 0;
+    virtual CameraOwner& Owner() = 0;
     virtual Rect SensorRect() const = 0;
     virtual Rect SubframeRect() const = 0;
     virtual void SetSelection(const Rect& r) = 0;
@@ -191,7 +191,7 @@ private:
     void ShowTargetMarker();
 
     // ---- CalibrationHost ----
-    bool CameraImaging() const override { return host_.CameraImaging(); }
+    CameraOwner& Owner() override { return host_.Owner(); }
     Rect SensorRect() const override { return host_.SensorRect(); }
     Rect SubframeRect() const override { return host_.SubframeRect(); }
     void SetSelection(const Rect& r) override { host_.SetSelection(r); }

@@ -9,7 +9,7 @@ namespace zorvane {
 
 SequenceEngine::SequenceEngine(CameraLibrary& lib, CameraConnection& camera, ExposureCycle& cycle,
                                TimerService& timers, Prompts& prompts, SequenceModel& model,
-                               CommandRunner& commands, SequenceHost& host)
+                               CommandRunner& commands, SequenceHost& host, CameraOwner& owner)
     : lib_(lib),
       camera_(camera),
       cycle_(cycle),
@@ -17,7 +17,8 @@ SequenceEngine::SequenceEngine(CameraLibrary& lib, CameraConnection& camera, Exp
       prompts_(prompts),
       model_(model),
       commands_(commands),
-      host_(host) {}
+      host_(host),
+      owner_(owner) {}
 
 void SequenceEngine::StartStopSequence() {
     if (running_)
@@ -64,8 +65,8 @@ void SequenceEngine::ShowStepStatus() {
 }
 
 void SequenceEngine::Start() {
-    // Not over an ordinary exposure, and not without a camera to take the frames.
-    if (cycle_.Exposing() || cycle_.Looping() || !camera_.IsConnected(lib_)) return;
+    // Not without a camera to take the frames, and not while another activity has it.
+    if (CameraGone() || !owner_.MayUseOrTell(CameraActivity::Sequence, prompts_)) return;
     const unsigned startDelay = SequenceModel::DelayMilliseconds(model_.delayStart);
     running_ = true;
     if (model_.Mode() == RepeatMode::Sequence) {
@@ -79,6 +80,12 @@ void SequenceEngine::Start() {
         running_ = false;
         return;
     }
+    owner_.Acquire(CameraActivity::Sequence, [this](CameraLoss why) {
+        if (why == CameraLoss::Lost)
+            CameraLost();
+        else
+            StopSequence();
+    });
     ShowStepStatus();
     host_.SequencerStateChanged();
 
@@ -102,6 +109,8 @@ bool SequenceEngine::MoveFilter(bool wait) {
 }
 
 void SequenceEngine::StartSequenceExposure() {
+    // Gone while the sequence waited: no filter moves for a camera that cannot take the frame.
+    if (CameraGone()) return CameraLost();
     if (!MoveFilter(true)) {
         Terminate(kFilterFailed);
         return;
@@ -118,6 +127,9 @@ void SequenceEngine::PollExposure() {
     if (cycle_.PollFreshFrame()) {
         timers_.KillTimer(kTimerSeqPoll);
         CompleteSequenceExposure();
+    } else if (CameraGone()) {
+        // A camera that dropped off never reports its frame.
+        CameraLost();
     }
 }
 
@@ -143,6 +155,9 @@ void SequenceEngine::CompleteSequenceExposure() {
                 return;
             }
         }
+    } else if (CameraGone()) {
+        // The frame did not come because the camera went (its server died).
+        return CameraLost();
     }
     FinishStep();
 }
@@ -180,6 +195,14 @@ void SequenceEngine::Terminate(const char* message) {
     prompts_.MessageBox(message, kCaption, MessageButtons::Ok, MessageIcon::Exclamation);
 }
 
+void SequenceEngine::CameraLost() {
+    char text[256];
+    std::snprintf(text, sizeof text, kCameraLostFormat, line_ + 1, repeat_ + 1);
+    Stop();
+    prompts_.Beep(BeepKind::Exclamation);
+    prompts_.MessageBox(text, kCaption, MessageButtons::Ok, MessageIcon::Exclamation);
+}
+
 void SequenceEngine::Stop() {
     note_ = false;
     if (phase_ == Phase::Exposing) {
@@ -200,6 +223,7 @@ void SequenceEngine::Stop() {
     timers_.KillTimer(kTimerSeqPoll);
     timers_.KillTimer(kTimerSeqCommand);
     status_.clear();
+    owner_.Release(CameraActivity::Sequence);
     host_.SequencerStateChanged();
 }
 

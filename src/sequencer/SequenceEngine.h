@@ -5,6 +5,7 @@
 
 #include "camera/CameraConnection.h"
 #include "camera/CameraLibrary.h"
+#include "camera/CameraOwner.h"
 #include "camera/ExposureCycle.h"
 #include "core/CommandRunner.h"
 #include "core/Prompts.h"
@@ -21,7 +22,8 @@ namespace zorvane {
 // its sequence name, runs the line's command and waits the delay, until the sequence is
 // complete or stopped. Driven by timer 6 (the delay before the next exposure), timer 7 (the
 // poll for the frame) and timer 8 (the wait for a line's command, which never holds up the
-// window; the sequence steps on only once the command has finished).
+// window; the sequence steps on only once the command has finished). It holds the camera from
+// Run to its end; a camera that goes away ends it with a word.
 class SequenceEngine {
 public:
     static constexpr const char* kCaption = "Sequencer";
@@ -29,10 +31,14 @@ public:
         "Failed to position filter wheel: sequence terminating";
     static constexpr const char* kComplete = "Sequence complete.";
     static constexpr unsigned kCommandPollMs = 20;
+    // The line and repeat (from 1) the sequence had reached.
+    static constexpr const char* kCameraLostFormat =
+        "Lost connection to Camera\nThe sequence stopped at line %d, repeat %d; the files saved "
+        "before it are complete.\nUse Connect to reconnect.";
 
     SequenceEngine(CameraLibrary& lib, CameraConnection& camera, ExposureCycle& cycle,
                    TimerService& timers, Prompts& prompts, SequenceModel& model,
-                   CommandRunner& commands, SequenceHost& host);
+                   CommandRunner& commands, SequenceHost& host, CameraOwner& owner);
     SequenceEngine(const SequenceEngine&) = delete;
     SequenceEngine& operator=(const SequenceEngine&) = delete;
 
@@ -83,6 +89,9 @@ private:
     // fails or the filter is not one of the wheel's positions.
     bool MoveFilter(bool wait);
     void Terminate(const char* message);
+    // The camera stopped answering: stop and say where the sequence was.
+    void CameraLost();
+    bool CameraGone() { return !camera_.IsConnected(lib_); }
     void ShowStepStatus();
     bool LineEnabled(int line) const { return model_.lines[line].enabled; }
     void SkipDisabledLines();
@@ -95,6 +104,7 @@ private:
     SequenceModel& model_;
     CommandRunner& commands_;
     SequenceHost& host_;
+    CameraOwner& owner_;
     FilterWheelControl* wheel_ = nullptr;
     bool wheelInUse_ = false;  // the wheel was connected when the sequence started
 

@@ -1,19 +1,25 @@
 // The INDI camera library, loaded as the program loads a camera library, against the INDI CCD
 // simulator on a private server: the sensor's facts, an exposure through its states to a frame
 // of the right size (posted from the client's thread), binning and subframe, abort, cooling,
-// the camera's guide port, and a server killed mid-exposure.
+// the camera's guide port, and a server killed mid-exposure, also in the middle of a sequence.
+#include <fitsio.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "camera/CameraLibrary.h"
 #include "indi/CameraChoice.h"
 #include "indi/IndiClient.h"
+#include "support/AppBench.h"
 #include "support/IndiServer.h"
 
 namespace zorvane {
@@ -210,6 +216,58 @@ TEST_F(IndiCameraTest, AServerKilledMidExposureGivesAFailedFrameAndNoHang) {
     // Nothing more is started on a camera that has gone.
     lib.ZorvaneStartExposure(h, 1.0f);
     EXPECT_EQ(lib.ZorvaneCameraState(h), ZORVANE_STATE_IDLE);
+}
+
+// Every pixel of a FITS file read back through cfitsio; the image's width and height, or 0 x 0.
+std::pair<long, long> ReadWholeImage(const std::string& path) {
+    fitsfile* f = nullptr;
+    int status = 0;
+    long size[2] = {0, 0};
+    if (fits_open_image(&f, path.c_str(), READONLY, &status) == 0 &&
+        fits_get_img_size(f, 2, size, &status) == 0) {
+        std::vector<unsigned short> pixels(static_cast<size_t>(size[0] * size[1]));
+        long first[2] = {1, 1};
+        fits_read_pix(f, TUSHORT, first, static_cast<LONGLONG>(pixels.size()), nullptr,
+                      pixels.data(), nullptr, &status);
+    }
+    if (f) fits_close_file(f, &status);
+    return status == 0 ? std::pair{size[0], size[1]} : std::pair{0L, 0L};
+}
+
+TEST(IndiCameraSequence, AServerKilledMidSequenceStopsItWithAWordAndTheFilesBeforeStayWhole) {
+    IndiServer server({IndiServer::kCcdDriver}, {kCcd});
+    ZORVANE_START_INDI_SERVER(server);
+    const std::string address = std::string(kCcd) + "@" + server.Address();
+    test::EnvOverride asked(indi::kCameraEnvironment, address.c_str());
+    test::AppBench b;
+    b.Start();
+    ASSERT_TRUE(b.app->IsConnected());
+    ASSERT_EQ(b.SensorWidth(), 1280);
+    b.app->Saver().Settings().savePath = b.dir.File("m.fit");
+    b.app->Sequence().lines[0] = {true, "0.5", 0, 1, "", ""};
+    b.app->Sequence().repeat = 10;
+    b.app->Sequencer().StartStopSequence();
+    ASSERT_TRUE(test::RunReal(
+        b, [&] { return std::filesystem::exists(b.dir.File("m_001.fit")); }, 30000));
+    // The third frame's exposure has started (or is about to): the server dies under it.
+    server.Kill();
+    const auto killed = std::chrono::steady_clock::now();
+    ASSERT_TRUE(test::RunReal(
+        b, [&] { return !b.app->Sequencer().Running(); }, 10000));
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - killed)
+                        .count();
+    std::printf("the sequence stopped %lld ms after its server was killed\n",
+                static_cast<long long>(ms));
+    ASSERT_EQ(b.prompts.messages.size(), 1u);
+    EXPECT_EQ(b.prompts.messages[0].text.rfind(
+                  "Lost connection to Camera\nThe sequence stopped at line 1, repeat 3;", 0),
+              0u)
+        << b.prompts.messages[0].text;
+    EXPECT_EQ(b.prompts.messages[0].caption, "Sequencer");
+    for (const char* name : {"m_000.fit", "m_001.fit"})
+        EXPECT_EQ(ReadWholeImage(b.dir.File(name)), (std::pair{1280L, 1024L})) << name;
+    EXPECT_FALSE(std::filesystem::exists(b.dir.File("m_002.fit")));
 }
 
 TEST(IndiCameraChoice, OnlyAnAskedForIndiCameraIsScannedAndThenFirst) {

@@ -27,6 +27,7 @@ namespace {
 
 using test::AppBench;
 using test::IndiServer;
+using test::RunReal;
 using Field = GuidingEngine::Field;
 
 constexpr const char* kScope = IndiServer::kTelescopeDevice;
@@ -58,25 +59,6 @@ double PrepareMount(indi::IndiClient& c, int port, double ra, double dec) {
     if (!there || !rate || !rate->Find("GUIDE_RATE_WE") || !rate->Find("GUIDE_RATE_NS")) return 0;
     EXPECT_EQ(rate->Find("GUIDE_RATE_WE")->number, rate->Find("GUIDE_RATE_NS")->number);
     return rate->Find("GUIDE_RATE_NS")->number;
-}
-
-// Runs the program's loop in step with the wall clock until done() holds or limitMs passed.
-bool RunReal(AppBench& b, const std::function<bool()>& done, int limitMs) {
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
-    auto last = start;
-    while (!done()) {
-        const auto now = Clock::now();
-        if (now - start > std::chrono::milliseconds(limitMs)) return false;
-        const auto step = std::chrono::duration_cast<std::chrono::milliseconds>(now - last);
-        if (step.count() > 0) {
-            b.loop.Advance(static_cast<uint64_t>(step.count()));
-            last += step;
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-    return true;
 }
 
 bool NextFrame(AppBench& b) {

@@ -5,9 +5,12 @@
 // settings file, and a main window double that records what it was asked.
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/AppUi.h"
@@ -135,5 +138,25 @@ struct AppBench {
     int SensorWidth() { return app->Camera().properties.pixelsX; }
     int SensorHeight() { return app->Camera().properties.pixelsY; }
 };
+
+// Runs the program's loop in step with the wall clock until done() holds or limitMs passed (for
+// peers that live in real time, such as an INDI server).
+inline bool RunReal(AppBench& b, const std::function<bool()>& done, int limitMs) {
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    auto last = start;
+    while (!done()) {
+        const auto now = Clock::now();
+        if (now - start > std::chrono::milliseconds(limitMs)) return false;
+        const auto step = std::chrono::duration_cast<std::chrono::milliseconds>(now - last);
+        if (step.count() > 0) {
+            b.loop.Advance(static_cast<uint64_t>(step.count()));
+            last += step;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    return true;
+}
 
 }  // namespace zorvane::test

@@ -53,6 +53,16 @@ bool PickStar(AppBench& b, bool nearEdge = false) {
     return false;
 }
 
+// Picks a star and starts a calibration of 1.5-s pulses over the calibration `before`.
+bool StartCalibration(AppBench& b, const GuideCalibration& before) {
+    if (!PickStar(b)) return false;
+    GuidingEngine& g = b.app->Guider();
+    g.OnFieldEdited(Field::CalibrationTime, "1500");
+    g.Calibration() = before;
+    g.Calibrate();
+    return g.Calibrating();
+}
+
 bool RunCalibration(AppBench& b) {
     b.app->Guider().Calibrate();
     return b.loop.RunUntil([&] { return !b.app->Guider().Calibrating(); }, 120000);
@@ -128,12 +138,8 @@ TEST(Guiding, CalibrationRefusesAnEdgeStarAndAMountThatDoesNotMove) {
 TEST(Guiding, CancelInTheThirdDirectionKeepsThePreviousCalibration) {
     AppBench b(std::string(kBase) + "guide_angle=30");
     b.Start();
-    ASSERT_TRUE(PickStar(b));
+    ASSERT_TRUE(StartCalibration(b, GuideCalibration{0, 1, 1, 0, 3, 4}));
     GuidingEngine& g = b.app->Guider();
-    g.OnFieldEdited(Field::CalibrationTime, "1500");
-    const GuideCalibration before{0, 1, 1, 0, 3, 4};
-    g.Calibration() = before;
-    g.Calibrate();
     // North out and back, south out and back, then the east pulse.
     ASSERT_TRUE(b.loop.RunUntil([&] { return b.sim.CallCount("ZorvanePulseGuide") == 5; }, 60000));
     g.CancelCalibration();
@@ -144,6 +150,92 @@ TEST(Guiding, CancelInTheThirdDirectionKeepsThePreviousCalibration) {
     EXPECT_TRUE(b.prompts.messages.empty());
     EXPECT_EQ(b.app->Exposure().subWidth, kW);
     EXPECT_EQ(b.ui.calibrationProgressShown, 0) << "the progress window is closed";
+}
+
+// Regression: Calibrate while a sequence waited between frames took the camera (the sequence's
+// frames got the guide box and were saved); a Snapshot during a calibration aborted its frame.
+TEST(Guiding, CalibrationAndOtherActivitiesNeverShareTheCamera) {
+    AppBench b(std::string(kBase) + "guide_angle=30");
+    b.Start();
+    ASSERT_TRUE(PickStar(b));
+    GuidingEngine& g = b.app->Guider();
+    g.OnFieldEdited(Field::CalibrationTime, "1500");
+    b.app->Saver().Settings().savePath = b.dir.File("m.fit");
+    b.app->Sequence().lines[0] = {true, "0.5", 0, 1, "", ""};
+    b.app->Sequence().repeat = 2;
+    b.app->Sequence().delay = 5;
+    b.app->Sequencer().StartStopSequence();
+    ASSERT_TRUE(b.loop.RunUntil([&] { return !b.app->LastSavedName().empty(); }, 5000));
+    g.Calibrate();
+    EXPECT_FALSE(g.Calibrating());
+    ASSERT_TRUE(b.loop.RunUntil([&] { return !b.app->Sequencer().Running(); }, 20000));
+    EXPECT_EQ(b.app->View().Frame().Width, kW) << "the sequence's frames stay whole";
+    EXPECT_EQ(b.sim.CallCount("ZorvanePulseGuide"), 0);
+
+    g.Calibrate();
+    ASSERT_TRUE(g.Calibrating());
+    ASSERT_TRUE(b.loop.RunUntil([&] { return b.sim.CallCount("ZorvanePulseGuide") == 1; }, 20000));
+    EXPECT_FALSE(b.app->GetCommandUi(ids::ID_CAMERA_SNAPSHOT).enabled);
+    EXPECT_FALSE(b.app->GetCommandUi(ids::ID_CAMERA_LOOP).enabled);
+    EXPECT_FALSE(b.app->SequencerRunEnabled());
+    b.app->ExecuteCommand(ids::ID_CAMERA_SNAPSHOT);
+    b.app->ExecuteCommand(ids::ID_CAMERA_LOOP);
+    b.app->Sequencer().StartStopSequence();
+    ASSERT_TRUE(b.loop.RunUntil([&] { return !g.Calibrating(); }, 120000));
+    EXPECT_TRUE(g.Calibration().Valid());
+
+    const std::string busy = " while a calibration is running.\nWait for it to end, or cancel it.";
+    ASSERT_EQ(b.prompts.messages.size(), 5u);
+    const std::vector<std::pair<std::string, std::string>> expected{
+        {"Cannot calibrate while a sequence is running.\nStop the sequence first.", "Calibrate"},
+        {"Sequence complete.", "Sequencer"},
+        {"Cannot take exposures" + busy, "Zorvane Capture"},
+        {"Cannot take exposures" + busy, "Zorvane Capture"},
+        {"Cannot start a sequence" + busy, "Sequencer"}};
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(b.prompts.messages[i].text, expected[i].first) << i;
+        EXPECT_EQ(b.prompts.messages[i].caption, expected[i].second) << i;
+    }
+    EXPECT_FALSE(b.app->Sequencer().Running());
+    EXPECT_FALSE(b.app->Cycle().Looping());
+}
+
+// Regression: a camera lost during a calibration left it waiting half a minute for each frame,
+// with three messages, the last frame asked of a camera that was gone.
+TEST(Guiding, ALostCameraEndsTheCalibrationWithOneMessageAndKeepsThePreviousOne) {
+    AppBench b(std::string(kBase) + "guide_angle=30;faults=disconnect;disconnect_after=3");
+    b.Start();
+    ASSERT_TRUE(StartCalibration(b, GuideCalibration{0, 1, 1, 0, 3, 4}));
+    GuidingEngine& g = b.app->Guider();
+    // The guide box's frame and the north leg's come; the return leg's frame does not.
+    ASSERT_TRUE(b.loop.RunUntil([&] { return !b.app->IsConnected(); }, 60000));
+    EXPECT_TRUE(b.loop.RunUntil([&] { return !g.Calibrating(); }, 2));
+    ASSERT_EQ(b.prompts.messages.size(), 1u);
+    EXPECT_EQ(b.prompts.messages[0].text,
+              "Lost connection to Camera\nCalibration stopped. Use Connect to reconnect.");
+    EXPECT_EQ(b.prompts.messages[0].caption, "Calibration");
+    EXPECT_EQ(g.Calibration().velNS, 3.0f);
+    EXPECT_EQ(g.Calibration().velWE, 4.0f);
+    EXPECT_EQ(b.app->Exposure().subWidth, kW);
+    EXPECT_EQ(b.ui.calibrationProgressShown, 0);
+    b.loop.Advance(60000);
+    EXPECT_EQ(b.prompts.messages.size(), 1u);
+    EXPECT_FALSE(b.app->Cycle().Exposing());
+}
+
+// Regression: Connect (disconnecting) left a calibration waiting for frames that could not come.
+TEST(Guiding, DisconnectingTheCameraEndsACalibrationQuietly) {
+    AppBench b(std::string(kBase) + "guide_angle=30");
+    b.Start();
+    ASSERT_TRUE(StartCalibration(b, GuideCalibration{0, 1, 1, 0, 3, 4}));
+    ASSERT_TRUE(b.loop.RunUntil([&] { return b.sim.CallCount("ZorvanePulseGuide") == 1; }, 20000));
+    b.app->ExecuteCommand(ids::ID_CAMERA_CONNECT);
+    EXPECT_FALSE(b.app->IsConnected());
+    EXPECT_FALSE(b.app->Guider().Calibrating());
+    EXPECT_EQ(b.app->Guider().Calibration().velWE, 4.0f);
+    b.loop.Advance(60000);
+    EXPECT_TRUE(b.prompts.messages.empty());
+    EXPECT_EQ(b.ui.calibrationProgressShown, 0);
 }
 
 // 30 minutes of 2-s frames with the mount drifting 2 px/min and the default periodic error.

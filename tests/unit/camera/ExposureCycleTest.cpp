@@ -60,7 +60,7 @@ struct RecordingHost : ExposureHost {
 // A connected simulated camera driven by an exposure cycle in virtual time.
 struct CycleBench : SimBench {
     explicit CycleBench(const std::string& options = "")
-        : SimBench(options), cycle(lib, camera, settings, loop, loop, prompts, host) {
+        : SimBench(options), cycle(lib, camera, settings, loop, loop, prompts, host, owner) {
         loop.SetTimerHandler([this](int id) { cycle.OnTimer(id); });
         connected = Connect();
         settings.subWidth = camera.properties.pixelsX;
@@ -70,6 +70,7 @@ struct CycleBench : SimBench {
 
     ExposureSettings settings;
     RecordingHost host;
+    CameraOwner owner;
     ExposureCycle cycle;
     bool connected = false;
 };
@@ -590,7 +591,8 @@ TEST(ExposureCycle, NonsenseGeometryFromTheLibraryIsNeverCopied) {
     CameraConnection camera;
     ExposureSettings settings;
     RecordingHost host;
-    ExposureCycle cycle(lib, camera, settings, loop, loop, prompts, host);
+    CameraOwner owner;
+    ExposureCycle cycle(lib, camera, settings, loop, loop, prompts, host, owner);
     const int device = lib.ChooseCamera(prompts);
     ASSERT_GE(device, 0);
     OpenCamera(lib, device, true, CoolingDiscoveryOrder::CoolingFirst, camera);

@@ -32,7 +32,8 @@ struct PortHost : GuidingHost {
     void RefreshTrackingDialog() override {}
     void RefreshDeviationCharts(bool) override {}
     std::string TelescopeId() const override { return "unused"; }
-    bool CameraImaging() const override { return false; }
+    CameraOwner owner;
+    CameraOwner& Owner() override { return owner; }
     Rect SensorRect() const override { return {0, 0, 1000, 1000}; }
     Rect SubframeRect() const override { return SensorRect(); }
     void SetSelection(const Rect& r) override { selections.push_back(r); }

@@ -51,7 +51,10 @@ struct RecordingHost : GuidingHost {
     void RefreshTrackingDialog() override {}
     void RefreshDeviationCharts(bool) override {}
     std::string TelescopeId() const override { return {}; }
-    bool CameraImaging() const override { return true; }
+    // Exposures hold the camera: a calibration is refused.
+    CameraOwner owner;
+    bool exposing = owner.Acquire(CameraActivity::Exposures);
+    CameraOwner& Owner() override { return owner; }
     Rect SensorRect() const override { return {0, 0, 1000, 1000}; }
     Rect SubframeRect() const override { return SensorRect(); }
     void SetSelection(const Rect&) override {}

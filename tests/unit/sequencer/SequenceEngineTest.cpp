@@ -67,7 +67,8 @@ struct SequencerBench : AppBench {
     std::vector<std::pair<int, int>> steps;
     std::vector<std::string> startCalls;
 
-    SequencerBench() : AppBench(kFast) {
+    explicit SequencerBench(const std::string& moreOptions = "")
+        : AppBench(std::string(kFast) + ";" + moreOptions) {
         Start();
         app->Saver().Settings().savePath = dir / "m.fit";
         loop.SetTimerHandler([this](int id) {
@@ -290,20 +291,75 @@ TEST(SequenceEngine, TheWheelMovesBeforeEachLineAndAWheelThatNeverArrivesEndsThe
     EXPECT_EQ(b.Model().FilterPositions(), 2);
 }
 
-TEST(SequenceEngine, RunIsUsableOnlyWhenNoOrdinaryExposureRuns) {
+// Regression: Snapshot during a sequence's exposure aborted it and the sequence waited for a frame
+// that never came; a preset during a sequence changed the settings of its frames.
+TEST(SequenceEngine, ASequenceAndOrdinaryExposuresNeverShareTheCamera) {
     SequencerBench b;
-    b.Line(1, "0.1", 0, 1, "");
+    b.Line(1, "2", 0, 1, "");
+    b.Model().repeat = 2;
     EXPECT_TRUE(b.app->SequencerRunEnabled());
     b.app->ToggleLoop();
     EXPECT_FALSE(b.app->SequencerRunEnabled());
     EXPECT_FALSE(b.ui.sequencerRunEnabled);
     b.Seq().StartStopSequence();
     EXPECT_FALSE(b.Seq().Running()) << "not over a running loop";
+    EXPECT_EQ(b.MessageTexts(),
+              std::vector<std::string>{"Cannot start a sequence while camera is imaging."});
     b.app->ToggleLoop();
     EXPECT_TRUE(b.ui.sequencerRunEnabled);
+
+    b.prompts.messages.clear();
     b.Seq().StartStopSequence();
     EXPECT_TRUE(b.app->SequencerRunEnabled()) << "reads Stop";
-    EXPECT_FALSE(b.app->GetCommandUi(ids::ID_CAMERA_LOOP).enabled);
+    ASSERT_TRUE(b.loop.RunUntil([&] { return b.app->Cycle().Exposing(); }, 1000));
+    for (const int id : {ids::ID_CAMERA_SNAPSHOT, ids::ID_CAMERA_LOOP, ids::QuickPresetCommand(6)})
+        EXPECT_FALSE(b.app->GetCommandUi(id).enabled) << id;
+    // Arriving all the same (a shortcut, a preset key), each is refused and changes nothing.
+    b.app->ExecuteCommand(ids::ID_CAMERA_SNAPSHOT);
+    b.app->ExecuteCommand(ids::ID_CAMERA_LOOP);
+    b.settings->ApplyQuickPreset(6);  // "2x2 1s", a single exposure
+    const std::string refused =
+        "Cannot take exposures while a sequence is running.\nStop the sequence first.";
+    ASSERT_EQ(b.MessageTexts(), std::vector<std::string>(3, refused));
+    EXPECT_EQ(b.prompts.messages[0].caption, "Zorvane Capture");
+    EXPECT_EQ(b.app->Exposure().binX, 1);
+    EXPECT_EQ(b.sim.CallCount("ZorvaneAbortExposure"), 0);
+    ASSERT_TRUE(b.RunToEnd(20000));
+    EXPECT_EQ(b.prompts.messages.back().text, "Sequence complete.");
+    EXPECT_FALSE(b.app->Cycle().Looping());
+    EXPECT_TRUE(b.app->GetCommandUi(ids::ID_CAMERA_LOOP).enabled);
+}
+
+// Regression: a camera lost during a sequence left it waiting for its frame all night, unsaid.
+TEST(SequenceEngine, ALostCameraEndsTheSequenceSayingWhereAndTheFilesBeforeStayWhole) {
+    SequencerBench b("faults=disconnect;disconnect_after=3");
+    b.Line(1, "1", 0, 1, "a");
+    b.Line(2, "1", 0, 1, "b");
+    b.Model().repeat = 3;
+    b.Model().repeatMode = static_cast<int>(RepeatMode::Sequence);
+    b.Seq().StartStopSequence();
+    // The fourth frame (line 2, repeat 2) never comes: the camera drops during its exposure.
+    ASSERT_TRUE(b.loop.RunUntil([&] { return !b.app->IsConnected(); }, 20000));
+    EXPECT_TRUE(b.loop.RunUntil([&] { return !b.Seq().Running(); }, 2))
+        << "noticed at the next poll, as the loop does";
+    ASSERT_EQ(b.MessageTexts(),
+              std::vector<std::string>{"Lost connection to Camera\nThe sequence stopped at line 2, "
+                                       "repeat 2; the files saved before it are complete.\nUse "
+                                       "Connect to reconnect."});
+    EXPECT_EQ(b.prompts.messages[0].caption, "Sequencer");
+    EXPECT_EQ(b.prompts.beeps.size(), 1u);
+    EXPECT_FALSE(b.app->Cycle().Exposing());
+    EXPECT_EQ(b.Seq().StatusText(), "");
+    const auto size = std::filesystem::file_size(b.dir / "m_000a.fit");
+    EXPECT_EQ(size % 2880, 0u);
+    for (const char* name : {"m_000a.fit", "m_000b.fit", "m_001a.fit"}) {
+        EXPECT_EQ(std::filesystem::file_size(b.dir / name), size) << name;
+        EXPECT_EQ(HeaderValue(b.dir / name, "NAXIS2"), "240") << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(b.dir / "m_001b.fit"));
+    b.loop.Advance(60000);
+    EXPECT_EQ(b.prompts.messages.size(), 1u);
+    EXPECT_TRUE(b.app->SequencerRunEnabled()) << "the camera is free again";
 }
 
 }  // namespace
