@@ -356,6 +356,14 @@ TEST(GuiderServer, AutoSelectTakesTheBrightestStarThatIsNeitherSaturatedNorHotNo
     const json none = b.Call(c, "find_star", {{"roi", {0, 0, 5, 5}}});
     EXPECT_EQ(none["error"]["code"], 1);
     EXPECT_EQ(none["error"]["message"], "could not find star");
+
+    // A camera that another activity holds is refused to the client in the owner's words.
+    b.app->Owner().Acquire(CameraActivity::Sequence);
+    const json loop = b.Call(c, "loop");
+    EXPECT_EQ(loop["error"]["code"], 1);
+    EXPECT_EQ(loop["error"]["message"], b.app->Owner().Refusal(CameraActivity::Exposures));
+    EXPECT_EQ(b.Call(c, "set_exposure", {500})["error"]["code"], 1);
+    EXPECT_FALSE(b.app->Cycle().Looping());
     EXPECT_TRUE(b.prompts.messages.empty());
 }
 

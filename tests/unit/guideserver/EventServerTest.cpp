@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "guideserver/EventServer.h"
@@ -268,11 +270,13 @@ TEST(EventServer, TwoClientsOverTcpEachGetTheirAnswersAndEveryEvent) {
     ASSERT_TRUE(socket.Listen(0, false, why)) << why;
     ProtocolClient one(TcpConnection::ConnectTo("127.0.0.1", socket.Port()));
     ProtocolClient two(TcpConnection::ConnectTo("127.0.0.1", socket.Port()));
+    // Loopback bytes take their moment: poll every millisecond, for two seconds at most.
     const auto exchange = [&](const std::function<bool()>& done) {
         for (int i = 0; i < 2000 && !done(); ++i) {
             socket.Poll();
             one.Pump();
             two.Pump();
+            if (!done()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return done();
     };
