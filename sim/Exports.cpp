@@ -435,6 +435,21 @@ int32_t ZorvaneSimStar(int32_t i, double* x, double* y, double* flux) {
     return 1;
 }
 
+int32_t ZorvaneSimHotPixelCount(void) {
+    Session s(Lib(), nullptr);
+    return static_cast<int32_t>(s.library.TestCamera().HotPixels().size());
+}
+
+int32_t ZorvaneSimHotPixel(int32_t i, int32_t* x, int32_t* y, double* factor) {
+    Session s(Lib(), nullptr);
+    const auto& hot = s.library.TestCamera().HotPixels();
+    if (i < 0 || static_cast<size_t>(i) >= hot.size()) return 0;
+    if (x) *x = hot[i].x;
+    if (y) *y = hot[i].y;
+    if (factor) *factor = hot[i].factor;
+    return 1;
+}
+
 void ZorvaneSimMountOffset(double* x, double* y) {
     Session s(Lib(), nullptr);
     const auto o = s.library.TestCamera().MountOffset(s.now);

@@ -118,6 +118,7 @@ public:
 
     // The stars now on the sensor, brightest first.
     std::vector<VisibleStar> StarsOnSensor(int64_t nowUs) const;
+    const std::vector<HotPixel>& HotPixels() const { return renderer_.HotPixels(); }
 
 private:
     enum class Phase { Idle, Flushing, Waiting, Exposing, Downloading };

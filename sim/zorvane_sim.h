@@ -46,6 +46,10 @@ ZORVANE_EXPORT int32_t ZorvaneSimStarCount(void);
  * filters). Returns 1, or 0 when i is out of range (outputs untouched). Any pointer may be
  * NULL. */
 ZORVANE_EXPORT int32_t ZorvaneSimStar(int32_t i, double* x, double* y, double* flux);
+/* Hot pixels of the test camera (fixed sensor pixels): their number, and hot pixel i with its
+ * dark current as a multiple of the normal one. Returns 1, or 0 when i is out of range. */
+ZORVANE_EXPORT int32_t ZorvaneSimHotPixelCount(void);
+ZORVANE_EXPORT int32_t ZorvaneSimHotPixel(int32_t i, int32_t* x, int32_t* y, double* factor);
 /* How far the sky has moved on the test camera's sensor since the start (drift, periodic
  * error and guide pulses): a star's position is its starting position plus this. */
 ZORVANE_EXPORT void ZorvaneSimMountOffset(double* x, double* y);
@@ -70,6 +74,8 @@ typedef void (*ZorvaneSimSetTime_fn)(uint64_t);
 typedef int32_t (*ZorvaneSimStarCount_fn)(void);
 typedef int32_t (*ZorvaneSimStar_fn)(int32_t, double*, double*, double*);
 typedef void (*ZorvaneSimMountOffset_fn)(double*, double*);
+typedef int32_t (*ZorvaneSimHotPixelCount_fn)(void);
+typedef int32_t (*ZorvaneSimHotPixel_fn)(int32_t, int32_t*, int32_t*, double*);
 typedef int32_t (*ZorvaneSimCallLog_fn)(char*, int32_t);
 typedef void (*ZorvaneSimClearCallLog_fn)(void);
 typedef int32_t (*ZorvaneSimCallCount_fn)(const char*);

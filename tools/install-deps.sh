@@ -11,6 +11,7 @@ pkgs=(
   xvfb xauth
   indi-bin libexpat1-dev
   dbus-daemon
+  nlohmann-json3-dev
   desktop-file-utils appstream lintian dpkg-dev file
 )
 missing=()

@@ -28,6 +28,13 @@ struct QuickPreset {
     int flags = 9;  // bits 0-1 start (0 none, 1 single, 2 loop); 4 subframe/pan/zoom; 8 exposure
 };
 
+// The guiding event server ([EventServer]): other programs drive the guider through it.
+struct EventServerSettings {
+    bool enabled = true;
+    int port = 0;  // 0: 4400 for the program's first running copy, 4401 for a second ...
+    bool allInterfaces = false;  // listen beyond this computer (an explicit choice)
+};
+
 struct FilterNames {
     std::array<std::string, 8> names{"<undefined>", "<undefined>", "<undefined>", "<undefined>",
                                      "<undefined>", "<undefined>", "<undefined>", "<undefined>"};

@@ -45,6 +45,12 @@ public:
     virtual void ShowGuideStarLost(bool show) {}
     // The device chooser's window ("ASCOM chooser..."); none: the program has no chooser.
     virtual DeviceChooserUi* DeviceChooser() { return nullptr; }
+    // A modal box is up: the core must not be entered from outside until it is gone.
+    virtual bool ModalOpen() const { return false; }
+    // Show a folder in the desktop's file manager.
+    virtual void OpenFolder(const std::string& path) {}
+    // Close the main window as the user would (settings saved), once the current work is done.
+    virtual void CloseMainWindow() {}
     // Show the main window maximised (timer 3).
     virtual void MaximiseWindow() = 0;
     // End the process at once with this exit code (Abort in a connection failure).

@@ -354,7 +354,7 @@ void CaptureApp::ToggleAutosave() {
 }
 
 void CaptureApp::OnTimer(int id) {
-    if (cycle_.OnTimer(id) || sequencer_.OnTimer(id)) return;
+    if (cycle_.OnTimer(id) || sequencer_.OnTimer(id) || guiderService_->OnTimer(id)) return;
     switch (id) {
         case kTimerGuide:
             guider_.OnTimer();

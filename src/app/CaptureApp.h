@@ -11,6 +11,7 @@
 #include "app/AppState.h"
 #include "app/AppUi.h"
 #include "app/CommandTable.h"
+#include "app/GuiderService.h"
 #include "automation/AutomationServer.h"
 #include "automation/ServerDirectory.h"
 #include "camera/CameraConnection.h"
@@ -64,6 +65,8 @@ struct AppOptions {
     Clock* clock = nullptr;  // null = the system's monotonic clock
     // What the telescope link's pulse waits sleep on; null = real sleeps on the system clock.
     SleepingClock* sleepClock = nullptr;
+    // Other programs may connect to the guider (the program; tests that want a socket).
+    bool guiderSocket = false;
 };
 
 // The toolkit-free core of the main window: it owns the camera connection, the exposure cycle,
@@ -182,6 +185,7 @@ public:
     CoolerControl& Cooler() { return cooler_; }
     ImageSaver& Saver() { return saver_; }
     GuidingEngine& Guider() { return guider_; }
+    GuiderService& GuiderServer() { return *guiderService_; }
     SequenceModel& Sequence() { return sequence_; }
     SequenceEngine& Sequencer() { return sequencer_; }
     const std::string& StartTimeText() const { return startTimeText_; }
@@ -327,6 +331,9 @@ private:
     float pendingExposure_ = 0.0f;
     float frameExposure_ = 0.0f;
     GuidingEngine guider_;
+    // Other programs' way to the guider; made last, from the members above.
+    std::unique_ptr<GuiderService> guiderService_ =
+        std::make_unique<GuiderService>(*this, timers_, prompts_, ui_, options_);
 };
 
 }  // namespace zorvane

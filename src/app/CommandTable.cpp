@@ -36,7 +36,7 @@ bool CommandTable::Execute(int id) {
             app_.Guider().ToggleDialog();
             return true;
         default:
-            return false;
+            return app_.GuiderServer().ExecuteCommand(id);
     }
 }
 
@@ -94,7 +94,7 @@ CommandUi CommandTable::State(int id) {
                 if (id == ids::QuickPresetCommand(n))
                     ui.enabled =
                         !(app_.Presets()[n - 1].flags & quick::kStartMask) || exposuresMayRun;
-            break;
+            return app_.GuiderServer().CommandState(id, ui);
     }
     return ui;
 }

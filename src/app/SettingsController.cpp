@@ -80,6 +80,7 @@ SettingsValues SettingsController::Gather() const {
         trackingCalibration_ ? trackingCalibration_() : app_.Guiding().previousCalibration;
 
     app_.Telescope().SaveScopeID(v);
+    app_.GuiderServer().SaveSettings(v);
 
     v.sensorWidth = app_.Camera().properties.pixelsX;
     v.sensorHeight = app_.Camera().properties.pixelsY;
@@ -139,6 +140,7 @@ void SettingsController::LoadAtStart() {
     view.SetDisplayDialogPlacement(DialogPlacement{disp.left, disp.top, disp.show});
 
     app_.Telescope().LoadScopeID(v);
+    app_.GuiderServer().LoadSettings(v);
 
     view.PushToDialog();
     view.UpdateScrollBars();

@@ -19,6 +19,9 @@ constexpr int ID_VIEW_DISPLAY = 32779;
 constexpr int ID_VIEW_EXPOSURE = 32773;
 constexpr int ID_VIEW_COOLER = 32810;
 constexpr int ID_VIEW_TRACKING = 32811;
+constexpr int ID_GUIDE_AUTOSELECT = 32830;  // pick the best guide star
+constexpr int ID_GUIDE_SERVER = 32831;      // the guiding event server on or off
+constexpr int ID_GUIDE_LOG_FOLDER = 32832;  // open the guide logs' folder
 // Camera menu
 constexpr int ID_CAMERA_SNAPSHOT = 32784;
 constexpr int ID_CAMERA_LOOP = 32774;

@@ -14,6 +14,7 @@ enum TimerId : int {
     kTimerSeqPoll = 7,    // poll for a finished sequence frame, 1 ms
     kTimerSeqCommand = 8, // wait for a sequence line's command to finish, 20 ms
     kTimerGuide = 9,      // guide calibration: a pulse running on, or the bound on a frame wait
+    kTimerGuider = 10,    // the guider's clients and the next steps of their requests, 25 ms
 };
 
 }  // namespace zorvane

@@ -158,6 +158,7 @@ void GuideCalibrator::LegFrameArrived(const StarMeasurement& star) {
     track_.push_back({static_cast<int>(x), static_cast<int>(y)});
     host_.SetCalibrationTrack(track_);
     host_.RedrawView();
+    host_.CalibrationStep(direction_, returning_, x, y, x0_, y0_);
 
     if (!returning_) {
         const float dx = x - x0_, dy = y - y0_;

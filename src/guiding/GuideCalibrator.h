@@ -41,6 +41,10 @@ public:
     virtual void StopAutoguiding() = 0;
     // Calibration finished, whichever way.
     virtual void CalibrationEnded() = 0;
+    // A pulse of `direction` (out, or back when `returning`) moved the star to (x, y); the
+    // direction started at (x0, y0).
+    virtual void CalibrationStep(int direction, bool returning, float x, float y, float x0,
+                                 float y0) {}
 };
 
 // The calibration that four measured velocities give (pixels per second of pulse, in the order

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "core/TimerIds.h"
+#include "guiding/StarFinder.h"
 #include "guiding/StarTracker.h"
 
 namespace zorvane {
@@ -44,6 +45,8 @@ Range AcceptedRange(GuidingEngine::Field f) {
         case F::FeedbackRA:
         case F::FeedbackDec:
             return {1, 20};
+        case F::FocalLength:
+            return {0, 50000};
     }
     return {1, 1};
 }
@@ -117,6 +120,7 @@ void GuidingEngine::CreateDialog() {
     m.minGuide = guiding_.minGuideTime;
     m.maxGuide = guiding_.maxGuideTime;
     m.calibrationTime = guiding_.guideCalTime;
+    m.focalLength = guiding_.focalLength;
     // The telescope link, when chosen, is connected quietly; without it the camera's port
     // guides.
     if (!guiding_.cameraRelays && !telescopeInUse_) {
@@ -153,6 +157,7 @@ void GuidingEngine::UpdateTracking() {
     guiding_.maxGuideTime = model_.maxGuide;
     guiding_.guideCalTime = model_.calibrationTime;
     guiding_.trackingExpand = model_.setupGuiding;
+    guiding_.focalLength = model_.focalLength;
     ApplyGuideOutput();
     CheckAutoguide();
     host_.RefreshTrackingDialog();
@@ -318,6 +323,9 @@ std::optional<std::string> GuidingEngine::OnFieldEdited(Field field, const std::
         case Field::FeedbackDec:
             model_.feedbackDec = value;
             break;
+        case Field::FocalLength:
+            model_.focalLength = value;
+            break;
     }
     UpdateTracking();
     return correction;
@@ -339,6 +347,8 @@ std::string GuidingEngine::FieldText(Field field) const {
             return std::to_string(model_.feedbackRA);
         case Field::FeedbackDec:
             return std::to_string(model_.feedbackDec);
+        case Field::FocalLength:
+            return std::to_string(model_.focalLength);
     }
     return {};
 }
@@ -427,10 +437,13 @@ void GuidingEngine::SetPulseMark(int direction, bool on) {
 // ---------------------------------------------------------------------------------------------
 // Calibration and autoguiding
 
-void GuidingEngine::Calibrate() {
-    if (!model_.exists || calibrator_.Running()) return;
-    calibrator_.Start(model_.star, focus_.searchRadius, model_.calibrationTime, CurrentSetup(),
-                      model_.calibration);
+bool GuidingEngine::Calibrate() {
+    if (!model_.exists || calibrator_.Running()) return false;
+    if (!calibrator_.Start(model_.star, focus_.searchRadius, model_.calibrationTime,
+                           CurrentSetup(), model_.calibration))
+        return false;
+    if (observer_) observer_->OnCalibrationStarted();
+    return true;
 }
 
 CalibrationSetup GuidingEngine::CurrentSetup() const {
@@ -440,6 +453,7 @@ CalibrationSetup GuidingEngine::CurrentSetup() const {
 
 void GuidingEngine::OnFrameShown() {
     if (calibrator_.Running()) calibrator_.OnFrameShown(model_.star);
+    if (observer_) observer_->OnFrameShown();
 }
 
 bool GuidingEngine::SendGuidePulse(int direction, unsigned ms) {
@@ -458,6 +472,12 @@ void GuidingEngine::StopAutoguiding() {
 void GuidingEngine::CalibrationEnded() {
     host_.RefreshTrackingDialog();
     host_.RedrawView();
+    if (observer_) observer_->OnCalibrationEnded();
+}
+
+void GuidingEngine::CalibrationStep(int direction, bool returning, float x, float y, float x0,
+                                    float y0) {
+    if (observer_) observer_->OnCalibrationStep(direction, returning, x, y, x0, y0);
 }
 
 void GuidingEngine::ShowStarLost(bool show) {
@@ -468,7 +488,7 @@ void GuidingEngine::ShowStarLost(bool show) {
 }
 
 void GuidingEngine::GuideStep() {
-    if (!AutoguideOn()) return;
+    if (!AutoguideOn() || pulsesPaused_) return;
     if (!model_.star.Found()) {
         // Lost: no pulse; guiding goes on once the star is found again.
         if (targetX_ >= 0.0f) {
@@ -477,6 +497,7 @@ void GuidingEngine::GuideStep() {
             model_.star.row = targetY_;
         }
         host_.RefreshTrackingDialog();
+        if (observer_) observer_->OnGuideStarLost();
         return;
     }
     if (targetX_ < 0.0f) {
@@ -501,6 +522,10 @@ void GuidingEngine::GuideStep() {
     Real v = (dy * c.axisNSX - dx * c.axisNSY) / det;
     AddDeviation(static_cast<float>(v), static_cast<float>(u));
 
+    GuideStepReport report{static_cast<float>(dx), static_cast<float>(dy),
+                           static_cast<float>(v), static_cast<float>(u)};
+    report.decLimited = std::fabs(u) > 5;
+    report.raLimited = std::fabs(v) > 5;
     u = std::clamp<Real>(u, -5, 5) / c.velNS;
     v = std::clamp<Real>(v, -5, 5) / c.velWE;
     const int axes = model_.guideAxes;
@@ -519,12 +544,67 @@ void GuidingEngine::GuideStep() {
         // Whole milliseconds as the pulse takes them; limited to the longest before they are
         // made whole, so a huge figure (a tiny speed) never overflows the conversion.
         if (!(std::trunc(ms) >= minGuide)) continue;
+        const auto whole = static_cast<unsigned>(std::min<Real>(ms, maxGuide));
+        const bool ns = dir == dirNS;
+        (ns ? report.decMs : report.raMs) = whole;
+        (ns ? report.decDirection : report.raDirection) = dir;
+        if (ms > maxGuide) (ns ? report.decLimited : report.raLimited) = true;
         SetPulseMark(dir, true);
-        SendGuidePulse(dir, static_cast<unsigned>(std::min<Real>(ms, maxGuide)));
+        SendGuidePulse(dir, whole);
         SetPulseMark(dir, false);
         // A telescope that stopped answering ended guiding.
-        if (!AutoguideOn()) return;
+        if (!AutoguideOn()) break;
     }
+    if (observer_) observer_->OnGuided(report);
+}
+
+void GuidingEngine::SetGuideTarget(float x, float y) {
+    targetX_ = x;
+    targetY_ = y;
+    if (AutoguideOn()) ShowTargetMarker();
+    host_.RedrawView();
+}
+
+bool GuidingEngine::AutoSelectStar(bool quiet, const Rect& region) {
+    StarFinderOptions options;
+    options.searchRadius = focus_.searchRadius;
+    options.measureRadius = focus_.measureRadius;
+    options.sensor = host_.SensorRect();
+    options.region = region;
+    const std::optional<FoundStar> star = FindGuideStar(host_.ShownFrame(), options);
+    if (!star) {
+        if (!quiet)
+            prompts_.MessageBox("No suitable guide star was found in the image.", "Autoguide",
+                                MessageButtons::Ok, MessageIcon::Exclamation);
+        return false;
+    }
+    return PickStar(star->peak);
+}
+
+bool GuidingEngine::PickStar(Point sensor) {
+    host_.SetTrackedStar(sensor);
+    OnStarPicked();
+    const bool found = Measure();
+    if (!found) host_.SetTrackedStar({-1, -1});
+    host_.RedrawView();
+    return found;
+}
+
+void GuidingEngine::SetGuideFigures(const GuideFigures& figures) {
+    model_.figures = figures;
+    host_.RefreshTrackingDialog();
+}
+
+std::string GuidingEngine::GuideRmsText() const {
+    const GuideFigures& f = model_.figures;
+    if (f.frames == 0) return "RMS: no guided frames yet";
+    char buf[160];
+    int n = std::snprintf(buf, sizeof buf, "RMS  RA %.2f  Dec %.2f  Total %.2f px", f.ra, f.dec,
+                          f.total);
+    if (f.scale && n > 0 && n < static_cast<int>(sizeof buf))
+        std::snprintf(buf + n, sizeof buf - n, "  (%.2f\"  %.2f\"  %.2f\")", f.ra * *f.scale,
+                      f.dec * *f.scale, f.total * *f.scale);
+    return buf;
 }
 
 }  // namespace zorvane

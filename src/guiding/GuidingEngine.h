@@ -8,6 +8,7 @@
 #include "core/TimerService.h"
 #include "guiding/DeviationHistory.h"
 #include "guiding/GuideCalibrator.h"
+#include "guiding/GuidingObserver.h"
 #include "guiding/GuidingSettings.h"
 #include "guiding/StarMeasurement.h"
 #include "guiding/TrackingDialogModel.h"
@@ -69,7 +70,8 @@ public:
         MaxGuide,
         CalibrationTime,
         FeedbackRA,
-        FeedbackDec
+        FeedbackDec,
+        FocalLength
     };
 
     GuidingEngine(GuidingHost& host, Prompts& prompts, Clock& clock, TimerService& timers,
@@ -86,6 +88,23 @@ public:
     void OnStarMeasured(const StarMeasurement& m);
     float TargetX() const { return targetX_; }
     float TargetY() const { return targetY_; }
+    // Moves the guide target (a dither, a lock position asked for), sensor pixels.
+    void SetGuideTarget(float x, float y);
+    // Follows the star at a sensor position, as a double-click there does; true when a star
+    // was measured there.
+    bool PickStar(Point sensor);
+    // Picks the best guide star on the frame on show (inside `region` when it is not empty),
+    // as a double-click on it would. Unless quiet, failing says so.
+    bool AutoSelectStar(bool quiet, const Rect& region = {});
+    // Who follows the frames, guide steps and calibrations.
+    void SetObserver(GuidingObserver* observer) { observer_ = observer; }
+    // Paused: autoguiding sends no pulses (the frames go on).
+    void SetPulsesPaused(bool paused) { pulsesPaused_ = paused; }
+    bool PulsesPaused() const { return pulsesPaused_; }
+    // The guiding run's RMS figures for the dialog.
+    void SetGuideFigures(const GuideFigures& figures);
+    // "RA 0.21  Dec 0.18  Total 0.28 px" and, with the scale, the same in arc-seconds.
+    std::string GuideRmsText() const;
 
     // ---- the Star Tracking dialog ----
     // The Tracking command: create and show, hide, or show again.
@@ -144,8 +163,9 @@ public:
     // ---- calibration and autoguiding ----
     // Calibration and autoguiding work through either output.
     bool CanDriveMount() const { return true; }
-    // The "Calibrate" button: starts a run (the progress window comes up).
-    void Calibrate();
+    // The "Calibrate" button: starts a run (the progress window comes up); false when it did
+    // not start (a message said why).
+    bool Calibrate();
     // The progress window's Cancel.
     void CancelCalibration() { calibrator_.Cancel(); }
     bool Calibrating() const { return calibrator_.Running(); }
@@ -192,6 +212,8 @@ private:
     void SetCalibrationProgress(int p) override { host_.SetCalibrationProgress(p); }
     void StopAutoguiding() override;
     void CalibrationEnded() override;
+    void CalibrationStep(int direction, bool returning, float x, float y, float x0,
+                         float y0) override;
     void ShowStarLost(bool show);
 
     GuidingHost& host_;
@@ -204,6 +226,8 @@ private:
     TelescopeLink* link_ = nullptr;
     bool telescopeInUse_ = false;
     bool starLostShown_ = false;
+    GuidingObserver* observer_ = nullptr;
+    bool pulsesPaused_ = false;
     GuideCalibrator calibrator_;
 };
 

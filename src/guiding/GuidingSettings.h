@@ -58,6 +58,7 @@ struct GuidingSettings {
     GuideCalibration previousCalibration;  // loaded at start
     bool cameraRelays = true;              // guide through the camera's port
     bool trackingExpand = false;           // the tracking dialog shows its guiding part
+    int focalLength = 0;                   // of the guide scope, mm; 0 = not known
 };
 
 }  // namespace zorvane

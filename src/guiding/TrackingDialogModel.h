@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "guiding/GuidingObserver.h"
 #include "guiding/GuidingSettings.h"
 #include "guiding/StarMeasurement.h"
 
@@ -24,6 +25,8 @@ struct TrackingDialogModel {
     bool autoguide = false;
     int feedbackRA = 5;
     int feedbackDec = 5;
+    int focalLength = 0;  // mm; 0 = not known
+    GuideFigures figures;
     StarMeasurement star;
     GuideCalibration calibration;
     unsigned pulseMarks = 0;   // bit d lit while a pulse of direction d is being sent

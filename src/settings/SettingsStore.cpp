@@ -19,6 +19,7 @@ constexpr const char* kFilenames = "Filenames";
 constexpr const char* kQuick = "Quick";
 constexpr const char* kFocus = "Focus";
 constexpr const char* kGuiding = "Guiding";
+constexpr const char* kEventServer = "EventServer";
 constexpr const char* kHeader = "Header";
 constexpr const char* kWindow = "Window";
 constexpr const char* kTracking = "TrackingDialog";
@@ -177,6 +178,7 @@ void SettingsStore::SetDefaults(SettingsValues& v) {
     v.display = DisplayValues{};
     v.focus = FocusSettings{};
     v.guiding = GuidingSettings{};
+    v.eventServer = EventServerSettings{};
     v.header = HeaderTexts{};
     v.window = WindowPlacement{};
     for (DialogSection& d : v.dialogs) d = DialogSection{};
@@ -278,6 +280,13 @@ void SettingsStore::LoadStart(const IniDocument& doc, SettingsValues& v, LoadRes
     c.setup.rotate180 = ReadFlagSetting(doc, kGuiding, "CalibrationRotate", e.rotate180);
     c.setup.cameraRelays =
         ReadFlagSetting(doc, kGuiding, "CalibrationCameraRelays", g.cameraRelays);
+    g.focalLength =
+        std::clamp(ReadIntSetting(doc, kGuiding, "FocalLength", g.focalLength), 0, 50000);
+    EventServerSettings& es = v.eventServer;
+    es.enabled = ReadFlagSetting(doc, kEventServer, "Enabled", es.enabled);
+    es.port = ReadIntSetting(doc, kEventServer, "Port", es.port);
+    if (es.port < 0 || es.port > 65535) es.port = 0;
+    es.allInterfaces = ReadFlagSetting(doc, kEventServer, "AllInterfaces", es.allInterfaces);
 
     HeaderTexts& h = v.header;
     h.observer = ReadTextSetting(doc, kHeader, "Observer", h.observer);
@@ -464,6 +473,7 @@ void SettingsStore::SaveExit(IniDocument& doc, const SettingsValues& v) const {
             WriteCalibrationSetup(doc, c.setup);
         }
         WriteFlagSetting(doc, kGuiding, "CameraRelays", g.cameraRelays);
+        WriteIntSetting(doc, kGuiding, "FocalLength", g.focalLength);
     }
     if (v.Dialog(SettingsDialog::Display).exists)
         WriteDialogSection(doc, SettingsDialog::Display, v);
@@ -475,6 +485,9 @@ void SettingsStore::SaveExit(IniDocument& doc, const SettingsValues& v) const {
         WriteDialogSection(doc, SettingsDialog::FilterWheel, v);
 
     WriteTextSetting(doc, kAscom, "ScopeID", v.ascomScopeId);
+    WriteFlagSetting(doc, kEventServer, "Enabled", v.eventServer.enabled);
+    WriteIntSetting(doc, kEventServer, "Port", v.eventServer.port);
+    WriteFlagSetting(doc, kEventServer, "AllInterfaces", v.eventServer.allInterfaces);
 }
 
 void SettingsStore::SavePreset(int n, IniDocument& doc, const SettingsValues& v) const {

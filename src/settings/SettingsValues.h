@@ -62,6 +62,7 @@ struct SettingsValues {
     std::array<DialogSection, kSettingsDialogCount> dialogs{};
     TrackingSection tracking;
     std::string ascomScopeId;
+    EventServerSettings eventServer;
 
     // Facts the rules depend on; never stored.
     int sensorWidth = 0;  // defaults of the subframe

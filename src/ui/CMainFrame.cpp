@@ -1,7 +1,9 @@
 #include "ui/CMainFrame.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QIcon>
 #include <QMenuBar>
@@ -170,6 +172,9 @@ void CMainFrame::CreateMenus() {
     AddCommand(view, ID_VIEW_EXPOSURE, QStringLiteral("&Exposure Settings"));
     AddCommand(view, ID_VIEW_COOLER, QStringLiteral("&Cooler Settings"));
     AddCommand(view, ID_VIEW_TRACKING, QStringLiteral("&Tracking"));
+    AddCommand(view, ID_GUIDE_AUTOSELECT, QStringLiteral("Auto-select &star"));
+    AddCommand(view, ID_GUIDE_SERVER, QStringLiteral("Guiding event &server"));
+    AddCommand(view, ID_GUIDE_LOG_FOLDER, QStringLiteral("Guide &logs folder..."));
 
     QMenu* camera = bar->addMenu(QStringLiteral("&Camera"));
     AddCommand(camera, ID_CAMERA_SNAPSHOT, QStringLiteral("S&napshot"),
@@ -716,6 +721,19 @@ void CMainFrame::ShowGuideStarLost(bool show) {
         starLost_->move(geometry().center() - starLost_->rect().center());
     }
     starLost_->setVisible(show);
+}
+
+bool CMainFrame::ModalOpen() const {
+    return QApplication::activeModalWidget() != nullptr;
+}
+
+void CMainFrame::OpenFolder(const std::string& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(Qs(path)));
+}
+
+void CMainFrame::CloseMainWindow() {
+    // Not from inside the request that asked: the core is still in it.
+    QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void CMainFrame::MaximiseWindow() {

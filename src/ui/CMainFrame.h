@@ -90,6 +90,9 @@ public:
     QDialog* CalibrationProgress() const;
     QDialog* GuideStarLost() const;
     DeviceChooserUi* DeviceChooser() override { return &chooser_; }
+    bool ModalOpen() const override;
+    void OpenFolder(const std::string& path) override;
+    void CloseMainWindow() override;
     void MaximiseWindow() override;
     [[noreturn]] void ExitProcessNow(int code) override;
 

@@ -51,7 +51,9 @@ const char* const kHelpText =
     "  tenths; Min and Max guide limit the pulse lengths; Guide axes restricts the\n"
     "  directions pulsed. The charts show the last ten minutes of deviation along Dec and\n"
     "  RA, in pixels, with the last value, the average and the spread.\n"
-    "  Stop the loop before Calibrate; pick a star well away from the edge.\n"
+    "  Stop the loop before Calibrate; pick a star well away from the edge (Auto-select star\n"
+    "  picks the brightest star that is not saturated, not a hot pixel and far enough in).\n"
+    "  With the guide scope's focal length the RMS of the guiding run shows in arc-seconds.\n"
     "\n"
     "Guide output\n"
     "  Pulses go through the camera's guide port, or, with Connect ticked, through the\n"
@@ -182,9 +184,24 @@ CTrackingDialog::CTrackingDialog(GuidingEngine& engine, QWidget* parent,
     g->addLayout(raFeedback, 1, 3);
     g->addWidget(new QLabel(QStringLiteral("Dec feedback"), guiding_), 1, 4);
     g->addLayout(decFeedback, 1, 5);
+    auto* scale = new QHBoxLayout;
+    scale->addWidget(new QLabel(QStringLiteral("Focal length (mm)"), guiding_));
+    scale->addWidget(MakeEdit(1270, F::FocalLength, 56));
+    scale->addStretch(1);
+    g->addLayout(scale, 4, 0, 1, 6);
+    // The guiding run's RMS in pixels and, with the focal length, in arc-seconds; its room is
+    // kept whatever it says.
+    rms_ = new QLabel(QStringLiteral("RMS  RA 0.00  Dec 0.00  Total 0.00 px  (0.00\"  0.00\"  "
+                                     "0.00\")"),
+                      guiding_);
+    rms_->setObjectName(QStringLiteral("1272"));
+    rms_->setMinimumWidth(rms_->sizeHint().width());
+    g->addWidget(rms_, 5, 0, 1, 6);
 
     calibrate_ = new QPushButton(QStringLiteral("Calibrate"), guiding_);
     calibrate_->setObjectName(QStringLiteral("1102"));
+    autoSelect_ = new QPushButton(QStringLiteral("Auto-select star"), guiding_);
+    autoSelect_->setObjectName(QStringLiteral("1271"));
     autoguide_ = new QCheckBox(QStringLiteral("Autoguide"), guiding_);
     autoguide_->setObjectName(QStringLiteral("1255"));
     chooser_ = new QPushButton(QStringLiteral("ASCOM chooser..."), guiding_);
@@ -193,8 +210,9 @@ CTrackingDialog::CTrackingDialog(GuidingEngine& engine, QWidget* parent,
     driver_->setObjectName(QStringLiteral("1268"));
     connect_ = new QCheckBox(QStringLiteral("Connect"), guiding_);
     connect_->setObjectName(QStringLiteral("1258"));
-    for (QPushButton* b : {calibrate_, chooser_}) b->setAutoDefault(false);
+    for (QPushButton* b : {calibrate_, chooser_, autoSelect_}) b->setAutoDefault(false);
     auto* actions = new QHBoxLayout;
+    actions->addWidget(autoSelect_);
     actions->addWidget(calibrate_);
     actions->addWidget(autoguide_);
     actions->addStretch(1);
@@ -260,6 +278,7 @@ CTrackingDialog::CTrackingDialog(GuidingEngine& engine, QWidget* parent,
     connect(axes_, &QComboBox::activated, this,
             [this](int index) { engine_.OnGuideAxesChanged(index); });
     connect(calibrate_, &QPushButton::clicked, this, [this] { engine_.Calibrate(); });
+    connect(autoSelect_, &QPushButton::clicked, this, [this] { engine_.AutoSelectStar(false); });
     connect(chooser_, &QPushButton::clicked, this, [this] { engine_.OnAscomChooser(); });
     connect(clear, &QPushButton::clicked, this, [this] { engine_.ClearHistory(); });
     connect(helpButton, &QPushButton::clicked, this, &CTrackingDialog::ToggleHelp);
@@ -340,6 +359,8 @@ void CTrackingDialog::ShowModel() {
     // Calibration and autoguiding work through either output; the link's controls need a link.
     const bool mount = engine_.CanDriveMount();
     calibrate_->setEnabled(mount && !engine_.Calibrating());
+    autoSelect_->setEnabled(!engine_.Calibrating());
+    rms_->setText(QString::fromUtf8(engine_.GuideRmsText().c_str()));
     autoguide_->setEnabled(mount);
     chooser_->setEnabled(engine_.TelescopeLinkAvailable());
     connect_->setEnabled(engine_.TelescopeLinkAvailable());

@@ -77,6 +77,8 @@ private:
     QCheckBox* autoguide_;
     QCheckBox* connect_;
     QPushButton* calibrate_;
+    QPushButton* autoSelect_;
+    QLabel* rms_;
     QPushButton* chooser_;
     QLabel* driver_;
     QWidget* guiding_;

@@ -23,7 +23,9 @@ int main(int argc, char** argv) {
 
     // The connection questions come before the window exists, so they have no parent yet.
     zorvane::QtPrompts prompts;
-    zorvane::CMainFrame frame(prompts);
+    zorvane::AppOptions options;
+    options.guiderSocket = true;  // other programs may drive the guider
+    zorvane::CMainFrame frame(prompts, options);
     prompts.SetParent(&frame);
     frame.show();
     return app.exec();

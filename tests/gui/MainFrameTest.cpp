@@ -91,9 +91,11 @@ private slots:
         QCOMPARE(Ids(file), QList<int>({57665, 32777, 32785, 32791}));
 
         QMenu* view = frame->TopMenu("&View");
-        QCOMPARE(Items(view), QStringList({"&Display options", "&Exposure Settings",
-                                           "&Cooler Settings", "&Tracking"}));
-        QCOMPARE(Ids(view), QList<int>({32779, 32773, 32810, 32811}));
+        QCOMPARE(Items(view),
+                 QStringList({"&Display options", "&Exposure Settings", "&Cooler Settings",
+                              "&Tracking", "Auto-select &star", "Guiding event &server (port 4400)",
+                              "Guide &logs folder..."}));
+        QCOMPARE(Ids(view), QList<int>({32779, 32773, 32810, 32811, 32830, 32831, 32832}));
 
         QMenu* camera = frame->TopMenu("&Camera");
         QCOMPARE(Items(camera),

@@ -102,6 +102,15 @@ private slots:
         QVERIFY(Child<QPushButton>(d, "1102")->isEnabled());
         QVERIFY(Child<QPushButton>(d, "1257")->isEnabled());
         QVERIFY(Child<QCheckBox>(d, "1258")->isEnabled());
+        // The guide scope's focal length is taken; the RMS line waits for guided frames; the
+        // auto-select button picks a star of its own.
+        Child<QLineEdit>(d, "1270")->setText("400");
+        QCOMPARE(frame.App().Guiding().focalLength, 400);
+        QCOMPARE(Child<QLabel>(d, "1272")->text(), QString("RMS: no guided frames yet"));
+        frame.App().View().SetTrackedStar({-1000, -1000});
+        QTest::mouseClick(Child<QPushButton>(d, "1271"), Qt::LeftButton);
+        QVERIFY(frame.App().View().TrackedStar().x >= 0);
+        QVERIFY(prompts.messages.empty());
         QTest::mouseClick(setup, Qt::LeftButton);
         QCOMPARE(d->size(), d->CollapsedSize());
 

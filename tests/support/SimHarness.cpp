@@ -68,6 +68,20 @@ void SimControls::MountOffset(double& x, double& y) {
     if (auto f = Sym<ZorvaneSimMountOffset_fn>("ZorvaneSimMountOffset")) f(&x, &y);
 }
 
+int SimControls::HotPixelCount() {
+    auto f = Sym<ZorvaneSimHotPixelCount_fn>("ZorvaneSimHotPixelCount");
+    return f ? f() : 0;
+}
+
+bool SimControls::HotPixel(int i, int& x, int& y) {
+    auto f = Sym<ZorvaneSimHotPixel_fn>("ZorvaneSimHotPixel");
+    int32_t hx = 0, hy = 0;
+    if (!f || f(i, &hx, &hy, nullptr) != 1) return false;
+    x = hx;
+    y = hy;
+    return true;
+}
+
 SimBench::SimBench(const std::string& options) : lib({ExecutableDirectory()}) {
     sim.Configure(options);
     loop.SetClockListener([this](uint64_t now) { sim.SetTime(now); });

@@ -42,6 +42,8 @@ public:
     bool Star(int i, double& x, double& y, double& flux);
     // How far the sky has moved on the sensor since the start, in camera read-out order.
     void MountOffset(double& x, double& y);
+    int HotPixelCount();
+    bool HotPixel(int i, int& x, int& y);
 
     static std::string LibraryPath();
 

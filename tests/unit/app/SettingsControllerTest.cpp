@@ -114,7 +114,7 @@ std::string GoldenSettings(const std::string& savePath) {
            "[Guiding]\nAggressivenessRA=7\nAggressivenessDEC=3\nAxes=2\nMinGuideTime=150\n"
            "MaxGuideTime=2500\nGuideCalTime=4000\nAxisNSX=0.100000\nAxisNSY=0.990000\n"
            "AxisWEX=-0.990000\nAxisWEY=0.100000\nVelNS=2.500000\nVelWE=3.750000\n"
-           "CameraRelays=0\nCalibrationRotate=1\nCalibrationCameraRelays=0\n"
+           "CameraRelays=0\nCalibrationRotate=1\nCalibrationCameraRelays=0\nFocalLength=650\n"
            "[Header]\nObserver=A. Observer\nTelescope=200/1000 Newtonian\nObject=\"\"M 31\"\"\n"
            "ExtraTimePrecision=1\n"
            "[Window]\nMaximised=1\nLeft=10\nRight=810\nTop=20\nBottom=620\n"
@@ -122,7 +122,8 @@ std::string GoldenSettings(const std::string& savePath) {
            "[TrackingDialog]\nLeft=30\nTop=500\nExpand=1\n"
            "[DispDialog]\nShow=1\nLeft=5\nTop=6\n[SeqDialog]\nShow=0\nLeft=-10000\nTop=-10000\n"
            "[FilterDialog]\nShow=0\nLeft=300\nTop=300\n"
-           "[Ascom]\nScopeID=Sim.Telescope\n";
+           "[Ascom]\nScopeID=Sim.Telescope\n"
+           "[EventServer]\nEnabled=0\nPort=4410\nAllInterfaces=1\n";
 }
 
 TEST(SettingsControllerTest, GoldenFileComesBackByteForByte) {
@@ -134,6 +135,10 @@ TEST(SettingsControllerTest, GoldenFileComesBackByteForByte) {
     b.Start();
     EXPECT_EQ(b.app->Header().object, "\"M 31\"");
     EXPECT_EQ(b.app->Presets()[7].title, " padded ");
+    EXPECT_EQ(b.app->Guiding().focalLength, 650);
+    EXPECT_EQ(b.app->GuiderServer().PortToUse(), 4410);
+    EXPECT_FALSE(b.app->GuiderServer().Settings().enabled);
+    EXPECT_TRUE(b.app->GuiderServer().Settings().allInterfaces);
     ASSERT_TRUE(b.settings->SaveAtExit());
     EXPECT_EQ(ReadText(b.iniPath), golden);
 }
