@@ -183,8 +183,17 @@ void IndiServer::Kill() {
     Reap(5000);
 }
 
+void IndiServer::Pause() {
+    Signal(SIGSTOP);
+}
+
+void IndiServer::Resume() {
+    Signal(SIGCONT);
+}
+
 void IndiServer::Stop() {
     if (pid_ > 0) {
+        Resume();  // a frozen server would not take its SIGTERM
         Signal(SIGTERM);
         if (!Reap(3000)) Kill();
     }

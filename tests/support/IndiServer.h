@@ -33,6 +33,10 @@ public:
     void Kill();
     // Ends the server and its drivers, waiting a bounded time for them.
     void Stop();
+    // Freezes the server and its drivers (SIGSTOP): connections are still accepted by the
+    // system, but nothing answers. Resume lets them go on.
+    void Pause();
+    void Resume();
 
     bool Running() const { return pid_ > 0; }
     int Port() const { return port_; }
