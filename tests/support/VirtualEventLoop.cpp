@@ -1,6 +1,8 @@
 #include "support/VirtualEventLoop.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace zorvane::test {
 
@@ -9,7 +11,9 @@ void VirtualEventLoop::SetTimer(int id, unsigned milliseconds) {
     timers_[id] = Timer{milliseconds, period, now_ + period, order_++};
 }
 
-void VirtualEventLoop::KillTimer(int id) { timers_.erase(id); }
+void VirtualEventLoop::KillTimer(int id) {
+    timers_.erase(id);
+}
 
 long VirtualEventLoop::RequestedPeriod(int id) const {
     auto it = timers_.find(id);
@@ -87,6 +91,24 @@ bool VirtualEventLoop::RunUntil(const std::function<bool()>& pred, uint64_t limi
         Advance(1);
     }
     return pred();
+}
+
+bool VirtualEventLoop::RunInRealTime(const std::function<bool()>& pred, uint64_t limitMs) {
+    using namespace std::chrono;
+    const auto start = steady_clock::now();
+    const uint64_t base = now_;
+    while (!pred()) {
+        const auto real =
+            static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now() - start).count());
+        if (real >= limitMs) return pred();
+        if (base + real > now_) {
+            Advance(base + real - now_);
+        } else {
+            DrainPosted();
+            std::this_thread::sleep_for(milliseconds(1));
+        }
+    }
+    return true;
 }
 
 }  // namespace zorvane::test

@@ -51,6 +51,9 @@ public:
     void Advance(uint64_t ms);
     // Advances in 1 ms steps until pred() holds or limitMs have passed; true when it held.
     bool RunUntil(const std::function<bool()>& pred, uint64_t limitMs);
+    // Moves time along with the real clock until pred() holds or limitMs real milliseconds have
+    // passed: for devices on real servers, which answer in real time.
+    bool RunInRealTime(const std::function<bool()>& pred, uint64_t limitMs);
 
 private:
     struct Timer {
