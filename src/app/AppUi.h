@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace zorvane {
@@ -27,6 +28,9 @@ public:
     // Show the sequence, the status line, Run/Stop and the closing note in the sequencer
     // dialog, when it exists.
     virtual void RefreshSequencerDialog() = 0;
+    // The filter wheel connected or was given up: the Filter Wheel dialog shows it, when it
+    // exists.
+    virtual void RefreshFilterDialog() {}
     // Rewrite the text of item `position` (0-based) of the "&Quick" menu; false when the menu
     // bar has no "&Quick" among its first 20 items.
     virtual bool SetQuickMenuItemText(int position, const std::string& text) = 0;
@@ -43,6 +47,10 @@ public:
     virtual void SetCalibrationProgress(int percent) {}
     // The red "Guide star lost!" window, centred on the main window.
     virtual void ShowGuideStarLost(bool show) {}
+    // Runs `calls`, which wait on the camera's device (the INDI camera's set-up), on another
+    // thread while the windows keep answering and a note says the camera is being connected;
+    // returns once they are back. Without a window they are simply made.
+    virtual void RunCameraSetUp(const std::function<void()>& calls) { calls(); }
     // The device chooser's window ("ASCOM chooser..."); none: the program has no chooser.
     virtual DeviceChooserUi* DeviceChooser() { return nullptr; }
     // A modal box is up: the core must not be entered from outside until it is gone.

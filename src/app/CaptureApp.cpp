@@ -48,14 +48,17 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
               });
           })),
       servers_(*automation_),
-      wheel_(servers_, prompts_),
-      telescope_(servers_, options_.sleepClock ? *options_.sleepClock : SystemClock::Instance()),
+      wheel_(servers_, prompts_, timers_, kTimerFilterWheel,
+             options_.deviceWork ? *options_.deviceWork : wheelWork_),
+      telescope_(servers_, options_.clock ? *options_.clock : SystemClock::Instance(), timers_,
+                 kTimerPulse, options_.deviceWork ? *options_.deviceWork : telescopeWork_),
       sequencer_(lib_, camera_, cycle_, timers_, prompts_, sequence_, shell_, *this, owner_),
       guider_(*this, prompts_, options_.clock ? *options_.clock : SystemClock::Instance(), timers_,
               focus_, guiding_) {
     cooler_.sleep = [](unsigned ms) { SleepMilliseconds(static_cast<int>(ms)); };
     // Only a user who asked for an INDI camera has the program look for one.
     lib_.OfferIndiCamera(!indi::IndiCameraSetting(options_.settingsPath).empty());
+    lib_.SetDeviceWaits([this](const std::function<void()>& calls) { ui_.RunCameraSetUp(calls); });
     sequencer_.SetFilterWheel(&sequencerWheel_);
     guider_.AttachTelescope(&telescope_);
     servers_.Register(DeviceChooserServer::kProgId, [this]() -> std::shared_ptr<AutomationServer> {
@@ -172,10 +175,15 @@ void CaptureApp::Shutdown() {
 // ---------------------------------------------------------------------------------------------
 // Filter wheel
 
-bool CaptureApp::ConnectFilterWheel(bool quiet) {
-    if (!wheel_.Connect(quiet)) return false;
-    FilterPositionCount();
-    return true;
+void CaptureApp::ConnectFilterWheel(bool quiet, std::function<void(bool)> done, int settleMs) {
+    wheel_.Connect(
+        quiet,
+        [this, done = std::move(done)](bool connected) {
+            if (connected) FilterPositionCount();
+            ui_.RefreshFilterDialog();
+            if (done) done(connected);
+        },
+        settleMs);
 }
 
 void CaptureApp::DisconnectFilterWheel() {
@@ -192,10 +200,6 @@ int CaptureApp::FilterPositionCount() {
         ui_.RefreshSequencerDialog();
     }
     return count;
-}
-
-void CaptureApp::Sleep(int ms) {
-    SleepMilliseconds(ms);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -359,6 +363,12 @@ void CaptureApp::OnTimer(int id) {
         case kTimerGuide:
             guider_.OnTimer();
             break;
+        case kTimerFilterWheel:
+            wheel_.OnTimer();
+            break;
+        case kTimerPulse:
+            telescope_.OnTimer();
+            break;
         case kTimerMaximise:
             timers_.KillTimer(kTimerMaximise);
             ui_.MaximiseWindow();
@@ -496,11 +506,9 @@ unsigned CaptureApp::FrameTimeMs() const {
     return static_cast<unsigned>(std::max(0.0f, exposure_.exposure) * 1000.0f);
 }
 
-bool CaptureApp::SendCameraPortPulse(int direction, unsigned ms) {
+void CaptureApp::SendCameraPortPulse(int direction, unsigned ms) {
     // The library starts the pulse and returns.
-    if (!camera_.handle) return false;
-    lib_.ZorvanePulseGuide(camera_.handle, direction, static_cast<int32_t>(ms));
-    return false;
+    if (camera_.handle) lib_.ZorvanePulseGuide(camera_.handle, direction, static_cast<int32_t>(ms));
 }
 
 void CaptureApp::SetCalibrationTrack(const std::vector<Point>& track) {

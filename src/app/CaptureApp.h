@@ -31,6 +31,7 @@
 #include "filterwheel/FilterWheel.h"
 #include "guiding/GuidingEngine.h"
 #include "platform/ShellProcess.h"
+#include "platform/WorkerThread.h"
 #include "sequencer/SequenceEngine.h"
 #include "sequencer/SequenceHost.h"
 #include "sequencer/SequenceModel.h"
@@ -63,8 +64,9 @@ struct AppOptions {
     // Keeps the desktop session from suspending while exposures run; none = nothing held.
     SleepInhibitor* sleepInhibitor = nullptr;
     Clock* clock = nullptr;  // null = the system's monotonic clock
-    // What the telescope link's pulse waits sleep on; null = real sleeps on the system clock.
-    SleepingClock* sleepClock = nullptr;
+    // Where the wheel and the mount are connected and let go; null = threads of the program's
+    // own, one for each device.
+    BackgroundWork* deviceWork = nullptr;
     // Other programs may connect to the guider (the program; tests that want a socket).
     bool guiderSocket = false;
 };
@@ -144,22 +146,22 @@ public:
 
     // ---- filter wheel ----
     FilterWheel& Wheel() { return wheel_; }
-    // Connect (quietly or not); when connected, take the wheel's number of positions and hand
-    // it to the sequencer's filter ranges. Quiet at start-up and at a sequence start that
-    // finds no wheel in use.
-    bool ConnectFilterWheel(bool quiet) override;
+    // Connect (quietly or not); once connected, take the wheel's number of positions and hand
+    // it to the sequencer's filter ranges, and show the wheel in its dialog. Quiet at start-up
+    // and at a sequence start that finds no wheel in use.
+    void ConnectFilterWheel(bool quiet, std::function<void(bool)> done = {},
+                            int settleMs = 0) override;
     void DisconnectFilterWheel() override;
     bool IsFilterWheelConnected() override { return wheel_.IsConnected(); }
-    bool SetFilterPosition(int position) { return wheel_.SetPosition(position); }
-    int SetFilterPositionAndWait(int position) override {
-        return wheel_.SetPositionAndWait(position);
+    bool FilterWheelConnecting() override { return wheel_.Connecting(); }
+    void MoveFilterWheel(int position, std::function<void(int)> done) override {
+        wheel_.MoveAndWait(position, std::move(done));
     }
     int FilterPosition() override { return wheel_.GetPosition(); }
     // The wheel's count, which also becomes the main window's number of positions; its filter
     // names go to the sequence's lines.
     int FilterPositionCount() override;
     std::string FilterName(int position) override { return sequence_.FilterName(position); }
-    void Sleep(int ms) override;
 
     // ---- state the window reads ----
     bool IsConnected();
@@ -228,7 +230,7 @@ private:
     bool AutosaveEnabled() const override { return saver_.Settings().autosave; }
     void AutosaveImage() override;
     bool IsAutoguideOn() const override { return guider_.AutoguideOn(); }
-    void GuideStep() override { guider_.GuideStep(); }
+    bool GuideStep() override { return guider_.GuideStep(); }
     void EnableSequencerRun(bool enable) override;
     void ShowAutoExposure(float seconds) override;
     int RaiseThreadPriority() override;
@@ -267,7 +269,8 @@ private:
     void SetSelection(const Rect& r) override;
     void StartFrame() override { cycle_.SnapshotFor(CameraActivity::Calibration); }
     unsigned FrameTimeMs() const override;
-    bool SendCameraPortPulse(int direction, unsigned ms) override;
+    void SendCameraPortPulse(int direction, unsigned ms) override;
+    void GuideStepEnded() override { cycle_.GuideStepEnded(); }
     void SetCalibrationTrack(const std::vector<Point>& track) override;
     void ShowCalibrationProgress(bool show) override { ui_.ShowCalibrationProgress(show); }
     void SetCalibrationProgress(int percent) override { ui_.SetCalibrationProgress(percent); }
@@ -298,6 +301,10 @@ private:
     std::unique_ptr<AutomationTransport> automation_;
     // The program's own servers (the device chooser) in front of the INDI devices.
     ServerDirectory servers_;
+    // Where the wheel and the mount are connected and let go, each in order and apart from the
+    // window; they finish what they were given before the transport goes.
+    WorkerThread wheelWork_{poster_};
+    WorkerThread telescopeWork_{poster_};
     FilterWheel wheel_;
     TelescopeLink telescope_;
     SequenceModel sequence_;
@@ -305,12 +312,12 @@ private:
     SequenceEngine sequencer_;
     struct SequencerWheel final : FilterWheelControl {
         explicit SequencerWheel(CaptureApp& owner) : app(owner) {}
-        bool ConnectQuietly() override;
+        void ConnectQuietly(std::function<void(bool)> done) override;
         bool IsConnected() override;
         bool InUse() override;
         int GetPositionCount() override;
         bool SetPosition(int position) override;
-        bool SetPositionAndWait(int position) override;
+        void MoveAndWait(int position, std::function<void(bool)> done) override;
         CaptureApp& app;
     } sequencerWheel_{*this};
 

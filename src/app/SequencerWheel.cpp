@@ -4,8 +4,8 @@
 namespace zorvane {
 
 // A quiet connect also refreshes the number of positions (and names) the lines may use.
-bool CaptureApp::SequencerWheel::ConnectQuietly() {
-    return app.ConnectFilterWheel(true);
+void CaptureApp::SequencerWheel::ConnectQuietly(std::function<void(bool)> done) {
+    app.ConnectFilterWheel(true, std::move(done));
 }
 bool CaptureApp::SequencerWheel::IsConnected() {
     return app.wheel_.IsConnected();
@@ -19,8 +19,9 @@ int CaptureApp::SequencerWheel::GetPositionCount() {
 bool CaptureApp::SequencerWheel::SetPosition(int position) {
     return app.wheel_.SetPosition(position);
 }
-bool CaptureApp::SequencerWheel::SetPositionAndWait(int position) {
-    return app.wheel_.SetPositionAndWait(position) == position;
+void CaptureApp::SequencerWheel::MoveAndWait(int position, std::function<void(bool)> done) {
+    app.wheel_.MoveAndWait(
+        position, [position, done = std::move(done)](int reached) { done(reached == position); });
 }
 
 }  // namespace zorvane

@@ -14,9 +14,16 @@ bool BlackLevelAutoAdjust(bool switchAllows, int32_t pixelsX) {
 
 bool ConnectCamera(CameraLibrary& lib, int device, CameraConnection& camera) {
     // A library that writes nothing must not leave the previous camera's serial behind.
-    std::memset(camera.serial, 0, sizeof camera.serial);
-    lib.ZorvaneDeviceSerial(device, camera.serial);
-    camera.handle = lib.ZorvaneConnect(device);
+    char serial[sizeof camera.serial] = {};
+    ZorvaneHandle handle = nullptr;
+    // The connection is taken over only once the calls are back (they may be made on another
+    // thread while the window's thread goes on reading the old one).
+    lib.RunDeviceWait(lib.LoadedName(), [&] {
+        lib.ZorvaneDeviceSerial(device, serial);
+        handle = lib.ZorvaneConnect(device);
+    });
+    std::memcpy(camera.serial, serial, sizeof serial);
+    camera.handle = handle;
     return camera.handle != nullptr;
 }
 

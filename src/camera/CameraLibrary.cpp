@@ -93,6 +93,14 @@ void CameraLibrary::FreeLibrary() {
     loadedName_.clear();
 }
 
+void CameraLibrary::RunDeviceWait(const std::string& libraryName,
+                                  const std::function<void()>& calls) {
+    if (deviceWaits_ && libraryName == kIndiName)
+        deviceWaits_(calls);
+    else
+        calls();
+}
+
 bool CameraLibrary::IsLoaded() const {
     return module_.IsLoaded();
 }
@@ -118,7 +126,8 @@ int CameraLibrary::ChooseCamera(Prompts& prompts) {
     int libraryIndex = -1;
     int device = -1;
 
-    FreeLibrary();
+    // Unloading the INDI camera library closes its server connection, which waits a moment.
+    RunDeviceWait(loadedName_, [this] { FreeLibrary(); });
     if (DynamicLibrary manager = DynamicLibrary::LoadMapped(kManagerName, searchDirs_)) {
         const auto choose =
             reinterpret_cast<ZorvaneMgrChooseCamera_fn>(manager.Symbol("ZorvaneMgrChooseCamera"));
@@ -138,15 +147,17 @@ int CameraLibrary::ChooseCamera(Prompts& prompts) {
         // connection attempt says why, rather than another camera standing in for it unseen.
         const int scanCount = offerIndi_ ? 1 : candidateCount;
         for (int i = 0; i < scanCount && libraryIndex < 0; ++i) {
-            if (!LoadLibrary(candidates[i])) continue;
-            for (int d = 0; d < kMaxDevices; ++d) {
-                if (ZorvaneDeviceIsCamera(d)) {
-                    libraryIndex = i;
-                    device = d;
-                    break;
+            RunDeviceWait(candidates[i], [&] {
+                if (!LoadLibrary(candidates[i])) return;
+                for (int d = 0; d < kMaxDevices; ++d) {
+                    if (ZorvaneDeviceIsCamera(d)) {
+                        libraryIndex = i;
+                        device = d;
+                        break;
+                    }
                 }
-            }
-            FreeLibrary();
+                FreeLibrary();
+            });
         }
         if (libraryIndex < 0 && offerIndi_) {
             libraryIndex = 0;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,17 @@ public:
 
     // Whether the scan (and the camera manager's list) starts with the INDI camera library.
     void OfferIndiCamera(bool offer) { offerIndi_ = offer; }
+
+    // How calls that wait on a device are made: the INDI camera library's scan, connect and
+    // unload wait on its server, for seconds when the server does not answer. The program makes
+    // them on another thread while its windows keep answering, and takes the results once they
+    // are back; unset, they are made at once.
+    using DeviceWaits = std::function<void(const std::function<void()>& calls)>;
+    void SetDeviceWaits(DeviceWaits run) { deviceWaits_ = std::move(run); }
+    // Runs `calls` that way when `libraryName` is the INDI camera library, which takes its own
+    // lock on every call and may be called from any thread, one call at a time. Every other
+    // library is called from the window's thread, as its maker expects.
+    void RunDeviceWait(const std::string& libraryName, const std::function<void()>& calls);
     // The candidates the next ChooseCamera uses, in order of preference.
     std::vector<std::string> ScanCandidates() const;
 
@@ -140,6 +152,7 @@ private:
     std::array<void*, kSlotCount> slots_{};
     std::string versionText_;
     bool offerIndi_ = false;
+    DeviceWaits deviceWaits_;
     uint32_t lockToken_ = 0;
 };
 

@@ -54,6 +54,7 @@ void ExposureCycle::ResetState() {
     highSpeed_ = false;
     stopRequested_ = false;
     settingsChanged_ = false;
+    guideStepRunning_ = false;
     pollCount_ = 0;
 }
 
@@ -160,6 +161,7 @@ void ExposureCycle::Stop() {
     highSpeed_ = false;
     exposing_ = false;
     stopRequested_ = false;
+    guideStepRunning_ = false;
     UpdateAwake();
     host_.EnableSequencerRun(true);
 }
@@ -185,6 +187,12 @@ void ExposureCycle::ResumeAfterReconnect() {
     if (!resumeAfterReconnect_) return;
     resumeAfterReconnect_ = false;
     if (!looping_ && !exposing_) ToggleLoop();
+}
+
+void ExposureCycle::GuideStepEnded() {
+    if (!guideStepRunning_) return;
+    guideStepRunning_ = false;
+    if (looping_ && !exposing_) timers_.SetTimer(kTimerLoopNext, nextDelayMs_);
 }
 
 void ExposureCycle::ClearLooping() {
@@ -436,7 +444,7 @@ void ExposureCycle::EndShot() {
         ShowFrame();
         host_.OnNewFrameShown();
         if (host_.AutosaveEnabled()) host_.AutosaveImage();
-        if (autoguideOn) host_.GuideStep();
+        guideStepRunning_ = autoguideOn && !host_.GuideStep();
     } else if (!camera_.IsConnected(lib_)) {
         // No frame because the camera has gone (its server died): say that, not "unusable".
         OnCameraLost();
@@ -459,7 +467,8 @@ void ExposureCycle::EndShot() {
             settingsChanged_ = false;
             PrepareToExpose();
         }
-        timers_.SetTimer(kTimerLoopNext, static_cast<unsigned>(std::max(delayMs, 0)));
+        nextDelayMs_ = static_cast<unsigned>(std::max(delayMs, 0));
+        if (!guideStepRunning_) timers_.SetTimer(kTimerLoopNext, nextDelayMs_);
     }
     UpdateAwake();
     host_.EnableSequencerRun(!looping_);

@@ -35,7 +35,9 @@ public:
     virtual bool AutosaveEnabled() const = 0;
     virtual void AutosaveImage() = 0;
     virtual bool IsAutoguideOn() const = 0;
-    virtual void GuideStep() = 0;
+    // Autoguiding's step on the frame just shown: true when it is over on return; false while
+    // its pulses through the mount run, and ExposureCycle::GuideStepEnded follows.
+    virtual bool GuideStep() = 0;
     // The sequencer dialog's "Run" button, when that dialog exists.
     virtual void EnableSequencerRun(bool enable) = 0;
     // Auto exposure chose a new time: show it in the exposure dialog when it exists.
@@ -128,6 +130,9 @@ public:
     void OnCameraLost();
     // After a reconnect: a loop the lost camera stopped goes on.
     void ResumeAfterReconnect();
+    // The guide step of the last frame has ended: a loop that waited for it goes on, so that
+    // no exposure runs while the mount still moves.
+    void GuideStepEnded();
     bool ResumesAfterReconnect() const { return resumeAfterReconnect_; }
     // False when the subframe is narrower or lower than the binning: such a frame is empty.
     bool SettingsGiveAFrame() const;
@@ -210,8 +215,10 @@ private:
     Freshness freshness_ = Freshness::Unknown;
     bool frameUnusable_ = false;
     bool resumeAfterReconnect_ = false;
-    bool awake_ = false;         // what KeepSystemAwake was told last
-    bool watchingOnly_ = false;  // the poll timer only watches the connection (high speed)
+    bool awake_ = false;             // what KeepSystemAwake was told last
+    bool guideStepRunning_ = false;  // the loop's next exposure waits for the guide step
+    unsigned nextDelayMs_ = 0;       // the delay it then waits
+    bool watchingOnly_ = false;      // the poll timer only watches the connection (high speed)
 
     // The frame being downloaded; after the hand-over it holds the view's previous pixels.
     FrameBuffer download_;

@@ -100,12 +100,19 @@ void GuideCalibrator::TakeFrame(State next) {
 
 void GuideCalibrator::StartLeg() {
     if (!Checkpoint()) return Finish();
-    const bool ended = host_.SendGuidePulse(Direction(), static_cast<unsigned>(pulseMs_));
-    if (!Checkpoint()) return Finish();
-    if (ended) return TakeFrame(State::LegFrame);
-    // The camera's port returns at once: the frame waits until the mount has stopped.
     state_ = State::PulseRunning;
+    // The mount reports the end of its pulse; the run goes on from there.
+    if (host_.StartGuidePulse(Direction(), static_cast<unsigned>(pulseMs_)) == PulseWait::Reported)
+        return;
+    if (!Checkpoint()) return Finish();
+    // The camera's port returns at once: the frame waits until the mount has stopped.
     timers_.SetTimer(timerId_, static_cast<unsigned>(pulseMs_));
+}
+
+void GuideCalibrator::OnPulseEnded() {
+    if (state_ != State::PulseRunning) return;
+    if (!Checkpoint()) return Finish();
+    TakeFrame(State::LegFrame);
 }
 
 void GuideCalibrator::OnTimer() {

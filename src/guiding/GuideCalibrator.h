@@ -12,6 +12,9 @@
 
 namespace zorvane {
 
+// How the end of a guide pulse is known: by its length, or from the output that sent it.
+enum class PulseWait { Timed, Reported };
+
 // What a calibration run needs from the main window.
 class CalibrationHost {
 public:
@@ -29,9 +32,10 @@ public:
     virtual void StartFrame() = 0;
     // The exposure time in milliseconds, to bound the wait for a frame.
     virtual unsigned FrameTimeMs() const = 0;
-    // A guide pulse through the chosen output. True when the pulse has already ended on
-    // return (the telescope link waits for it); false when it runs on (the camera's port).
-    virtual bool SendGuidePulse(int direction, unsigned ms) = 0;
+    // Starts a guide pulse through the chosen output: Timed when it simply runs for its length
+    // (the camera's port), Reported when its end comes through GuideCalibrator::OnPulseEnded
+    // (the telescope link, once the mount has finished it).
+    virtual PulseWait StartGuidePulse(int direction, unsigned ms) = 0;
     virtual void SetCalibrationTrack(const std::vector<Point>& track) = 0;
     virtual void RedrawView() = 0;
     // The "Calibrating" progress window (its Cancel calls GuideCalibrator::Cancel).
@@ -78,6 +82,8 @@ public:
     // A frame is on show with the star measured on it.
     void OnFrameShown(const StarMeasurement& star);
     void OnTimer();
+    // The pulse the host reported on has ended (or was given up).
+    void OnPulseEnded();
 
 private:
     enum class State { Idle, BoxFrame, PulseRunning, LegFrame, FinalFrame };

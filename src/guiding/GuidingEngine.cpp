@@ -121,12 +121,6 @@ void GuidingEngine::CreateDialog() {
     m.maxGuide = guiding_.maxGuideTime;
     m.calibrationTime = guiding_.guideCalTime;
     m.focalLength = guiding_.focalLength;
-    // The telescope link, when chosen, is connected quietly; without it the camera's port
-    // guides.
-    if (!guiding_.cameraRelays && !telescopeInUse_) {
-        telescopeInUse_ = OpenTelescope(true);
-        if (!telescopeInUse_) guiding_.cameraRelays = true;
-    }
     m.cameraRelays = guiding_.cameraRelays;
     m.driverName = DriverName();
     // No star yet: the prompt shows until the first measurement (a zero column would count as
@@ -139,6 +133,9 @@ void GuidingEngine::CreateDialog() {
     m.visible = true;
     m.initialised = true;
     model_ = m;
+    // The telescope link, when chosen, is connected quietly; until it answers, and without
+    // it, the camera's port guides.
+    if (!model_.cameraRelays && !telescopeInUse_ && !telescopeConnecting_) StartTelescope(true);
     host_.ShowTrackingDialog(true);
 }
 
@@ -171,30 +168,40 @@ std::string GuidingEngine::DriverName() const {
     return TelescopeLink::DriverName(link_ ? link_->ScopeId() : host_.TelescopeId());
 }
 
-bool GuidingEngine::ConnectTelescope(bool quiet) {
-    if (!link_) return false;
-    const char* why = "\nCannot connect to telescope";
-    if (link_->SetConnected()) {
-        if (link_->SupportsPulseGuide()) return true;
-        why = "\nThis scope does not support guiding";
+void GuidingEngine::StartTelescope(bool quiet) {
+    // No driver chosen yet: the user picks one first; a cancelled chooser says nothing.
+    if (!link_ || (link_->ScopeId().empty() && !link_->ChooseDriver())) {
+        if (link_) link_->CloseDriver();
+        model_.cameraRelays = guiding_.cameraRelays = true;
+        model_.driverName = DriverName();
+        return;
     }
-    if (!quiet)
-        prompts_.MessageBox(TelescopeLink::ShortName(link_->ScopeId()) + why, kAscomCaption,
-                            MessageButtons::Ok, MessageIcon::Exclamation);
-    return false;
+    telescopeConnecting_ = true;
+    link_->Connect([this, quiet](TelescopeLink::Connection how) { TelescopeAnswered(how, quiet); });
 }
 
-bool GuidingEngine::OpenTelescope(bool quiet) {
-    if (!link_) return false;
-    if (link_->OpenDriver()) {
-        if (ConnectTelescope(quiet)) return true;
-    } else if (!quiet && !link_->ScopeId().empty()) {
+void GuidingEngine::TelescopeAnswered(TelescopeLink::Connection how, bool quiet) {
+    using Connection = TelescopeLink::Connection;
+    telescopeConnecting_ = false;
+    if (how == Connection::Ready) {
+        telescopeInUse_ = true;
+    } else {
         // A driver that cannot even be created (its INDI server is not running) is reported
-        // like one that does not connect; a cancelled chooser says nothing.
-        TellCannotConnect();
+        // like one that does not connect.
+        if (!quiet)
+            prompts_.MessageBox(
+                TelescopeLink::ShortName(link_->ScopeId()) +
+                    (how == Connection::CannotGuide ? "\nThis scope does not support guiding"
+                                                    : "\nCannot connect to telescope"),
+                kAscomCaption, MessageButtons::Ok, MessageIcon::Exclamation);
+        link_->CloseDriver();
+        model_.cameraRelays = true;
     }
-    link_->CloseDriver();
-    return false;
+    guiding_.cameraRelays = model_.cameraRelays;
+    model_.driverName = DriverName();
+    // A calibration made for the mount holds no longer when the camera's port guides.
+    if (model_.initialised) CheckAutoguide();
+    host_.RefreshTrackingDialog();
 }
 
 void GuidingEngine::TellCannotConnect() {
@@ -204,13 +211,12 @@ void GuidingEngine::TellCannotConnect() {
 }
 
 void GuidingEngine::ApplyGuideOutput() {
-    if (!model_.cameraRelays && !telescopeInUse_) {
-        telescopeInUse_ = OpenTelescope(false);
-        if (!telescopeInUse_) model_.cameraRelays = true;
+    if (!model_.cameraRelays && !telescopeInUse_ && !telescopeConnecting_) {
+        StartTelescope(false);
         model_.driverName = DriverName();
-    } else if (model_.cameraRelays && telescopeInUse_) {
+    } else if (model_.cameraRelays && (telescopeInUse_ || telescopeConnecting_)) {
         link_->CloseDriver();
-        telescopeInUse_ = false;
+        telescopeInUse_ = telescopeConnecting_ = false;
     }
     guiding_.cameraRelays = model_.cameraRelays;
 }
@@ -218,18 +224,16 @@ void GuidingEngine::ApplyGuideOutput() {
 void GuidingEngine::OnAscomChooser() {
     if (!link_ || !model_.initialised) return;
     // The camera's port until a driver has been chosen and connected.
-    if (telescopeInUse_) link_->CloseDriver();
-    telescopeInUse_ = false;
+    if (telescopeInUse_ || telescopeConnecting_) link_->CloseDriver();
+    telescopeInUse_ = telescopeConnecting_ = false;
     model_.cameraRelays = true;
     if (!link_->IsChooserInstalled()) {
         prompts_.MessageBox("ASCOM is not installed on this computer", kAscomCaption,
                             MessageButtons::Ok, MessageIcon::Exclamation);
     } else if (link_->ChooseDriver()) {
-        model_.driverName = DriverName();
-        if (ConnectTelescope(false)) {
-            telescopeInUse_ = true;
-            model_.cameraRelays = false;
-        }
+        // The box shows the choice while the mount connects; a failure unticks it again.
+        model_.cameraRelays = false;
+        StartTelescope(false);
     }
     model_.driverName = DriverName();
     guiding_.cameraRelays = model_.cameraRelays;
@@ -238,7 +242,7 @@ void GuidingEngine::OnAscomChooser() {
 
 void GuidingEngine::TelescopeFailed() {
     link_->CloseDriver();
-    telescopeInUse_ = false;
+    telescopeInUse_ = telescopeConnecting_ = false;
     model_.cameraRelays = guiding_.cameraRelays = true;
     // The run ends at its next checkpoint, the subframe restored, without a second message.
     if (calibrator_.Running()) calibrator_.Abort();
@@ -438,17 +442,20 @@ void GuidingEngine::SetPulseMark(int direction, bool on) {
 // Calibration and autoguiding
 
 bool GuidingEngine::Calibrate() {
-    if (!model_.exists || calibrator_.Running()) return false;
-    if (!calibrator_.Start(model_.star, focus_.searchRadius, model_.calibrationTime,
-                           CurrentSetup(), model_.calibration))
+    // Not before the chosen mount has answered: the run needs to know where its pulses go.
+    if (!model_.exists || calibrator_.Running() || telescopeConnecting_) return false;
+    if (!calibrator_.Start(model_.star, focus_.searchRadius, model_.calibrationTime, CurrentSetup(),
+                           model_.calibration))
         return false;
     if (observer_) observer_->OnCalibrationStarted();
     return true;
 }
 
 CalibrationSetup GuidingEngine::CurrentSetup() const {
-    // The same choice of output as each pulse makes.
-    return {host_.FramesRotated(), !telescopeInUse_ || model_.cameraRelays};
+    // The same choice of output as each pulse makes; a mount being connected counts as the
+    // output it is about to be.
+    return {host_.FramesRotated(),
+            !(telescopeInUse_ || telescopeConnecting_) || model_.cameraRelays};
 }
 
 void GuidingEngine::OnFrameShown() {
@@ -456,11 +463,17 @@ void GuidingEngine::OnFrameShown() {
     if (observer_) observer_->OnFrameShown();
 }
 
-bool GuidingEngine::SendGuidePulse(int direction, unsigned ms) {
-    if (!telescopeInUse_ || model_.cameraRelays) return host_.SendCameraPortPulse(direction, ms);
-    // The link returns when the mount has finished the pulse (or the bounded wait ran out).
-    if (!link_->PulseGuideAndWait(direction, ms)) TelescopeFailed();
-    return true;
+PulseWait GuidingEngine::StartGuidePulse(int direction, unsigned ms) {
+    if (!telescopeInUse_ || model_.cameraRelays) {
+        host_.SendCameraPortPulse(direction, ms);
+        return PulseWait::Timed;
+    }
+    // The link reports when the mount has finished the pulse (or the bounded wait ran out).
+    link_->PulseGuide(direction, ms, [this](TelescopeLink::PulseEnd end) {
+        if (end == TelescopeLink::PulseEnd::Refused) TelescopeFailed();
+        calibrator_.OnPulseEnded();
+    });
+    return PulseWait::Reported;
 }
 
 void GuidingEngine::StopAutoguiding() {
@@ -487,8 +500,9 @@ void GuidingEngine::ShowStarLost(bool show) {
     host_.ShowGuideStarLost(show);
 }
 
-void GuidingEngine::GuideStep() {
-    if (!AutoguideOn() || pulsesPaused_) return;
+bool GuidingEngine::GuideStep() {
+    // A step whose pulses still run (a snapshot taken meanwhile) is not followed by another.
+    if (!AutoguideOn() || pulsesPaused_ || stepDirection_ >= 0) return true;
     if (!model_.star.Found()) {
         // Lost: no pulse; guiding goes on once the star is found again.
         if (targetX_ >= 0.0f) {
@@ -498,19 +512,19 @@ void GuidingEngine::GuideStep() {
         }
         host_.RefreshTrackingDialog();
         if (observer_) observer_->OnGuideStarLost();
-        return;
+        return true;
     }
     if (targetX_ < 0.0f) {
         prompts_.MessageBox("Guide star not set", "Autoguide", MessageButtons::Ok,
                             MessageIcon::Exclamation);
         model_.autoguide = false;
         host_.RefreshTrackingDialog();
-        return;
+        return true;
     }
     ShowStarLost(false);
 
     const GuideCalibration& c = model_.calibration;
-    if (!CalibrationHolds(c)) return;
+    if (!CalibrationHolds(c)) return true;
     // Extended precision throughout: a pulse one millisecond short of its figure is a pulse
     // too short on every frame.
     using Real = long double;
@@ -522,8 +536,8 @@ void GuidingEngine::GuideStep() {
     Real v = (dy * c.axisNSX - dx * c.axisNSY) / det;
     AddDeviation(static_cast<float>(v), static_cast<float>(u));
 
-    GuideStepReport report{static_cast<float>(dx), static_cast<float>(dy),
-                           static_cast<float>(v), static_cast<float>(u)};
+    GuideStepReport report{static_cast<float>(dx), static_cast<float>(dy), static_cast<float>(v),
+                           static_cast<float>(u)};
     report.decLimited = std::fabs(u) > 5;
     report.raLimited = std::fabs(v) > 5;
     u = std::clamp<Real>(u, -5, 5) / c.velNS;
@@ -540,6 +554,7 @@ void GuidingEngine::GuideStep() {
     const Real msWE = std::fabs(model_.feedbackRA * v * tenth * 1000);
     const auto minGuide = static_cast<unsigned>(model_.minGuide);
     const auto maxGuide = static_cast<unsigned>(model_.maxGuide);
+    stepPulses_.clear();
     for (const auto& [dir, ms] : {std::pair{dirNS, msNS}, std::pair{dirWE, msWE}}) {
         // Whole milliseconds as the pulse takes them; limited to the longest before they are
         // made whole, so a huge figure (a tiny speed) never overflows the conversion.
@@ -549,13 +564,42 @@ void GuidingEngine::GuideStep() {
         (ns ? report.decMs : report.raMs) = whole;
         (ns ? report.decDirection : report.raDirection) = dir;
         if (ms > maxGuide) (ns ? report.decLimited : report.raLimited) = true;
+        stepPulses_.emplace_back(dir, whole);
+    }
+    stepReport_ = report;
+    return SendStepPulses();
+}
+
+bool GuidingEngine::SendStepPulses() {
+    while (!stepPulses_.empty()) {
+        const auto [dir, ms] = stepPulses_.front();
+        stepPulses_.erase(stepPulses_.begin());
         SetPulseMark(dir, true);
-        SendGuidePulse(dir, whole);
+        if (telescopeInUse_ && !model_.cameraRelays) {
+            // The mount takes one pulse at a time: the next waits until this one has ended.
+            stepDirection_ = dir;
+            link_->PulseGuide(dir, ms,
+                              [this](TelescopeLink::PulseEnd end) { StepPulseEnded(end); });
+            return false;
+        }
+        // No pulse while the chosen mount is still connecting: its port is not the way to it.
+        if (!telescopeConnecting_) host_.SendCameraPortPulse(dir, ms);
         SetPulseMark(dir, false);
-        // A telescope that stopped answering ended guiding.
         if (!AutoguideOn()) break;
     }
-    if (observer_) observer_->OnGuided(report);
+    stepPulses_.clear();
+    if (observer_) observer_->OnGuided(stepReport_);
+    return true;
+}
+
+void GuidingEngine::StepPulseEnded(TelescopeLink::PulseEnd end) {
+    const int dir = stepDirection_;
+    stepDirection_ = -1;
+    if (end == TelescopeLink::PulseEnd::Refused) TelescopeFailed();
+    SetPulseMark(dir, false);
+    // A telescope that stopped answering, or guiding switched off meanwhile, ends the step.
+    if (!AutoguideOn()) stepPulses_.clear();
+    if (SendStepPulses()) host_.GuideStepEnded();
 }
 
 void GuidingEngine::SetGuideTarget(float x, float y) {

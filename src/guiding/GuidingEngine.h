@@ -48,14 +48,16 @@ public:
     virtual void SetSelection(const Rect& r) = 0;
     virtual void StartFrame() = 0;
     virtual unsigned FrameTimeMs() const = 0;
-    // A guide pulse through the camera's port (the engine drives the telescope link itself);
-    // true when the pulse has ended on return.
-    virtual bool SendCameraPortPulse(int direction, unsigned ms) = 0;
+    // A guide pulse through the camera's port (the engine drives the telescope link itself):
+    // the camera starts it and returns; it runs for its length.
+    virtual void SendCameraPortPulse(int direction, unsigned ms) = 0;
     virtual void SetCalibrationTrack(const std::vector<Point>& track) = 0;
     virtual void ShowCalibrationProgress(bool show) = 0;
     virtual void SetCalibrationProgress(int percent) = 0;
     // The red "Guide star lost!" window (the engine beeps when it comes up).
     virtual void ShowGuideStarLost(bool show) = 0;
+    // The guide step that GuideStep left running has sent its last pulse, which has ended.
+    virtual void GuideStepEnded() {}
 };
 
 // Star tracking and guiding: measures the tracked star on every frame, keeps the guide target,
@@ -153,18 +155,17 @@ public:
     bool TelescopeLinkAvailable() const { return link_ != nullptr; }
     // Pulses go through the telescope link (its driver open and connected).
     bool TelescopeInUse() const { return telescopeInUse_; }
+    // The chosen mount is being connected; until it has answered no pulse is sent.
+    bool TelescopeConnecting() const { return telescopeConnecting_; }
     // The "ASCOM chooser..." button: the camera's port, then the user picks a driver, which is
     // connected and, when it can pulse-guide, takes over; the "Connect" box shows the outcome.
     void OnAscomChooser();
-    // Connects the open driver: true when connected and able to pulse-guide. Unless quiet, a
-    // failure says why (caption "ASCOM").
-    bool ConnectTelescope(bool quiet);
 
     // ---- calibration and autoguiding ----
     // Calibration and autoguiding work through either output.
     bool CanDriveMount() const { return true; }
     // The "Calibrate" button: starts a run (the progress window comes up); false when it did
-    // not start (a message said why).
+    // not start (a message said why, or the mount chosen has not answered yet).
     bool Calibrate();
     // The progress window's Cancel.
     void CancelCalibration() { calibrator_.Cancel(); }
@@ -173,8 +174,9 @@ public:
     void OnFrameShown();
     // The guiding timer.
     void OnTimer() { calibrator_.OnTimer(); }
-    // Autoguiding's step after each frame while "Autoguide" is ticked.
-    void GuideStep();
+    // Autoguiding's step after each frame while "Autoguide" is ticked. True when it is over on
+    // return; false while pulses through the mount run, GuidingHost::GuideStepEnded follows.
+    bool GuideStep();
     bool AutoguideOn() const { return model_.exists && model_.autoguide; }
     // How frames are turned and pulses sent now; a calibration holds only for the same.
     CalibrationSetup CurrentSetup() const;
@@ -187,8 +189,14 @@ public:
 private:
     void CreateDialog();
     void ApplyGuideOutput();
-    // Opens and connects the chosen driver; on failure closes it again. True when it guides.
-    bool OpenTelescope(bool quiet);
+    // Opens and connects the chosen driver in the background, after the chooser when none has
+    // been chosen; TelescopeAnswered takes the outcome. Unless quiet, a failure says why
+    // (caption "ASCOM") and the camera's port guides.
+    void StartTelescope(bool quiet);
+    void TelescopeAnswered(TelescopeLink::Connection how, bool quiet);
+    // Sends the guide step's pulses one after the other; true once they have all ended.
+    bool SendStepPulses();
+    void StepPulseEnded(TelescopeLink::PulseEnd end);
     // The driver stopped answering in the middle of a pulse: back to the camera's port, guiding
     // and calibration stop, and the user is told.
     void TelescopeFailed();
@@ -205,7 +213,7 @@ private:
     void SetSelection(const Rect& r) override { host_.SetSelection(r); }
     void StartFrame() override { host_.StartFrame(); }
     unsigned FrameTimeMs() const override { return host_.FrameTimeMs(); }
-    bool SendGuidePulse(int direction, unsigned ms) override;
+    PulseWait StartGuidePulse(int direction, unsigned ms) override;
     void SetCalibrationTrack(const std::vector<Point>& t) override { host_.SetCalibrationTrack(t); }
     void RedrawView() override { host_.RedrawView(); }
     void ShowCalibrationProgress(bool show) override { host_.ShowCalibrationProgress(show); }
@@ -225,6 +233,11 @@ private:
     float targetX_ = -10000.0f, targetY_ = -10000.0f;
     TelescopeLink* link_ = nullptr;
     bool telescopeInUse_ = false;
+    bool telescopeConnecting_ = false;
+    // The guide step under way: its pulses still to send and what it will report.
+    std::vector<std::pair<int, unsigned>> stepPulses_;
+    GuideStepReport stepReport_;
+    int stepDirection_ = -1;  // the pulse the mount is running for it; -1 none
     bool starLostShown_ = false;
     GuidingObserver* observer_ = nullptr;
     bool pulsesPaused_ = false;

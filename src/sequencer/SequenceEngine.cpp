@@ -69,6 +69,7 @@ void SequenceEngine::Start() {
     if (CameraGone() || !owner_.MayUseOrTell(CameraActivity::Sequence, prompts_)) return;
     if (!EveryLineGivesAFrame()) return;
     framesTaken_ = framesSaved_ = 0;
+    ++run_;
     const unsigned startDelay = SequenceModel::DelayMilliseconds(model_.delayStart);
     running_ = true;
     frameFilter_.reset();
@@ -96,13 +97,19 @@ void SequenceEngine::Start() {
     // other program on its server. One that is not in use is looked for, as at start-up; a
     // wheel in use that cannot be reached stops the sequence at its first move.
     wheelInUse_ = false;
-    if (wheel_) {
-        const bool needed = wheel_->InUse();
-        const bool reached = (needed && wheel_->IsConnected()) || wheel_->ConnectQuietly();
-        wheelInUse_ = needed || reached;
-        if (reached) model_.SetFilterRange(wheel_->GetPositionCount());
-    }
-    if (!MoveFilter(false)) {
+    const bool needed = wheel_ && wheel_->InUse();
+    if (!wheel_ || (needed && wheel_->IsConnected())) return WheelChecked(needed, startDelay);
+    // The sequence goes on once the wheel has answered (or not).
+    phase_ = Phase::Wheel;
+    wheel_->ConnectQuietly([this, run = run_, needed, startDelay](bool reached) {
+        if (run == run_ && phase_ == Phase::Wheel) WheelChecked(needed || reached, startDelay);
+    });
+}
+
+void SequenceEngine::WheelChecked(bool inUse, unsigned startDelay) {
+    wheelInUse_ = inUse;
+    if (wheel_ && wheel_->IsConnected()) model_.SetFilterRange(wheel_->GetPositionCount());
+    if (!MoveFilter()) {
         Terminate(kFilterFailed);
         return;
     }
@@ -122,22 +129,40 @@ bool SequenceEngine::EveryLineGivesAFrame() {
     return true;
 }
 
-bool SequenceEngine::MoveFilter(bool wait) {
+SequenceEngine::WheelMove SequenceEngine::LineFilter(int& position) {
     // A wheel that was there at the start and has gone since is a failed move, not "no wheel":
     // the next frames would be taken, and labelled, through a filter nobody put there.
-    if (!wheel_ || !wheel_->IsConnected()) return !wheelInUse_;
-    const int position = model_.FilterPosition(line_);
-    if (position < 0 || position >= wheel_->GetPositionCount()) return false;
-    return wait ? wheel_->SetPositionAndWait(position) : wheel_->SetPosition(position);
+    if (!wheel_ || !wheel_->IsConnected()) return wheelInUse_ ? WheelMove::Fails : WheelMove::None;
+    position = model_.FilterPosition(line_);
+    if (position < 0 || position >= wheel_->GetPositionCount()) return WheelMove::Fails;
+    return WheelMove::Move;
+}
+
+bool SequenceEngine::MoveFilter() {
+    int position = 0;
+    const WheelMove move = LineFilter(position);
+    return move == WheelMove::None || (move == WheelMove::Move && wheel_->SetPosition(position));
 }
 
 void SequenceEngine::StartSequenceExposure() {
     // Gone while the sequence waited: no filter moves for a camera that cannot take the frame.
     if (CameraGone()) return CameraLost();
-    if (!MoveFilter(true)) {
-        Terminate(kFilterFailed);
-        return;
-    }
+    int position = 0;
+    const WheelMove move = LineFilter(position);
+    if (move == WheelMove::Fails) return Terminate(kFilterFailed);
+    if (move == WheelMove::None) return ExposeLine();
+    // The exposure starts once the wheel reports the line's filter.
+    phase_ = Phase::Filter;
+    wheel_->MoveAndWait(position, [this, run = run_](bool reached) {
+        if (run != run_ || phase_ != Phase::Filter) return;
+        if (!reached) return Terminate(kFilterFailed);
+        ExposeLine();
+    });
+}
+
+void SequenceEngine::ExposeLine() {
+    // The camera may have gone while the wheel moved.
+    if (CameraGone()) return CameraLost();
     frameFilter_ = model_.FilterPosition(line_);
     const int bin = model_.BinningFactor(line_);
     const float exposure = model_.ExposureSeconds(line_);
@@ -200,7 +225,7 @@ void SequenceEngine::FinishStep() {
     if (NextStep()) {
         ShowStepStatus();
         host_.SequencerStateChanged();
-        if (!MoveFilter(false)) {
+        if (!MoveFilter()) {
             Terminate(kFilterFailed);
             return;
         }

@@ -85,18 +85,27 @@ public:
     std::optional<int> CurrentFilterPosition() const;
 
 private:
-    enum class Phase { Idle, Delay, Exposing, Command };
+    // Wheel: a wheel found at Run is being connected. Filter: the wheel moves to the line's
+    // filter before its exposure.
+    enum class Phase { Idle, Wheel, Delay, Filter, Exposing, Command };
+    enum class WheelMove { None, Move, Fails };
 
     void Start();
+    // Run goes on once the wheel has been checked: `inUse` when the sequence moves it.
+    void WheelChecked(bool inUse, unsigned startDelay);
     void Stop();
     void StartSequenceExposure();
+    void ExposeLine();
     void PollExposure();
     void CompleteSequenceExposure();
     void PollCommand();
     void FinishStep();
-    // Moves the wheel to the current line's filter when a wheel is connected; false when that
-    // fails or the filter is not one of the wheel's positions.
-    bool MoveFilter(bool wait);
+    // What the current line asks of the wheel: nothing (no wheel is used), a move to
+    // `position`, or a move that fails (the wheel in use is gone, or the filter is not one of
+    // its positions).
+    WheelMove LineFilter(int& position);
+    // Sends the wheel to the current line's filter without waiting; false when that fails.
+    bool MoveFilter();
     void Terminate(const char* message);
     // The camera stopped answering: stop and say where the sequence was.
     void CameraLost();
@@ -125,6 +134,7 @@ private:
     int repeat_ = 0;
     int framesTaken_ = 0;
     int framesSaved_ = 0;
+    unsigned run_ = 0;  // counts the runs: an answer for an earlier one is not this one's
     std::optional<int> frameFilter_;  // the filter of the exposure running or taken last
     std::string status_;
     bool note_ = false;

@@ -4,11 +4,16 @@
 
 namespace zorvane {
 
-TelescopeLink::TelescopeLink(AutomationTransport& transport, SleepingClock& clock)
-    : transport_(transport), clock_(clock) {}
+TelescopeLink::TelescopeLink(AutomationTransport& transport, Clock& clock, TimerService& timers,
+                             int timerId, BackgroundWork& work)
+    : transport_(transport), clock_(clock), timers_(timers), timerId_(timerId), work_(work) {}
 
 // The driver object goes without a "Connected" false: the mount stays as it is.
-TelescopeLink::~TelescopeLink() = default;
+TelescopeLink::~TelescopeLink() {
+    *alive_ = false;
+    if (timerSet_) timers_.KillTimer(timerId_);
+    if (driver_) LetGo(std::move(driver_), false);
+}
 
 bool TelescopeLink::IsChooserInstalled() {
     AutomationObject chooser(transport_);
@@ -23,50 +28,126 @@ bool TelescopeLink::ChooseDriver() {
     // An empty id: the chooser opens with no driver preselected.
     if (const Variant* chosen = chooser.CallMethod("Choose", scopeId_)) scopeId_ = chosen->AsText();
     CloseDriver();
-    return !scopeId_.empty() && OpenDriver();
+    return !scopeId_.empty();
 }
 
-bool TelescopeLink::OpenDriver() {
-    if (driver_) return true;
-    if (scopeId_.empty()) return ChooseDriver();
-    auto driver = std::make_unique<AutomationObject>(transport_);
-    if (!driver->CreateFromProgId(scopeId_)) return false;
+void TelescopeLink::Connect(std::function<void(Connection)> done) {
+    if (connecting_) ++attempt_;  // the earlier one is given up
+    connecting_ = true;
+    connected_ = std::move(done);
+    const int attempt = ++attempt_;
+    // The driver is the connect's until it has finished: nothing else calls it meanwhile.
+    work_.Run([&transport = transport_, id = scopeId_, driver = std::move(driver_), alive = alive_,
+               this, attempt]() mutable -> BackgroundWork::Finish {
+        Connection how = Connection::NotCreated;
+        if (!driver && !id.empty()) {
+            auto made = std::make_shared<AutomationObject>(transport);
+            if (made->CreateFromProgId(id)) driver = std::move(made);
+        }
+        if (driver) {
+            how = Connection::NotConnected;
+            if (driver->PutProperty("Connected", 1)) {
+                const Variant* can = driver->GetProperty("CanPulseGuide");
+                how = can && can->AsInt16() != 0 ? Connection::Ready : Connection::CannotGuide;
+            }
+        }
+        return [this, alive, attempt, driver, how] {
+            if (*alive) Connected(attempt, driver, how);
+        };
+    });
+    driver_.reset();
+}
+
+void TelescopeLink::Connected(int attempt, std::shared_ptr<AutomationObject> driver,
+                              Connection how) {
+    if (attempt != attempt_) {
+        // Closed meanwhile: the driver goes as a closed one does.
+        if (driver) LetGo(std::move(driver), true);
+        return;
+    }
+    connecting_ = false;
     driver_ = std::move(driver);
-    return true;
+    const auto done = std::move(connected_);
+    connected_ = nullptr;
+    if (done) done(how);
+}
+
+void TelescopeLink::LetGo(std::shared_ptr<AutomationObject> driver, bool disconnect) {
+    // Letting go of a server connection waits a moment for the server to end its side.
+    work_.Run([driver = std::move(driver), disconnect]() mutable {
+        if (disconnect) driver->PutProperty("Connected", 0);
+        driver.reset();
+        return BackgroundWork::Finish{};
+    });
 }
 
 bool TelescopeLink::CloseDriver() {
-    if (driver_) {
-        driver_->PutProperty("Connected", 0);
-        driver_.reset();
+    if (connecting_) {
+        connecting_ = false;
+        connected_ = nullptr;
+        ++attempt_;
     }
+    for (Pulse& p : pulses_) {
+        if (p.ended) continue;
+        p.ended = true;
+        p.end = PulseEnd::Dropped;
+    }
+    if (!pulses_.empty()) EnsureTimer();
+    if (driver_) LetGo(std::move(driver_), true);
+    driver_.reset();
     return true;
 }
 
-bool TelescopeLink::SetConnected() {
-    return driver_ && driver_->PutProperty("Connected", 1);
+void TelescopeLink::PulseGuide(int direction, unsigned ms, std::function<void(PulseEnd)> done) {
+    pulses_.push_back({direction, ms, std::move(done)});
+    if (pulses_.size() == 1) Send(pulses_.front());
+    EnsureTimer();
 }
 
-bool TelescopeLink::SupportsPulseGuide() {
-    if (!driver_) return false;
-    const Variant* can = driver_->GetProperty("CanPulseGuide");
-    return can && can->AsInt16() != 0;
-}
-
-bool TelescopeLink::PulseGuideAndWait(int direction, unsigned ms) {
-    lastPulseTimedOut_ = false;
-    if (!driver_ || direction < 0 || direction > 3) return false;
-    if (!driver_->CallMethod("PulseGuide", direction, ms)) return false;
-    const uint64_t deadline = clock_.Milliseconds() + ms + kPulseMarginMs;
-    for (;;) {
-        const Variant* guiding = driver_->GetProperty("IsPulseGuiding");
-        if (!guiding || guiding->AsInt16() == 0) return true;
-        if (clock_.Milliseconds() >= deadline) {
-            lastPulseTimedOut_ = true;
-            return true;
-        }
-        clock_.Sleep(kPollMs);
+void TelescopeLink::Send(Pulse& p) {
+    p.running = p.direction >= 0 && p.direction <= 3 && driver_ &&
+                driver_->CallMethod("PulseGuide", p.direction, p.ms);
+    if (p.running) {
+        p.deadline = clock_.Milliseconds() + p.ms + kPulseMarginMs;
+    } else {
+        p.ended = true;
+        p.end = PulseEnd::Refused;
     }
+}
+
+void TelescopeLink::EnsureTimer() {
+    if (timerSet_) return;
+    timers_.SetTimer(timerId_, kPollMs);
+    timerSet_ = true;
+}
+
+void TelescopeLink::OnTimer() {
+    if (!pulses_.empty() && pulses_.front().running && !pulses_.front().ended) {
+        Pulse& p = pulses_.front();
+        const Variant* guiding = driver_ ? driver_->GetProperty("IsPulseGuiding") : nullptr;
+        if (guiding && guiding->AsInt16() != 0) {
+            if (clock_.Milliseconds() < p.deadline) return;
+            p.end = PulseEnd::TimedOut;
+        } else {
+            p.end = PulseEnd::Ended;
+        }
+        p.ended = true;
+    }
+    // Tell whoever asked for a pulse that has ended, and send the next one.
+    const std::shared_ptr<bool> alive = alive_;
+    while (!pulses_.empty()) {
+        Pulse& p = pulses_.front();
+        if (!p.ended && !p.running) Send(p);
+        if (!p.ended) return;
+        const auto done = std::move(p.done);
+        const PulseEnd end = p.end;
+        pulses_.pop_front();
+        // It may ask for the next pulse, or close the driver.
+        if (done) done(end);
+        if (!*alive) return;
+    }
+    timers_.KillTimer(timerId_);
+    timerSet_ = false;
 }
 
 void TelescopeLink::LoadScopeID(const SettingsValues& settings) {

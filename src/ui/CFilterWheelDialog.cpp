@@ -1,6 +1,5 @@
 #include "ui/CFilterWheelDialog.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -9,14 +8,6 @@
 #include "core/CommandIds.h"
 
 namespace zorvane {
-
-namespace {
-// The wheel blocks the window while it moves or connects; show it.
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-};
-}  // namespace
 
 CFilterWheelDialog::CFilterWheelDialog(FilterDialogHost& host, QWidget* parent)
     : QDialog(parent), model_(host) {
@@ -47,6 +38,7 @@ CFilterWheelDialog::CFilterWheelDialog(FilterDialogHost& host, QWidget* parent)
     connect(button_, &QPushButton::clicked, this, &CFilterWheelDialog::OnConnectButton);
     connect(list_, &QComboBox::currentIndexChanged, this, &CFilterWheelDialog::OnPositionChosen);
     connect(close, &QPushButton::clicked, this, &QDialog::hide);
+    model_.SetChangeNotice([this] { Show(model_.View()); });
     RefreshFilterDialog();
 }
 
@@ -57,6 +49,7 @@ void CFilterWheelDialog::RefreshFilterDialog() {
 void CFilterWheelDialog::Show(const FilterDialogView& view) {
     showing_ = true;
     button_->setText(QString::fromStdString(view.buttonText));
+    button_->setEnabled(view.buttonEnabled);
     type_->setText(QString::fromStdString(view.typeText));
     list_->setEnabled(view.listEnabled);
     QStringList entries;
@@ -68,17 +61,20 @@ void CFilterWheelDialog::Show(const FilterDialogView& view) {
         list_->addItems(entries);
     }
     list_->setCurrentIndex(view.selection);
+    // The wheel is answering: only this dialog shows it, the rest of the program goes on.
+    if (view.busy)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
     showing_ = false;
 }
 
 void CFilterWheelDialog::OnConnectButton() {
-    BusyCursor busy;
     Show(model_.PressConnectButton());
 }
 
 void CFilterWheelDialog::OnPositionChosen(int index) {
     if (showing_) return;
-    BusyCursor busy;
     Show(model_.SelectPosition(index));
 }
 

@@ -32,6 +32,7 @@
 #include "ui/MainStatusBar.h"
 #include "ui/ToolWindow.h"
 #include "ui/UsbErrorDialog.h"
+#include "ui/WaitNote.h"
 #include "view/ImageView.h"
 
 // Resources in a static library are linked only when something refers to them.
@@ -641,6 +642,11 @@ void CMainFrame::EnableSequencerRun(bool enable) {
     if (CSequencerDialog* d = Sequencer()) d->SetRunEnabled(enable);
 }
 
+void CMainFrame::RefreshFilterDialog() {
+    if (QDialog* d = Dialog(AppDialog::FilterWheel))
+        static_cast<CFilterWheelDialog*>(d)->RefreshFilterDialog();
+}
+
 void CMainFrame::RefreshSequencerDialog() {
     if (CSequencerDialog* d = Sequencer()) {
         d->Refresh();
@@ -723,8 +729,15 @@ void CMainFrame::ShowGuideStarLost(bool show) {
     starLost_->setVisible(show);
 }
 
+void CMainFrame::RunCameraSetUp(const std::function<void()>& calls) {
+    // The core is in the middle of a command meanwhile: nothing from outside may enter it.
+    waitingOnCamera_ = true;
+    RunWithWaitNote(this, QStringLiteral("Connecting to the camera..."), calls);
+    waitingOnCamera_ = false;
+}
+
 bool CMainFrame::ModalOpen() const {
-    return QApplication::activeModalWidget() != nullptr;
+    return waitingOnCamera_ || QApplication::activeModalWidget() != nullptr;
 }
 
 void CMainFrame::OpenFolder(const std::string& path) {

@@ -80,6 +80,7 @@ public:
     void RefreshCoolerDialog() override;
     void EnableSequencerRun(bool enable) override;
     void RefreshSequencerDialog() override;
+    void RefreshFilterDialog() override;
     bool SetQuickMenuItemText(int position, const std::string& text) override;
     void ShowTrackingDialog(bool show) override;
     void RefreshTrackingDialog() override;
@@ -89,6 +90,7 @@ public:
     void ShowGuideStarLost(bool show) override;
     QDialog* CalibrationProgress() const;
     QDialog* GuideStarLost() const;
+    void RunCameraSetUp(const std::function<void()>& calls) override;
     DeviceChooserUi* DeviceChooser() override { return &chooser_; }
     bool ModalOpen() const override;
     void OpenFolder(const std::string& path) override;
@@ -144,6 +146,7 @@ private:
     std::unique_ptr<CalibrationProgressWindow> progress_;
     std::unique_ptr<GuideStarLostWindow> starLost_;
     bool reopenPending_ = false;
+    bool waitingOnCamera_ = false;
 };
 
 }  // namespace zorvane

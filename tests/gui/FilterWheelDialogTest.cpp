@@ -40,6 +40,7 @@ private slots:
         WindowFolders folders;
         const std::string dead = "@localhost:" + std::to_string(IndiServer::FreePort());
         auto frame = Open(prompts, folders, dead);
+        QTRY_VERIFY(!frame->App().FilterWheelConnecting());  // the start-up's quiet attempt
         QCOMPARE(frame->App().Filters().positions, 5);
         QVERIFY(prompts.messages.empty());
 
@@ -52,7 +53,7 @@ private slots:
         QVERIFY(!d->PositionList()->isEnabled());
 
         QTest::mouseClick(d->ConnectButton(), Qt::LeftButton);
-        QCOMPARE(prompts.messages.size(), size_t(1));
+        QTRY_COMPARE_WITH_TIMEOUT(prompts.messages.size(), size_t(1), 5000);
         QCOMPARE(QString::fromStdString(prompts.messages[0].text),
                  QString("Cannot communicate with filterwheel"));
         QCOMPARE(QString::fromStdString(prompts.messages[0].caption), QString("Filterwheel"));
@@ -89,9 +90,11 @@ private slots:
         std::string address = "@";
         address += server.Address();
         auto frame = Open(prompts, folders, address);
-        QVERIFY(frame->App().IsFilterWheelConnected());
+        QTRY_VERIFY_WITH_TIMEOUT(frame->App().IsFilterWheelConnected(), 10000);
         QCOMPARE(frame->App().Filters().positions, 8);
-        QCOMPARE(frame->App().SetFilterPositionAndWait(0), 0);
+        int reached = -2;
+        frame->App().MoveFilterWheel(0, [&](int p) { reached = p; });
+        QTRY_COMPARE_WITH_TIMEOUT(reached, 0, 15000);
 
         CFilterWheelDialog* d = Toggle(*frame);
         QVERIFY(d);
@@ -101,8 +104,12 @@ private slots:
         QCOMPARE(d->PositionList()->count(), 8);
         QCOMPARE(d->PositionList()->currentText(), QString("1: Red"));
 
-        // Entry "3" is the wheel's position 2; the list shows where the wheel stopped.
+        // Entry "3" is the wheel's position 2: the list waits, greyed, while the wheel moves
+        // there, then shows where it stopped.
         d->PositionList()->setCurrentIndex(2);
+        QVERIFY(!d->PositionList()->isEnabled());
+        QCOMPARE(d->PositionList()->currentText(), QString("3: Blue"));
+        QTRY_VERIFY_WITH_TIMEOUT(d->PositionList()->isEnabled(), 15000);
         QCOMPARE(d->PositionList()->currentText(), QString("3: Blue"));
         QCOMPARE(frame->App().FilterPosition(), 2);
 
@@ -110,7 +117,9 @@ private slots:
         QCOMPARE(d->TypeText()->text(), QString("Not Connected"));
         QVERIFY(!frame->App().IsFilterWheelConnected());
         QTest::mouseClick(d->ConnectButton(), Qt::LeftButton);
-        QCOMPARE(d->ConnectButton()->text(), QString("Disconnect"));
+        QVERIFY2(!d->ConnectButton()->isEnabled(), "not while the wheel answers");
+        QTRY_COMPARE_WITH_TIMEOUT(d->ConnectButton()->text(), QString("Disconnect"), 10000);
+        QVERIFY(d->ConnectButton()->isEnabled());
         QCOMPARE(d->PositionList()->currentText(), QString("3: Blue"));
 
         // Each sequencer line names its filter; the line keeps the number.

@@ -24,6 +24,7 @@
 #include "sequencer/SequenceEngine.h"
 #include "sequencer/SequenceModel.h"
 #include "support/AppBench.h"
+#include "support/DeviceLoop.h"
 #include "support/IndiServer.h"
 #include "support/ScriptedPrompts.h"
 #include "telescope/DeviceChooser.h"
@@ -70,27 +71,28 @@ protected:
 
 TEST_F(IndiDevices, WheelMovesAndASecondInstanceSeesIt) {
     IndiTransport transport(ini);
-    FilterWheel wheel(transport, prompts);
-    ASSERT_TRUE(wheel.Connect(false));
+    test::DeviceLoop d;
+    FilterWheel wheel = d.Wheel(transport, prompts);
+    ASSERT_EQ(d.Connect(wheel, false), true);
     EXPECT_TRUE(wheel.IsConnected());
     EXPECT_EQ(wheel.GetPositionCount(), 8) << "the simulator's eight filter names";
     EXPECT_EQ(wheel.GetVersionText(), "Using Wyrl assembly v1.0");
-    ASSERT_EQ(wheel.SetPositionAndWait(0), 0);
+    ASSERT_EQ(d.Move(wheel, 0), 0);
 
     // Straight after the command the wheel counts as moving; the wait returns where it went.
     ASSERT_TRUE(wheel.SetPosition(6));
     EXPECT_EQ(wheel.GetPosition(), -1);
     EXPECT_TRUE(Within(5000, [&] { return wheel.GetPosition() == 6; }));
-    EXPECT_EQ(wheel.SetPositionAndWait(2), 2);
+    EXPECT_EQ(d.Move(wheel, 2), 2);
     EXPECT_EQ(wheel.GetPosition(), 2);
 
     // Another program on the same server finds the wheel where this one left it, and sees
     // this one's moves.
     IndiTransport otherTransport(ini);
-    FilterWheel other(otherTransport, prompts);
-    ASSERT_TRUE(other.Connect(true));
+    FilterWheel other = d.Wheel(otherTransport, prompts);
+    ASSERT_EQ(d.Connect(other, true), true);
     EXPECT_EQ(other.GetPosition(), 2);
-    EXPECT_EQ(wheel.SetPositionAndWait(4), 4);
+    EXPECT_EQ(d.Move(wheel, 4), 4);
     EXPECT_TRUE(Within(2000, [&] { return other.GetPosition() == 4; }));
 
     // A position that is not on the wheel is not sent; the wheel stays.
@@ -106,17 +108,18 @@ TEST_F(IndiDevices, WheelMovesAndASecondInstanceSeesIt) {
 
 TEST_F(IndiDevices, ServerKilledMidMoveGivesMinusOneWithoutHanging) {
     IndiTransport transport(ini);
-    FilterWheel wheel(transport, prompts);
-    ASSERT_TRUE(wheel.Connect(true));
-    ASSERT_EQ(wheel.SetPositionAndWait(0), 0);
+    test::DeviceLoop d;
+    FilterWheel wheel = d.Wheel(transport, prompts);
+    ASSERT_EQ(d.Connect(wheel, true), true);
+    ASSERT_EQ(d.Move(wheel, 0), 0);
     ASSERT_TRUE(wheel.SetPosition(7));
     server.Kill();
-    EXPECT_EQ(wheel.SetPositionAndWait(5), -1);
+    EXPECT_EQ(d.Move(wheel, 5), -1);
     EXPECT_EQ(wheel.GetPosition(), -1);
     EXPECT_FALSE(wheel.IsConnected());
     EXPECT_EQ(wheel.GetPositionCount(), -1);
 
-    EXPECT_FALSE(wheel.Connect(false));
+    EXPECT_EQ(d.Connect(wheel, false), false);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "Cannot communicate with filterwheel");
 }
@@ -182,10 +185,13 @@ TEST_F(IndiDevices, ProgramConnectsAtStartUpAndFilesNameThePosition) {
     test::AppBench b("flush_ms=0;wait_ms=0;size=64x48");
     test::WriteText(b.iniPath, AutomationSection(server));
     b.Start();
-    ASSERT_TRUE(b.app->IsFilterWheelConnected());
+    ASSERT_TRUE(b.loop.RunInRealTime([&] { return b.app->IsFilterWheelConnected(); }, 10000));
     EXPECT_EQ(b.app->Filters().positions, 8);
     EXPECT_EQ(b.app->FilterWheelVersionText(), "Using Wyrl assembly v1.0");
-    ASSERT_EQ(b.app->SetFilterPositionAndWait(2), 2);
+    int reached = -2;
+    b.app->MoveFilterWheel(2, [&](int p) { reached = p; });
+    ASSERT_TRUE(b.loop.RunInRealTime([&] { return reached != -2; }, 15000));
+    ASSERT_EQ(reached, 2);
 
     SnapshotAndSave(b, b.dir.File("wheel.fit"), 1);
     EXPECT_EQ(FitsKeyword(b.dir.File("wheel.fit"), "FILTER"), "'Position 3'");
@@ -204,6 +210,7 @@ TEST_F(IndiDevices, ASequenceMovesTheRealWheelBeforeEachLine) {
     test::AppBench b("flush_ms=0;wait_ms=0;size=64x48");
     test::WriteText(b.iniPath, AutomationSection(server));
     b.Start();
+    b.loop.DrainPosted();  // the wheel's connect
     ASSERT_TRUE(b.app->IsFilterWheelConnected());
     b.app->Saver().Settings().savePath = b.dir.File("m.fit");
     SequenceModel& model = b.app->Sequence();
@@ -212,7 +219,7 @@ TEST_F(IndiDevices, ASequenceMovesTheRealWheelBeforeEachLine) {
     model.lines[2] = {true, "0.1", 0, 8, "c", {}};
     SequenceEngine& seq = b.app->Sequencer();
     seq.StartStopSequence();
-    ASSERT_TRUE(b.loop.RunUntil([&] { return !seq.Running(); }, 60000));
+    ASSERT_TRUE(b.loop.RunInRealTime([&] { return !seq.Running(); }, 60000));
     EXPECT_TRUE(b.prompts.messages.empty() ||
                 b.prompts.messages.front().text == "Sequence complete.");
     EXPECT_EQ(FitsKeyword(b.dir.File("m_000a.fit"), "FILTER"), "'Position 2'");
@@ -220,8 +227,9 @@ TEST_F(IndiDevices, ASequenceMovesTheRealWheelBeforeEachLine) {
     EXPECT_EQ(FitsKeyword(b.dir.File("m_000c.fit"), "FILTER"), "'Position 8'");
     // The wheel itself went there, as another client sees it.
     IndiTransport transport(ini);
-    FilterWheel other(transport, prompts);
-    ASSERT_TRUE(other.Connect(true));
+    test::DeviceLoop d;
+    FilterWheel other = d.Wheel(transport, prompts);
+    ASSERT_EQ(d.Connect(other, true), true);
     EXPECT_EQ(other.GetPosition(), 7);
 
     // A wheel that stops answering mid-sequence ends it with the message: nothing is taken
@@ -236,9 +244,9 @@ TEST_F(IndiDevices, ASequenceMovesTheRealWheelBeforeEachLine) {
     b.prompts.messages.clear();
     b.app->Saver().Settings().savePath = b.dir.File("n.fit");
     seq.StartStopSequence();
-    ASSERT_TRUE(b.loop.RunUntil([&] { return fitsFiles() > saved; }, 60000));
+    ASSERT_TRUE(b.loop.RunInRealTime([&] { return fitsFiles() > saved; }, 60000));
     server.Kill();
-    ASSERT_TRUE(b.loop.RunUntil([&] { return !seq.Running(); }, 60000));
+    ASSERT_TRUE(b.loop.RunInRealTime([&] { return !seq.Running(); }, 60000));
     ASSERT_FALSE(b.prompts.messages.empty());
     EXPECT_EQ(b.prompts.messages.back().text,
               "Failed to position filter wheel: sequence terminating");
@@ -294,14 +302,18 @@ struct CancellingChooser : DeviceChooserUi {
 void UseEverything(const IndiServer& server, const std::string& ini, test::AppBench& b) {
     test::WriteText(b.iniPath, AutomationSection(server));
     b.Start();
+    b.loop.DrainPosted();  // the wheel's connect
     ASSERT_TRUE(b.app->IsFilterWheelConnected());
     b.app->DisconnectFilterWheel();
-    ASSERT_TRUE(b.app->ConnectFilterWheel(false));
+    bool connected = false;
+    b.app->ConnectFilterWheel(false, [&](bool c) { connected = c; });
+    b.loop.DrainPosted();
+    ASSERT_TRUE(connected);
     b.app->Saver().Settings().savePath = b.dir.File("m.fit");
     b.app->Sequence().lines[0] = {true, "0.1", 0, 2, "a", {}};
     for (int run = 0; run < 2; ++run) {
         b.app->Sequencer().StartStopSequence();
-        ASSERT_TRUE(b.loop.RunUntil([&] { return !b.app->Sequencer().Running(); }, 60000));
+        ASSERT_TRUE(b.loop.RunInRealTime([&] { return !b.app->Sequencer().Running(); }, 60000));
     }
     EXPECT_EQ(b.app->FilterPosition(), 1);
 
@@ -310,18 +322,15 @@ void UseEverything(const IndiServer& server, const std::string& ini, test::AppBe
     ServerDirectory servers(indi);
     servers.Register(DeviceChooserServer::kProgId,
                      [&] { return std::make_shared<DeviceChooserServer>(cancel, ini); });
-    TelescopeLink link(servers, SystemClock::Instance());
+    test::DeviceLoop d;
+    TelescopeLink link(servers, d.loop, d.loop, kTimerPulse, d.work);
     link.SetScopeId("Test.Telescope");
-    ASSERT_TRUE(link.OpenDriver());
-    ASSERT_TRUE(link.SetConnected());
-    EXPECT_TRUE(link.SupportsPulseGuide());
+    EXPECT_EQ(d.Connect(link), TelescopeLink::Connection::Ready);
     link.CloseDriver();
     EXPECT_FALSE(link.ChooseDriver());
     link.SetScopeId(
         IndiTransport::DeviceProgId(IndiServer::kWheelDevice, "localhost", server.Port()));
-    ASSERT_TRUE(link.OpenDriver());
-    ASSERT_TRUE(link.SetConnected());
-    EXPECT_FALSE(link.SupportsPulseGuide());
+    EXPECT_EQ(d.Connect(link), TelescopeLink::Connection::CannotGuide);
     link.CloseDriver();
 }
 

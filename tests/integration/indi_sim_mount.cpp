@@ -18,6 +18,7 @@
 #include "indi/IndiClient.h"
 #include "platform/Clock.h"
 #include "support/AppBench.h"
+#include "support/DeviceLoop.h"
 #include "support/IndiServer.h"
 #include "telescope/TelescopeLink.h"
 #include "view/ImageView.h"
@@ -176,11 +177,10 @@ TEST_F(IndiSimMount, APulseToTheMountMovesTheStarsByItsGuideRate) {
     const std::string ini = b.dir.File("link.ini");
     test::WriteText(ini, Ini());
     IndiTransport transport(ini);
-    TelescopeLink link(transport, SystemClock::Instance());
+    test::DeviceLoop d;
+    TelescopeLink link(transport, d.loop, d.loop, kTimerPulse, d.work);
     link.SetScopeId("Test.Telescope");
-    ASSERT_TRUE(link.OpenDriver());
-    ASSERT_TRUE(link.SetConnected());
-    ASSERT_TRUE(link.SupportsPulseGuide());
+    ASSERT_EQ(d.Connect(link), TelescopeLink::Connection::Ready);
 
     struct Case {
         int direction;
@@ -193,8 +193,7 @@ TEST_F(IndiSimMount, APulseToTheMountMovesTheStarsByItsGuideRate) {
                           Case{guide::North, sky, kAngle + 90.0 + 180.0}}) {
         const StarMeasurement before = g.Model().star;
         ASSERT_TRUE(before.Found());
-        ASSERT_TRUE(link.PulseGuideAndWait(k.direction, 4000));
-        EXPECT_FALSE(link.LastPulseTimedOut());
+        EXPECT_EQ(d.Pulse(link, k.direction, 4000), TelescopeLink::PulseEnd::Ended);
         std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the next report
         b.app->Snapshot();
         ASSERT_TRUE(NextFrame(b));
@@ -251,6 +250,7 @@ TEST_F(IndiSimMount, CalibrationAndGuidingCloseTheLoopThroughTheTelescopeLink) {
     ASSERT_TRUE(PickStar(b));
     GuidingEngine& g = b.app->Guider();
     g.OnConnectClicked(true);
+    b.loop.DrainPosted();  // the mount's connect
     ASSERT_TRUE(g.TelescopeInUse())
         << (b.prompts.messages.empty() ? "" : b.prompts.messages[0].text);
     g.OnFieldEdited(Field::CalibrationTime, "4000");
@@ -309,6 +309,7 @@ TEST_F(IndiSimMount, AServerStoppedDuringGuidingHoldsNothingUp) {
     ASSERT_TRUE(PickStar(b));
     GuidingEngine& g = b.app->Guider();
     g.OnConnectClicked(true);
+    b.loop.DrainPosted();  // the mount's connect
     ASSERT_TRUE(g.TelescopeInUse());
     // The mount's own calibration, so that guiding starts at once; with a minimum of 1 ms every
     // frame sends its pulses.

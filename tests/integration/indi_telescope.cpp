@@ -12,6 +12,7 @@
 #include "indi/IndiClient.h"
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
+#include "support/DeviceLoop.h"
 #include "support/IndiServer.h"
 #include "telescope/DeviceChooser.h"
 #include "telescope/TelescopeLink.h"
@@ -72,7 +73,8 @@ TEST_F(IndiTelescope, ChooserListsOnlyTheMountAndCancelChoosesNothing) {
     EXPECT_TRUE(mounts.reached);
     EXPECT_EQ(mounts.devices, (std::vector<std::string>{IndiServer::kTelescopeDevice}));
 
-    TelescopeLink link(servers, SystemClock::Instance());
+    test::DeviceLoop d;
+    TelescopeLink link(servers, d.loop, d.loop, kTimerPulse, d.work);
     ASSERT_TRUE(link.IsChooserInstalled());
     ui.pick = "";  // Cancel
     EXPECT_FALSE(link.ChooseDriver());
@@ -95,7 +97,8 @@ TEST_F(IndiTelescope, ChosenMountGuidesAndAKilledServerFailsThePulseAtOnce) {
                              std::to_string(IndiServer::FreePort()) + "\n");
     ui.retypedServer = server.Address();
     ui.pick = IndiServer::kTelescopeDevice;
-    TelescopeLink link(servers, SystemClock::Instance());
+    test::DeviceLoop d;
+    TelescopeLink link(servers, d.loop, d.loop, kTimerPulse, d.work);
     ASSERT_TRUE(link.ChooseDriver());
     EXPECT_EQ(link.ScopeId(),
               std::string(IndiServer::kTelescopeDevice) + ".indi@" + server.Address());
@@ -103,26 +106,25 @@ TEST_F(IndiTelescope, ChosenMountGuidesAndAKilledServerFailsThePulseAtOnce) {
     EXPECT_EQ(GetPrivateProfileString("Automation", "DriverHelper.Chooser", "", 256, ini),
               "@" + server.Address())
         << "the server chosen from is remembered";
-    ASSERT_TRUE(link.SetConnected());
-    EXPECT_TRUE(link.SupportsPulseGuide());
+    ASSERT_EQ(d.Connect(link), TelescopeLink::Connection::Ready);
 
     for (const int direction : {guide::North, guide::West}) {
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_TRUE(link.PulseGuideAndWait(direction, 500));
-        EXPECT_FALSE(link.LastPulseTimedOut()) << "the simulator reports the end of a pulse";
-        std::printf("500-ms pulse %d returned after %lld ms\n", direction,
-                    MillisecondsSince(start));
+        EXPECT_EQ(d.Pulse(link, direction, 500), TelescopeLink::PulseEnd::Ended)
+            << "the simulator reports the end of a pulse";
+        std::printf("500-ms pulse %d ended after %lld ms\n", direction, MillisecondsSince(start));
     }
 
     // The id alone opens the same mount in another link (as after a restart).
-    TelescopeLink again(indi, SystemClock::Instance());
+    test::DeviceLoop d2;
+    TelescopeLink again(indi, d2.loop, d2.loop, kTimerPulse, d2.work);
     again.SetScopeId(link.ScopeId());
-    EXPECT_TRUE(again.OpenDriver());
+    EXPECT_NE(d2.Connect(again), TelescopeLink::Connection::NotCreated);
 
     server.Kill();
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(link.PulseGuideAndWait(guide::South, 500));
-    std::printf("a pulse after the server died returned after %lld ms\n", MillisecondsSince(start));
+    EXPECT_EQ(d.Pulse(link, guide::South, 500), TelescopeLink::PulseEnd::Refused);
+    std::printf("a pulse after the server died ended after %lld ms\n", MillisecondsSince(start));
     EXPECT_TRUE(link.CloseDriver());
     EXPECT_FALSE(link.DriverOpen());
 }

@@ -20,6 +20,7 @@
 #include "core/TimerIds.h"
 #include "fixtures/TempDir.h"
 #include "platform/Paths.h"
+#include "support/ManualWork.h"
 #include "support/SimHarness.h"
 
 namespace zorvane::test {
@@ -86,6 +87,7 @@ struct AppBench {
     EnvOverride simEnv{"ZORVANE_SIM", nullptr};
     SimControls sim;
     VirtualEventLoop loop;
+    PostedWork deviceWork{loop};
     ScriptedPrompts prompts;
     RecordingUi ui;
     std::string iniPath = dir.File("ZorvaneCapture.ini");
@@ -119,6 +121,7 @@ struct AppBench {
         options.machineConfigPath = machineConfig.empty() ? dir.File("machine.ini") : machineConfig;
         options.settingsPath = iniPath;
         options.clock = &loop;
+        options.deviceWork = &deviceWork;
         app = std::make_unique<CaptureApp>(loop, loop, prompts, ui, options);
         exposure = std::make_unique<ExposureDialogController>(*app, prompts);
         settings =
@@ -142,21 +145,7 @@ struct AppBench {
 // Runs the program's loop in step with the wall clock until done() holds or limitMs passed (for
 // peers that live in real time, such as an INDI server).
 inline bool RunReal(AppBench& b, const std::function<bool()>& done, int limitMs) {
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
-    auto last = start;
-    while (!done()) {
-        const auto now = Clock::now();
-        if (now - start > std::chrono::milliseconds(limitMs)) return false;
-        const auto step = std::chrono::duration_cast<std::chrono::milliseconds>(now - last);
-        if (step.count() > 0) {
-            b.loop.Advance(static_cast<uint64_t>(step.count()));
-            last += step;
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-    return true;
+    return b.loop.RunInRealTime(done, static_cast<uint64_t>(limitMs));
 }
 
 }  // namespace zorvane::test

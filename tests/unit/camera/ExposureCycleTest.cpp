@@ -44,7 +44,11 @@ struct RecordingHost : ExposureHost {
     bool AutosaveEnabled() const override { return autosave; }
     void AutosaveImage() override { ++autosaves; }
     bool IsAutoguideOn() const override { return autoguide; }
-    void GuideStep() override { ++guideSteps; }
+    bool guideStepOver = true;  // false: its pulses through the mount still run
+    bool GuideStep() override {
+        ++guideSteps;
+        return guideStepOver;
+    }
     void EnableSequencerRun(bool enable) override { runButton.push_back(enable); }
     void ShowAutoExposure(float s) override { autoExposures.push_back(s); }
     int RaiseThreadPriority() override {
@@ -210,6 +214,30 @@ TEST(ExposureCycle, AutoguidingOrChangedSettingsWaitForTheLoopTimer) {
         EXPECT_EQ(b.host.guideSteps, variant == 0 ? 1 : 0);
         EXPECT_FALSE(b.cycle.SettingsChanged());
     }
+}
+
+// The mount still moves the star while its guide pulses run: no exposure starts meanwhile.
+TEST(ExposureCycle, TheLoopWaitsForAGuideStepThatIsStillRunning) {
+    CycleBench b(kFast);
+    ASSERT_TRUE(b.connected);
+    b.settings.exposure = 0.05f;
+    b.settings.delay = 0.2f;
+    b.host.autoguide = true;
+    b.host.guideStepOver = false;
+    b.cycle.ToggleLoop();
+    ASSERT_TRUE(b.loop.RunUntil([&] { return !b.host.frames.empty(); }, 1000));
+    EXPECT_FALSE(b.loop.IsTimerSet(kTimerLoopNext));
+    b.Advance(3000);
+    EXPECT_EQ(b.host.frames.size(), 1u);
+    b.cycle.GuideStepEnded();
+    EXPECT_EQ(b.loop.RequestedPeriod(kTimerLoopNext), 200) << "then the delay as usual";
+    b.cycle.GuideStepEnded();
+    ASSERT_TRUE(b.loop.RunUntil([&] { return b.host.frames.size() == 2; }, 1000));
+
+    // Stopped while the step runs: its end starts nothing.
+    b.cycle.ToggleLoop();
+    b.cycle.GuideStepEnded();
+    EXPECT_FALSE(b.loop.IsTimerSet(kTimerLoopNext));
 }
 
 TEST(ExposureCycle, PrepareSendsTheSettingsTheCameraNeeds) {

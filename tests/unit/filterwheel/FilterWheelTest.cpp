@@ -1,10 +1,16 @@
 // The filter wheel and its dialog's rules over a scripted wheel server, in virtual time: the
-// move wait, the failures, and the position list.
+// move wait on the wheel's timer, the connect in the background, the failures, what the user
+// may do meanwhile, and the position list.
 #include <gtest/gtest.h>
 
+#include <optional>
+
+#include "core/TimerIds.h"
 #include "filterwheel/FilterDialogModel.h"
 #include "filterwheel/FilterWheel.h"
+#include "support/ManualWork.h"
 #include "support/ScriptedPrompts.h"
+#include "support/VirtualEventLoop.h"
 
 namespace zorvane {
 namespace {
@@ -12,17 +18,17 @@ namespace {
 // A wheel whose move takes `moveMs` of virtual time.
 class ScriptedWheel : public AutomationServer {
 public:
-    int64_t& now;
+    uint64_t& now;
     int position = 0;
     int target = 0;
-    int64_t arrival = 0;
+    uint64_t arrival = 0;
     int moveMs = 1200;
     bool connected = false;
     bool answers = true;
     bool connectable = true;
     std::vector<std::string> names{"Red", "Green", "Blue", "L", "Ha", "OIII", ""};
 
-    explicit ScriptedWheel(int64_t& clock) : now(clock) {}
+    explicit ScriptedWheel(uint64_t& clock) : now(clock) {}
 
     int32_t Describe(ServerDescription& d) override {
         d.variables = {{1, "Connected", vt::Bool}, {2, "Position", vt::I2}};
@@ -73,66 +79,118 @@ public:
 };
 
 struct Bench {
-    int64_t now = 0;
-    int sleeps = 0;
+    test::VirtualEventLoop loop;
+    uint64_t now = 0;
     OneWheel transport;
     test::ScriptedPrompts prompts;
-    FilterWheel wheel{transport, prompts};
+    test::ManualWork work;
+    FilterWheel wheel{transport, prompts, loop, kTimerFilterWheel, work};
     Bench() {
         transport.wheel = std::make_shared<ScriptedWheel>(now);
-        wheel.sleep = [this](int ms) {
-            ++sleeps;
-            now += ms;
-        };
+        loop.SetClockListener([this](uint64_t t) { now = t; });
+        loop.SetTimerHandler([this](int) { wheel.OnTimer(); });
+    }
+    bool Connect(bool quiet) {
+        std::optional<bool> outcome;
+        wheel.Connect(quiet, [&](bool connected) { outcome = connected; });
+        work.RunAll();
+        return outcome.value_or(false);
+    }
+    // Moves and lets virtual time run until the wheel has answered: the position, and when.
+    std::pair<int, uint64_t> Move(int position) {
+        std::optional<int> reached;
+        const uint64_t start = loop.Now();
+        wheel.MoveAndWait(position, [&](int p) { reached = p; });
+        loop.RunUntil([&] { return reached.has_value(); }, 20000);
+        return {reached.value_or(-2), loop.Now() - start};
     }
 };
 
 TEST(FilterWheel, MoveWaitEndsWithTheFirstReportedPosition) {
     Bench b;
-    ASSERT_TRUE(b.wheel.Connect(true));
+    ASSERT_TRUE(b.Connect(true));
     EXPECT_EQ(b.transport.asked, "Qelt.Filterwheel.Com");
     EXPECT_TRUE(b.wheel.IsConnected());
     EXPECT_EQ(b.wheel.GetPositionCount(), 7);
     EXPECT_EQ(b.wheel.GetVersionText(), "Using Wyrl assembly v5.2");
 
-    // -1 while moving, the new position after 1.2 s: three sleeps.
-    EXPECT_EQ(b.wheel.SetPositionAndWait(4), 4);
-    EXPECT_EQ(b.sleeps, 3);
+    // -1 while moving, the new position after 1.2 s: three reads, 500 ms apart.
+    EXPECT_EQ(b.Move(4), (std::pair<int, uint64_t>{4, 1500}));
 
-    // Still moving after 10 s: -1 after twenty sleeps.
-    b.sleeps = 0;
+    // Still moving after 10 s: -1 after twenty reads.
     b.transport.wheel->moveMs = 60000;
-    EXPECT_EQ(b.wheel.SetPositionAndWait(1), -1);
-    EXPECT_EQ(b.sleeps, 20);
+    EXPECT_EQ(b.Move(1), (std::pair<int, uint64_t>{-1, 10000}));
+    EXPECT_FALSE(b.loop.IsTimerSet(kTimerFilterWheel));
 
-    // A server that stops answering ends the wait at once.
-    b.sleeps = 0;
+    // A server that stops answering ends the wait at the first read.
     b.transport.wheel->answers = false;
-    EXPECT_EQ(b.wheel.SetPositionAndWait(2), -1);
-    EXPECT_EQ(b.sleeps, 1);
+    EXPECT_EQ(b.Move(2), (std::pair<int, uint64_t>{-1, 500}));
     EXPECT_FALSE(b.wheel.IsConnected());
     EXPECT_EQ(b.wheel.GetPositionCount(), -1);
     EXPECT_EQ(b.wheel.GetVersionText(), "");
 
+    // Without a wheel the outcome still comes, a moment later.
     b.wheel.Disconnect();
     EXPECT_FALSE(b.wheel.SetPosition(3));
     EXPECT_EQ(b.wheel.GetPosition(), -1);
+    EXPECT_EQ(b.Move(3), (std::pair<int, uint64_t>{-1, 1}));
     EXPECT_TRUE(b.prompts.messages.empty());
+}
+
+TEST(FilterWheel, MovesAskedForMeanwhileFollowInOrder) {
+    Bench b;
+    ASSERT_TRUE(b.Connect(true));
+    std::vector<int> reached;
+    b.wheel.MoveAndWait(2, [&](int p) { reached.push_back(p); });
+    b.wheel.MoveAndWait(5, [&](int p) { reached.push_back(p); });
+    EXPECT_EQ(b.transport.wheel->target, 2) << "the second waits for the first";
+    b.loop.RunUntil([&] { return reached.size() == 2; }, 20000);
+    EXPECT_EQ(reached, (std::vector<int>{2, 5}));
+    EXPECT_EQ(b.loop.Now(), 3000u);
+    EXPECT_FALSE(b.wheel.Moving());
 }
 
 TEST(FilterWheel, AFailedConnectHoldsNothingAndSpeaksOnlyWhenAsked) {
     Bench b;
     b.transport.wheel->connectable = false;
-    EXPECT_FALSE(b.wheel.Connect(true));
+    EXPECT_FALSE(b.Connect(true));
     EXPECT_TRUE(b.prompts.messages.empty());
     EXPECT_FALSE(b.wheel.SetPosition(1)) << "nothing held";
 
     b.transport.wheel.reset();  // no server at all
-    EXPECT_FALSE(b.wheel.Connect(false));
+    EXPECT_FALSE(b.Connect(false));
     ASSERT_EQ(b.prompts.messages.size(), 1u);
     EXPECT_EQ(b.prompts.messages[0].text, "Cannot communicate with filterwheel");
     EXPECT_EQ(b.prompts.messages[0].caption, "Filterwheel");
     EXPECT_EQ(b.prompts.messages[0].buttons, MessageButtons::Ok);
+}
+
+TEST(FilterWheel, AConnectUnderWayIsSharedOrGivenUp) {
+    Bench b;
+    // A quiet start-up connect and the user's, before the wheel has answered: one connect,
+    // one outcome for both.
+    std::vector<bool> outcomes;
+    b.wheel.Connect(true, [&](bool c) { outcomes.push_back(c); });
+    b.wheel.Connect(false, [&](bool c) { outcomes.push_back(c); });
+    EXPECT_TRUE(b.wheel.Connecting());
+    EXPECT_FALSE(b.wheel.IsConnected());
+    EXPECT_EQ(b.work.Pending(), 1u);
+    b.work.RunAll();
+    EXPECT_EQ(outcomes, (std::vector<bool>{true, true}));
+    EXPECT_TRUE(b.wheel.IsConnected());
+
+    // Disconnect while connecting afresh: those waiting hear "no" at once, and the wheel that
+    // connects all the same is let go again, without a message.
+    outcomes.clear();
+    b.wheel.Connect(false, [&](bool c) { outcomes.push_back(c); });
+    b.wheel.Disconnect();
+    EXPECT_EQ(outcomes, (std::vector<bool>{false}));
+    b.work.RunAll();
+    EXPECT_FALSE(b.wheel.IsConnected());
+    EXPECT_FALSE(b.wheel.InUse());
+    EXPECT_FALSE(b.transport.wheel->connected) << "switched off as the program let it go";
+    EXPECT_EQ(outcomes.size(), 1u);
+    EXPECT_TRUE(b.prompts.messages.empty());
 }
 
 // The dialog's host as the main window is, over the scripted wheel.
@@ -142,7 +200,10 @@ public:
     FilterWheel& wheel;
     int positions = 5;
     bool IsFilterWheelConnected() override { return wheel.IsConnected(); }
-    bool ConnectFilterWheel(bool quiet) override { return wheel.Connect(quiet); }
+    bool FilterWheelConnecting() override { return wheel.Connecting(); }
+    void ConnectFilterWheel(bool quiet, std::function<void(bool)> done, int) override {
+        wheel.Connect(quiet, std::move(done));
+    }
     void DisconnectFilterWheel() override { wheel.Disconnect(); }
     int FilterPositionCount() override {
         const int n = wheel.GetPositionCount();
@@ -154,20 +215,30 @@ public:
         return names && p < static_cast<int>(names->size()) ? (*names)[p] : "";
     }
     int FilterPosition() override { return wheel.GetPosition(); }
-    int SetFilterPositionAndWait(int p) override { return wheel.SetPositionAndWait(p); }
-    void Sleep(int) override {}
+    void MoveFilterWheel(int p, std::function<void(int)> done) override {
+        wheel.MoveAndWait(p, std::move(done));
+    }
 };
 
 TEST(FilterDialogModel, ConnectListAndMove) {
     Bench b;
     WheelHost host(b.wheel);
     FilterDialogModel model(host);
+    int notices = 0;
+    model.SetChangeNotice([&] { ++notices; });
     FilterDialogView v = model.Refresh();
     EXPECT_EQ(v.buttonText, "Connect");
     EXPECT_EQ(v.typeText, "Not Connected");
     EXPECT_FALSE(v.listEnabled);
 
+    // The button waits for the wheel; the dialog is told when it has answered.
     v = model.PressConnectButton();
+    EXPECT_FALSE(v.buttonEnabled);
+    EXPECT_TRUE(v.busy);
+    b.work.RunAll();
+    EXPECT_EQ(notices, 1);
+    v = model.View();
+    EXPECT_TRUE(v.buttonEnabled);
     EXPECT_EQ(v.buttonText, "Disconnect");
     EXPECT_EQ(v.typeText, "Qelt Filterwheel");
     EXPECT_TRUE(v.listEnabled);
@@ -176,16 +247,24 @@ TEST(FilterDialogModel, ConnectListAndMove) {
     EXPECT_EQ(host.positions, 7);
     EXPECT_EQ(v.selection, 0);
 
-    // Entry "3" is server position 2.
+    // Entry "3" is server position 2: the list shows the choice, closed to another one, until
+    // the wheel reports where it stopped.
     v = model.SelectPosition(2);
     EXPECT_EQ(b.transport.wheel->target, 2);
     EXPECT_EQ(v.selection, 2);
+    EXPECT_FALSE(v.listEnabled);
+    EXPECT_EQ(model.SelectPosition(4).selection, 2) << "no second choice while it moves";
+    b.loop.RunUntil([&] { return notices == 2; }, 20000);
+    EXPECT_EQ(model.View().selection, 2);
+    EXPECT_TRUE(model.View().listEnabled);
+    EXPECT_FALSE(model.View().busy);
     // An entry beyond the wheel's count is ignored; a wheel still moving shows no selection.
-    v = model.SelectPosition(7);
+    model.SelectPosition(7);
     EXPECT_EQ(b.transport.wheel->target, 2);
     b.transport.wheel->moveMs = 60000;
-    v = model.SelectPosition(5);
-    EXPECT_EQ(v.selection, -1);
+    model.SelectPosition(5);
+    b.loop.RunUntil([&] { return notices == 3; }, 20000);
+    EXPECT_EQ(model.View().selection, -1);
 
     v = model.PressConnectButton();
     EXPECT_EQ(v.buttonText, "Connect");

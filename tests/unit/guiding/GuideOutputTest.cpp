@@ -12,11 +12,6 @@ using namespace zorvane;
 
 namespace {
 
-struct NoTimers : TimerService {
-    void SetTimer(int, unsigned) override {}
-    void KillTimer(int) override {}
-};
-
 struct PortHost : GuidingHost {
     ImageFrame frame;
     std::vector<std::pair<int, unsigned>> portPulses;
@@ -40,9 +35,8 @@ struct PortHost : GuidingHost {
     void SetSelection(const Rect& r) override { selections.push_back(r); }
     void StartFrame() override { ++framesStarted; }
     unsigned FrameTimeMs() const override { return 1000; }
-    bool SendCameraPortPulse(int direction, unsigned ms) override {
+    void SendCameraPortPulse(int direction, unsigned ms) override {
         portPulses.emplace_back(direction, ms);
-        return false;
     }
     void SetCalibrationTrack(const std::vector<Point>&) override {}
     void ShowCalibrationProgress(bool show) override { progressShown = show; }
@@ -50,27 +44,31 @@ struct PortHost : GuidingHost {
     void ShowGuideStarLost(bool) override {}
 };
 
-struct Bench {
-    test::FakeSleepingClock clock;
-    test::FakeTransport transport;
-    std::shared_ptr<test::FakeMountDriver> mount = std::make_shared<test::FakeMountDriver>(clock);
-    std::shared_ptr<test::FakeChooser> chooser = std::make_shared<test::FakeChooser>();
-    TelescopeLink link{transport, clock};
-    NoTimers timers;
+struct Bench : test::LinkBench {
     test::ScriptedPrompts prompts;
     PortHost host;
     FocusSettings focus;
     GuidingSettings settings;
-    GuidingEngine engine{host, prompts, clock, timers, focus, settings};
+    GuidingEngine engine{host, prompts, loop, loop, focus, settings};
 
     Bench() {
-        transport.servers["Maker.Telescope"] = mount;
         transport.servers[".Telescope"] = mount;
-        transport.servers[TelescopeLink::kChooserProgId] = chooser;
         engine.AttachTelescope(&link);
+        loop.SetTimerHandler([this](int id) {
+            if (id == kTimerPulse)
+                link.OnTimer();
+            else
+                engine.OnTimer();
+        });
+    }
+    // The mount answers what it was asked: connects made in the background, pulses ended.
+    void Answer() {
+        work.RunAll();
+        loop.RunUntil([this] { return !link.Pulsing(); }, 60000);
     }
     void Open() {
         engine.ToggleDialog();
+        Answer();
         engine.OnFieldEdited(GuidingEngine::Field::MinGuide, "10");
     }
     // Calibrated through the output in use (NS along y, WE along x, 10 px/s), autoguiding on a
@@ -101,6 +99,7 @@ TEST(GuideOutput, ChooserCancelKeepsTheCameraPortAndAChoiceTakesOver) {
 
     b.chooser->answer = "Maker.Telescope";
     b.engine.OnAscomChooser();
+    b.Answer();
     EXPECT_TRUE(b.engine.TelescopeInUse());
     EXPECT_FALSE(b.engine.Model().cameraRelays) << "the Connect box is ticked";
     EXPECT_FALSE(b.settings.cameraRelays);
@@ -111,14 +110,17 @@ TEST(GuideOutput, ChooserCancelKeepsTheCameraPortAndAChoiceTakesOver) {
     // camera's port.
     b.Autoguide();
     b.engine.OnStarMeasured(StarMeasurement{102, 103, 1000, 3});
-    b.engine.GuideStep();
+    const uint64_t start = b.loop.Now();
+    EXPECT_FALSE(b.engine.GuideStep()) << "the step runs on while the mount moves";
+    b.Answer();
     EXPECT_EQ(b.mount->pulses, (std::vector<std::pair<int, int>>{{1, 150}, {3, 100}}));
-    EXPECT_EQ(b.clock.now, 250u);
+    EXPECT_EQ(b.loop.Now() - start, 250u) << "one pulse after the other";
     EXPECT_TRUE(b.host.portPulses.empty());
 
     // Unticking Connect closes the driver; the camera's port guides again, but not with the
     // mount's calibration: autoguiding asks for a new one.
     b.engine.OnConnectClicked(false);
+    b.Answer();
     EXPECT_FALSE(b.link.DriverOpen());
     EXPECT_FALSE(b.mount->connected);
     EXPECT_TRUE(b.settings.cameraRelays);
@@ -136,6 +138,7 @@ TEST(GuideOutput, ChooserCancelKeepsTheCameraPortAndAChoiceTakesOver) {
     // Ticking it again opens and connects the chosen driver, quietly; the port's calibration
     // does not guide the mount.
     b.engine.OnConnectClicked(true);
+    b.Answer();
     EXPECT_TRUE(b.engine.TelescopeInUse());
     EXPECT_EQ(b.prompts.messages.size(), 1u);
     EXPECT_EQ(b.LastMessage(), "Axes not calibrated");
@@ -147,7 +150,8 @@ TEST(GuideOutput, AMountThatCannotGuideOrConnectIsNotUsedAndSaysWhy) {
     b.mount->canPulseGuide = false;
     b.chooser->answer = "Maker.Telescope";
     b.engine.OnAscomChooser();
-    EXPECT_TRUE(b.mount->connected) << "it connects";
+    b.Answer();
+    EXPECT_EQ(b.mount->connectedWrites.front(), true) << "it connects";
     EXPECT_FALSE(b.engine.TelescopeInUse()) << "but is not used";
     EXPECT_TRUE(b.engine.Model().cameraRelays);
     ASSERT_EQ(b.prompts.messages.size(), 1u);
@@ -160,6 +164,7 @@ TEST(GuideOutput, AMountThatCannotGuideOrConnectIsNotUsedAndSaysWhy) {
     b.mount->connectable = false;
     b.link.SetScopeId(".Telescope");
     b.engine.OnConnectClicked(true);
+    b.Answer();
     EXPECT_FALSE(b.engine.TelescopeInUse());
     EXPECT_FALSE(b.link.DriverOpen());
     EXPECT_TRUE(b.engine.Model().cameraRelays);
@@ -168,6 +173,7 @@ TEST(GuideOutput, AMountThatCannotGuideOrConnectIsNotUsedAndSaysWhy) {
     // A driver that cannot be created at all (its server is down) says the same.
     b.link.SetScopeId("Gone.Telescope");
     b.engine.OnConnectClicked(true);
+    b.Answer();
     EXPECT_TRUE(b.engine.Model().cameraRelays);
     EXPECT_EQ(b.LastMessage(), "Gone\nCannot connect to telescope");
 
@@ -202,6 +208,7 @@ TEST(GuideOutput, AMountThatStopsAnsweringEndsGuidingOnceAndFallsBackToTheCamera
     b.Open();
     b.chooser->answer = "Maker.Telescope";
     b.engine.OnAscomChooser();
+    b.Answer();
     ASSERT_TRUE(b.engine.TelescopeInUse());
     b.Autoguide();
 
@@ -211,7 +218,9 @@ TEST(GuideOutput, AMountThatStopsAnsweringEndsGuidingOnceAndFallsBackToTheCamera
         lampsBehindMessage = b.engine.Model().pulseMarks;
     };
     b.engine.OnStarMeasured(StarMeasurement{102, 103, 1000, 3});
+    const uint64_t start = b.loop.Now();
     b.engine.GuideStep();
+    b.Answer();
     EXPECT_EQ(lampsBehindMessage, 0u) << "the failed pulse's lamp is out while the message waits";
     EXPECT_FALSE(b.engine.AutoguideOn());
     EXPECT_FALSE(b.engine.TelescopeInUse());
@@ -221,7 +230,7 @@ TEST(GuideOutput, AMountThatStopsAnsweringEndsGuidingOnceAndFallsBackToTheCamera
     EXPECT_TRUE(b.host.portPulses.empty()) << "the second pulse is not sent anywhere";
     ASSERT_EQ(b.prompts.messages.size(), 1u);
     EXPECT_EQ(b.prompts.messages[0].text, "Maker\nCannot connect to telescope");
-    EXPECT_LT(b.clock.now, 100u) << "no wait on a dead driver";
+    EXPECT_LT(b.loop.Now() - start, 100u) << "no wait on a dead driver";
 
     // A calibration through a mount that dies: the run ends, the subframe comes back, and the
     // one message is the link's.
@@ -229,14 +238,17 @@ TEST(GuideOutput, AMountThatStopsAnsweringEndsGuidingOnceAndFallsBackToTheCamera
     c.Open();
     c.chooser->answer = "Maker.Telescope";
     c.engine.OnAscomChooser();
+    c.Answer();
     c.engine.OnStarMeasured(StarMeasurement{500, 500, 1000, 3});
     c.engine.Calibrate();
     ASSERT_TRUE(c.engine.Calibrating());
     c.engine.OnFrameShown();  // the guide-box frame: the north pulse goes out
     ASSERT_EQ(c.mount->pulses.size(), 1u);
+    c.Answer();  // the frame after the pulse
     c.engine.OnStarMeasured(StarMeasurement{500, 520, 1000, 3});
     c.mount->answers = false;
     c.engine.OnFrameShown();  // after the north pulse: its return pulse fails
+    c.Answer();
     EXPECT_FALSE(c.engine.TelescopeInUse());
     c.engine.OnFrameShown();  // the closing frame
     EXPECT_FALSE(c.engine.Calibrating());

@@ -64,9 +64,8 @@ struct RecordingHost : GuidingHost {
     void SetSelection(const Rect&) override {}
     void StartFrame() override {}
     unsigned FrameTimeMs() const override { return 1000; }
-    bool SendCameraPortPulse(int direction, unsigned ms) override {
+    void SendCameraPortPulse(int direction, unsigned ms) override {
         pulses.emplace_back(direction, ms);
-        return false;
     }
     void SetCalibrationTrack(const std::vector<Point>&) override {}
     void ShowCalibrationProgress(bool) override {}

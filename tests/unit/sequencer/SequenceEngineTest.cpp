@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 #include <utility>
@@ -43,16 +44,22 @@ std::string HeaderValue(const std::string& path, const std::string& keyword) {
     return "<none>";
 }
 
+// A wheel that answers on the next turn of the event loop, or, while `hold` is set, only when
+// the test lets its move end.
 struct WheelDouble : FilterWheelControl {
+    explicit WheelDouble(test::VirtualEventLoop& l) : loop(l) {}
+    test::VirtualEventLoop& loop;
     int count = 5;
     bool arrives = true;
     bool inUse = true;
     bool connected = true;
     bool comesBack = true;  // a quiet connect finds it
+    bool hold = false;
+    std::function<void()> held;
     std::vector<std::string> calls;
-    bool ConnectQuietly() override {
+    void ConnectQuietly(std::function<void(bool)> done) override {
         calls.push_back("connect");
-        return connected = comesBack;
+        loop.Post([this, done] { done(connected = comesBack); });
     }
     bool IsConnected() override { return connected; }
     bool InUse() override { return inUse; }
@@ -61,9 +68,13 @@ struct WheelDouble : FilterWheelControl {
         calls.push_back("set " + std::to_string(p));
         return true;
     }
-    bool SetPositionAndWait(int p) override {
+    void MoveAndWait(int p, std::function<void(bool)> done) override {
         calls.push_back("wait " + std::to_string(p));
-        return arrives;
+        auto end = [this, done] { done(arrives); };
+        if (hold)
+            held = end;
+        else
+            loop.Post(end);
     }
 };
 
@@ -214,6 +225,7 @@ TEST(SequenceEngine, NothingToDoStartsNothingAndZeroDelaysStillGoThroughTheTimer
     b.Seq().StartStopSequence();
     ASSERT_TRUE(b.Seq().Running());
     EXPECT_EQ(b.Seq().StatusText(), "Line 4, Repeat 1");
+    b.loop.DrainPosted();  // the wheel looked for, which is not there
     EXPECT_EQ(b.loop.RequestedPeriod(kTimerSeqStart), 1);
     EXPECT_EQ(b.sim.CallCount("ZorvaneStartExposure"), 0) << "not before the timer fires";
     ASSERT_TRUE(b.loop.RunUntil([&] { return b.steps.size() == 2; }, 5000));
@@ -265,7 +277,7 @@ TEST(SequenceEngine, AFailedSaveStopsTheSequenceWithItsMessage) {
 
 TEST(SequenceEngine, TheWheelMovesBeforeEachLineAndAWheelThatNeverArrivesEndsTheSequence) {
     SequencerBench b;
-    WheelDouble wheel;
+    WheelDouble wheel{b.loop};
     b.Seq().SetFilterWheel(&wheel);
     b.Line(1, "0.1", 0, 3, "a");
     b.Line(2, "0.1", 0, 1, "b");
@@ -300,7 +312,7 @@ TEST(SequenceEngine, TheWheelMovesBeforeEachLineAndAWheelThatNeverArrivesEndsThe
 
 TEST(SequenceEngine, RunChecksAWheelInUseAndStopsWhenItCannotBeReached) {
     SequencerBench b;
-    WheelDouble wheel;
+    WheelDouble wheel{b.loop};
     b.Seq().SetFilterWheel(&wheel);
     b.Line(1, "0.1", 0, 2, "a");
     // Connected and in use: checked, not connected again (which would cycle the device).
@@ -330,9 +342,31 @@ TEST(SequenceEngine, RunChecksAWheelInUseAndStopsWhenItCannotBeReached) {
     EXPECT_EQ(b.sim.CallCount("ZorvaneStartExposure"), 1);
 }
 
+// The window goes on while the wheel moves; Stop then ends the sequence, and the move's end
+// starts no exposure.
+TEST(SequenceEngine, StopWhileTheWheelMovesTakesNoFrame) {
+    SequencerBench b;
+    WheelDouble wheel{b.loop};
+    b.Seq().SetFilterWheel(&wheel);
+    b.Line(1, "0.1", 0, 2, "a");
+    wheel.hold = true;
+    b.Seq().StartStopSequence();
+    ASSERT_TRUE(b.loop.RunUntil([&] { return wheel.held != nullptr; }, 5000));
+    b.loop.Advance(20000);
+    EXPECT_TRUE(b.Seq().Running());
+    EXPECT_EQ(b.Seq().RunButtonText(), "Stop");
+    b.Seq().StartStopSequence();
+    EXPECT_FALSE(b.Seq().Running());
+    wheel.held();
+    b.loop.Advance(2000);
+    EXPECT_EQ(b.sim.CallCount("ZorvaneStartExposure"), 0);
+    EXPECT_TRUE(b.prompts.messages.empty());
+    EXPECT_FALSE(b.app->Owner().Holds(CameraActivity::Sequence));
+}
+
 TEST(SequenceEngine, FilterZeroIsTheFirstPositionAndEachFileNamesTheFilterItWasTakenThrough) {
     SequencerBench b;
-    WheelDouble wheel;
+    WheelDouble wheel{b.loop};
     b.Seq().SetFilterWheel(&wheel);
     b.Line(1, "1", 0, 0, "a");  // filter 0, as a line without a stored filter has
     b.Model().repeat = 2;

@@ -1,33 +1,28 @@
 #pragma once
 
 // A telescope driver and a driver chooser as automation servers, for the telescope link's tests,
-// in virtual time.
+// in virtual time, and a bench that drives the link as the program does: its timer and the
+// background work of its connects run when the test lets them.
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "automation/AutomationServer.h"
 #include "core/Clock.h"
+#include "core/TimerIds.h"
+#include "support/ManualWork.h"
+#include "support/VirtualEventLoop.h"
+#include "telescope/TelescopeLink.h"
 
 namespace zorvane::test {
-
-// Virtual time that moves only when the code under test sleeps.
-struct FakeSleepingClock : SleepingClock {
-    uint64_t now = 0;
-    int sleeps = 0;
-    uint64_t Milliseconds() override { return now; }
-    void Sleep(unsigned ms) override {
-        ++sleeps;
-        now += ms;
-    }
-};
 
 // A mount driver whose pulses take their length of virtual time (or never end).
 class FakeMountDriver : public AutomationServer {
 public:
-    explicit FakeMountDriver(FakeSleepingClock& c) : clock(c) {}
-    FakeSleepingClock& clock;
+    explicit FakeMountDriver(Clock& c) : clock(c) {}
+    Clock& clock;
     bool connectable = true;
     bool canPulseGuide = true;
     bool pulsesEnd = true;  // false: "IsPulseGuiding" stays true
@@ -67,10 +62,10 @@ public:
                 return result::Ok;
             case 3:
                 pulses.emplace_back(static_cast<int>(a[0].integer), static_cast<int>(a[1].integer));
-                pulseEnd = clock.now + static_cast<uint64_t>(a[1].integer);
+                pulseEnd = clock.Milliseconds() + static_cast<uint64_t>(a[1].integer);
                 return result::Ok;
             case 4:
-                v = Variant::Boolean(!pulsesEnd || clock.now < pulseEnd);
+                v = Variant::Boolean(!pulsesEnd || clock.Milliseconds() < pulseEnd);
                 return result::Ok;
         }
         return result::MemberNotFound;
@@ -112,6 +107,39 @@ public:
         const auto it = servers.find(progId);
         code = it == servers.end() ? result::ClassNotRegistered : result::Ok;
         return it == servers.end() ? nullptr : it->second;
+    }
+};
+
+// A link to "Maker.Telescope" (the mount) with the chooser, on a virtual event loop whose
+// timer handler the test may widen.
+struct LinkBench {
+    VirtualEventLoop loop;
+    FakeTransport transport;
+    ManualWork work;
+    std::shared_ptr<FakeMountDriver> mount = std::make_shared<FakeMountDriver>(loop);
+    std::shared_ptr<FakeChooser> chooser = std::make_shared<FakeChooser>();
+    TelescopeLink link{transport, loop, loop, kTimerPulse, work};
+    LinkBench() {
+        transport.servers["Maker.Telescope"] = mount;
+        transport.servers[TelescopeLink::kChooserProgId] = chooser;
+        loop.SetTimerHandler([this](int id) {
+            if (id == kTimerPulse) link.OnTimer();
+        });
+    }
+    // Connects the link to the ScopeID's driver and lets it answer.
+    std::optional<TelescopeLink::Connection> Connect() {
+        std::optional<TelescopeLink::Connection> how;
+        link.Connect([&](TelescopeLink::Connection c) { how = c; });
+        work.RunAll();
+        return how;
+    }
+    // A pulse and how it ended, with the virtual time it took.
+    std::pair<TelescopeLink::PulseEnd, uint64_t> Pulse(int direction, unsigned ms) {
+        std::optional<TelescopeLink::PulseEnd> end;
+        const uint64_t start = loop.Now();
+        link.PulseGuide(direction, ms, [&](TelescopeLink::PulseEnd e) { end = e; });
+        loop.RunUntil([&] { return end.has_value(); }, 60000);
+        return {end.value_or(TelescopeLink::PulseEnd::Dropped), loop.Now() - start};
     }
 };
 

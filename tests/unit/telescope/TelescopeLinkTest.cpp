@@ -1,4 +1,5 @@
-// The telescope link over scripted driver and chooser servers, in virtual time.
+// The telescope link over scripted driver and chooser servers, in virtual time: pulses followed
+// on the link's timer, connects in the background, and what may happen in between.
 #include <gtest/gtest.h>
 
 #include "telescope/TelescopeLink.h"
@@ -7,60 +8,103 @@
 namespace zorvane {
 namespace {
 
-using test::FakeChooser;
-using test::FakeMountDriver;
+using test::LinkBench;
+using End = TelescopeLink::PulseEnd;
+using Connection = TelescopeLink::Connection;
 
-struct LinkBench {
-    test::FakeSleepingClock clock;
-    test::FakeTransport transport;
-    std::shared_ptr<FakeMountDriver> mount = std::make_shared<FakeMountDriver>(clock);
-    std::shared_ptr<FakeChooser> chooser = std::make_shared<FakeChooser>();
-    TelescopeLink link{transport, clock};
-    LinkBench() {
-        transport.servers["Maker.Telescope"] = mount;
-        transport.servers[TelescopeLink::kChooserProgId] = chooser;
-    }
-};
-
-TEST(TelescopeLink, PulseWaitsForTheMountButNeverMuchLongerThanThePulse) {
+TEST(TelescopeLink, PulseEndsWhenTheMountSaysSoButNeverMuchLaterThanThePulse) {
     LinkBench b;
-    EXPECT_FALSE(b.link.PulseGuideAndWait(guide::North, 300)) << "no driver open";
+    EXPECT_EQ(b.Pulse(guide::North, 300).first, End::Refused) << "no driver open";
     b.link.SetScopeId("Maker.Telescope");
-    ASSERT_TRUE(b.link.OpenDriver());
-    ASSERT_TRUE(b.link.SetConnected());
-    EXPECT_TRUE(b.link.SupportsPulseGuide());
+    b.link.Connect([](Connection) {});
+    EXPECT_TRUE(b.link.Connecting());
+    EXPECT_FALSE(b.link.DriverOpen());
+    EXPECT_TRUE(b.mount->connectedWrites.empty()) << "nothing on the window's thread";
+    b.work.RunAll();
+    EXPECT_TRUE(b.link.DriverOpen());
+    EXPECT_TRUE(b.mount->connected);
 
-    // A mount that reports the end: the wait lasts the pulse, in 10 ms polls.
-    EXPECT_TRUE(b.link.PulseGuideAndWait(guide::West, 300));
-    EXPECT_EQ(b.clock.now, 300u);
-    EXPECT_FALSE(b.link.LastPulseTimedOut());
+    // A mount that reports the end: the pulse lasts its length, in 10 ms polls.
+    EXPECT_EQ(b.Pulse(guide::West, 300), (std::pair{End::Ended, uint64_t{300}}));
     EXPECT_EQ(b.mount->pulses.back(), (std::pair{3, 300}));
 
-    // A mount that never does: the wait ends 2 s after the pulse should have, and the pulse
-    // counts as done.
+    // A mount that never does: the wait ends 2 s after the pulse should have.
     b.mount->pulsesEnd = false;
-    const uint64_t start = b.clock.now;
-    EXPECT_TRUE(b.link.PulseGuideAndWait(guide::South, 500));
-    EXPECT_EQ(b.clock.now - start, 500u + TelescopeLink::kPulseMarginMs);
-    EXPECT_TRUE(b.link.LastPulseTimedOut());
+    EXPECT_EQ(b.Pulse(guide::South, 500),
+              (std::pair{End::TimedOut, uint64_t{500 + TelescopeLink::kPulseMarginMs}}));
+    b.mount->pulsesEnd = true;
 
     // A direction that is none of the four is not sent.
-    EXPECT_FALSE(b.link.PulseGuideAndWait(4, 100));
+    EXPECT_EQ(b.Pulse(4, 100).first, End::Refused);
     EXPECT_EQ(b.mount->pulses.size(), 2u);
 
-    // A driver that stops answering: the pulse is reported as not sent, without a wait.
+    // A driver that stops answering: refused at the first tick, no wait.
     b.mount->answers = false;
-    const uint64_t before = b.clock.now;
-    EXPECT_FALSE(b.link.PulseGuideAndWait(guide::East, 500));
-    EXPECT_EQ(b.clock.now, before);
+    EXPECT_EQ(b.Pulse(guide::East, 500), (std::pair{End::Refused, uint64_t{10}}));
 
     // A closed driver is disconnected first and gets no more pulses.
     b.mount->answers = true;
     b.link.CloseDriver();
+    b.work.RunAll();
     EXPECT_FALSE(b.link.DriverOpen());
     EXPECT_EQ(b.mount->connectedWrites, (std::vector<bool>{true, false}));
-    EXPECT_FALSE(b.link.PulseGuideAndWait(guide::North, 100));
+    EXPECT_EQ(b.Pulse(guide::North, 100).first, End::Refused);
     EXPECT_EQ(b.mount->pulses.size(), 2u);
+}
+
+TEST(TelescopeLink, PulsesAskedForMeanwhileWaitTheirTurnAndCloseDropsThem) {
+    LinkBench b;
+    b.link.SetScopeId("Maker.Telescope");
+    ASSERT_EQ(b.Connect(), Connection::Ready);
+    std::vector<std::pair<int, End>> ends;
+    const auto record = [&](int d) { return [&, d](End e) { ends.emplace_back(d, e); }; };
+    b.link.PulseGuide(guide::North, 200, record(guide::North));
+    b.link.PulseGuide(guide::East, 100, record(guide::East));
+    EXPECT_EQ(b.mount->pulses.size(), 1u) << "the mount takes one pulse at a time";
+    b.loop.RunUntil([&] { return ends.size() == 2; }, 5000);
+    EXPECT_EQ(b.loop.Now(), 300u);
+    EXPECT_EQ(ends, (std::vector<std::pair<int, End>>{{0, End::Ended}, {2, End::Ended}}));
+
+    // Closed in the middle: the one running and the one waiting are dropped, each told so.
+    ends.clear();
+    b.link.PulseGuide(guide::South, 1000, record(guide::South));
+    b.link.PulseGuide(guide::West, 1000, record(guide::West));
+    b.loop.Advance(50);
+    b.link.CloseDriver();
+    b.loop.Advance(20);
+    EXPECT_EQ(ends, (std::vector<std::pair<int, End>>{{1, End::Dropped}, {3, End::Dropped}}));
+    EXPECT_EQ(b.mount->pulses.size(), 3u);
+    EXPECT_FALSE(b.link.Pulsing());
+    EXPECT_FALSE(b.loop.IsTimerSet(kTimerPulse));
+}
+
+TEST(TelescopeLink, ConnectReportsHowTheMountAnsweredAndCloseGivesItUp) {
+    LinkBench b;
+    b.link.SetScopeId("Unknown.Telescope");
+    EXPECT_EQ(b.Connect(), Connection::NotCreated);
+    EXPECT_FALSE(b.link.DriverOpen());
+    b.link.SetScopeId("Maker.Telescope");
+    b.mount->connectable = false;
+    EXPECT_EQ(b.Connect(), Connection::NotConnected);
+    EXPECT_TRUE(b.link.DriverOpen()) << "open until closed, whatever the outcome";
+    b.mount->connectable = true;
+    b.mount->canPulseGuide = false;
+    EXPECT_EQ(b.Connect(), Connection::CannotGuide);
+    b.mount->canPulseGuide = true;
+
+    // Closed before the mount answered: the outcome never comes, and the driver that connected
+    // all the same is disconnected again.
+    b.link.CloseDriver();
+    b.work.RunAll();
+    b.mount->connectedWrites.clear();
+    bool told = false;
+    b.link.Connect([&](Connection) { told = true; });
+    b.link.CloseDriver();
+    b.work.RunAll();
+    EXPECT_FALSE(told);
+    EXPECT_FALSE(b.link.DriverOpen());
+    EXPECT_FALSE(b.link.Connecting());
+    EXPECT_EQ(b.mount->connectedWrites, (std::vector<bool>{true, false}));
 }
 
 TEST(TelescopeLink, ChooserPicksTheDriverAndCancelLeavesNone) {
@@ -77,19 +121,20 @@ TEST(TelescopeLink, ChooserPicksTheDriverAndCancelLeavesNone) {
     EXPECT_EQ(b.chooser->deviceType, "Telescope");
     EXPECT_EQ(b.chooser->offered, (std::vector<std::string>{""}));
 
-    // With no id, opening asks the chooser; the choice is opened.
+    // A choice is taken; connecting opens it.
     b.chooser->answer = "Maker.Telescope";
-    EXPECT_TRUE(b.link.OpenDriver());
-    EXPECT_TRUE(b.link.DriverOpen());
+    EXPECT_TRUE(b.link.ChooseDriver());
     EXPECT_EQ(b.link.ScopeId(), "Maker.Telescope");
     EXPECT_EQ(b.link.DriverName(), "Maker");
+    ASSERT_EQ(b.Connect(), Connection::Ready);
     // Choosing again closes the open driver first, and never preselects.
-    ASSERT_TRUE(b.link.SetConnected());
     b.chooser->answer = "Unknown.Telescope";
-    EXPECT_FALSE(b.link.ChooseDriver()) << "the chosen driver cannot be created";
+    EXPECT_TRUE(b.link.ChooseDriver());
+    b.work.RunAll();
     EXPECT_FALSE(b.link.DriverOpen());
     EXPECT_EQ(b.mount->connectedWrites.back(), false);
     EXPECT_EQ(b.chooser->offered.back(), "");
+    EXPECT_EQ(b.Connect(), Connection::NotCreated) << "the chosen driver cannot be created";
 
     // Without a chooser the link says so, and choosing fails.
     b.transport.servers.erase(TelescopeLink::kChooserProgId);
@@ -108,16 +153,19 @@ TEST(TelescopeLink, DriverNameIsTheTextBeforeTheFirstDot) {
 }
 
 TEST(TelescopeLink, DestructionLetsGoWithoutDisconnectingTheMount) {
-    test::FakeSleepingClock clock;
+    test::VirtualEventLoop loop;
     test::FakeTransport transport;
-    auto mount = std::make_shared<FakeMountDriver>(clock);
+    test::ManualWork work;
+    auto mount = std::make_shared<test::FakeMountDriver>(loop);
     transport.servers["Maker.Telescope"] = mount;
     {
-        TelescopeLink link(transport, clock);
+        TelescopeLink link(transport, loop, loop, kTimerPulse, work);
         link.SetScopeId("Maker.Telescope");
-        ASSERT_TRUE(link.OpenDriver());
-        ASSERT_TRUE(link.SetConnected());
+        link.Connect([](Connection) {});
+        work.RunAll();
+        ASSERT_TRUE(link.DriverOpen());
     }
+    work.RunAll();
     EXPECT_EQ(mount->connectedWrites, (std::vector<bool>{true}));
     EXPECT_TRUE(mount->connected);
     EXPECT_EQ(mount.use_count(), 2) << "only the transport and the test hold it";
