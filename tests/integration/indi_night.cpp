@@ -85,6 +85,10 @@ public:
         return found;
     }
 
+    // The two servers are heard on two threads: a settled slot stamped this much after an
+    // exposure's start may have come before it.
+    static constexpr auto kSkew = std::chrono::milliseconds(100);
+
     // The wheel's slot (from 1) during the last exposure begun before `end`: where it had
     // settled when the exposure began, if it stayed there until `end`; none otherwise.
     std::optional<int> SlotDuringExposureBefore(Time end) {
@@ -102,7 +106,9 @@ public:
         for (const Record& r : records_) {
             if (r.at > end) break;
             if (r.property != "FILTER_SLOT") continue;
-            if (r.at > *began) return std::nullopt;  // it moved while the light came in
+            // It moved while the light came in.
+            if (r.at > *began && (r.state == PropertyState::Busy || r.at > *began + kSkew))
+                return std::nullopt;
             slot.reset();
             if (r.state != PropertyState::Busy) slot = static_cast<int>(std::lround(r.value));
         }
