@@ -333,6 +333,9 @@ TEST(IndiNight, ASequenceLivesThroughEachServerDyingInTurn) {
     log.Add("wheel server killed");
     ASSERT_TRUE(night.Until(stopped, 30000, "the sequence to stop without its wheel"));
     EXPECT_EQ(night.Told(), std::vector<std::string>{SequenceEngine::kFilterFailed});
+    run("the wheel's server still down");
+    EXPECT_TRUE(stopped());
+    EXPECT_EQ(night.Told(), std::vector<std::string>{SequenceEngine::kFilterFailed});
 
     ASSERT_EQ(wheel.Restart(), IndiServer::Status::Started) << wheel.Error();
     ASSERT_TRUE(other.Attach(wheel, kWheel));
@@ -380,6 +383,9 @@ TEST(IndiNight, ASequenceLivesThroughEachServerDyingInTurn) {
                   sequence.Repeat() + 1);
     EXPECT_EQ(night.Told(), std::vector<std::string>{where});
     EXPECT_TRUE(sequence.Line() >= 0 && sequence.Line() < 3);
+    run("before reconnecting");
+    EXPECT_TRUE(stopped());
+    EXPECT_EQ(night.Told(), std::vector<std::string>{SequenceEngine::kNoCamera});
 
     ASSERT_EQ(ccd.Restart(), IndiServer::Status::Started) << ccd.Error();
     ASSERT_TRUE(other.Attach(ccd, kCcd));
