@@ -46,7 +46,8 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
               poster_.PostToGuiThread([this, text] {
                   prompts_.MessageBox(text, kTitle, MessageButtons::Ok, MessageIcon::Exclamation);
               });
-          })),
+          },
+          [this] { poster_.PostToGuiThread([this] { guider_.OnServerLost(); }); })),
       servers_(*automation_),
       wheel_(servers_, prompts_),
       telescope_(servers_, options_.sleepClock ? *options_.sleepClock : SystemClock::Instance()),

@@ -236,6 +236,11 @@ void GuidingEngine::OnAscomChooser() {
     host_.RefreshTrackingDialog();
 }
 
+void GuidingEngine::OnServerLost() {
+    // A mount that still answers is not the one that went.
+    if (telescopeInUse_ && !link_->SupportsPulseGuide()) TelescopeFailed();
+}
+
 void GuidingEngine::TelescopeFailed() {
     link_->CloseDriver();
     telescopeInUse_ = false;
@@ -439,8 +444,8 @@ void GuidingEngine::SetPulseMark(int direction, bool on) {
 
 bool GuidingEngine::Calibrate() {
     if (!model_.exists || calibrator_.Running()) return false;
-    if (!calibrator_.Start(model_.star, focus_.searchRadius, model_.calibrationTime,
-                           CurrentSetup(), model_.calibration))
+    if (!calibrator_.Start(model_.star, focus_.searchRadius, model_.calibrationTime, CurrentSetup(),
+                           model_.calibration))
         return false;
     if (observer_) observer_->OnCalibrationStarted();
     return true;
@@ -522,8 +527,8 @@ void GuidingEngine::GuideStep() {
     Real v = (dy * c.axisNSX - dx * c.axisNSY) / det;
     AddDeviation(static_cast<float>(v), static_cast<float>(u));
 
-    GuideStepReport report{static_cast<float>(dx), static_cast<float>(dy),
-                           static_cast<float>(v), static_cast<float>(u)};
+    GuideStepReport report{static_cast<float>(dx), static_cast<float>(dy), static_cast<float>(v),
+                           static_cast<float>(u)};
     report.decLimited = std::fabs(u) > 5;
     report.raLimited = std::fabs(v) > 5;
     u = std::clamp<Real>(u, -5, 5) / c.velNS;

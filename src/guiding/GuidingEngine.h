@@ -159,6 +159,11 @@ public:
     // Connects the open driver: true when connected and able to pulse-guide. Unless quiet, a
     // failure says why (caption "ASCOM").
     bool ConnectTelescope(bool quiet);
+    // A device server went away. When it was the mount's, the mount is let go at once, as when
+    // a pulse finds it gone, so that nobody takes a dead link for a connected mount; ticking
+    // "Connect" once the server is back connects it afresh. Called from the window's loop,
+    // never inside a sequence step, which a message waiting for OK would hold up.
+    void OnServerLost();
 
     // ---- calibration and autoguiding ----
     // Calibration and autoguiding work through either output.

@@ -66,7 +66,11 @@ void SequenceEngine::ShowStepStatus() {
 
 void SequenceEngine::Start() {
     // Not without a camera to take the frames, and not while another activity has it.
-    if (CameraGone() || !owner_.MayUseOrTell(CameraActivity::Sequence, prompts_)) return;
+    if (CameraGone()) {
+        prompts_.MessageBox(kNoCamera, kCaption, MessageButtons::Ok, MessageIcon::Exclamation);
+        return;
+    }
+    if (!owner_.MayUseOrTell(CameraActivity::Sequence, prompts_)) return;
     if (!EveryLineGivesAFrame()) return;
     framesTaken_ = framesSaved_ = 0;
     const unsigned startDelay = SequenceModel::DelayMilliseconds(model_.delayStart);

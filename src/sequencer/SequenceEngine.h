@@ -40,6 +40,9 @@ public:
         "Choose a larger subframe or a smaller binning.";
     static constexpr unsigned kCommandPollMs = 20;
     // The line and repeat (from 1) the sequence had reached.
+    // Run with the camera gone (lost, or never connected).
+    static constexpr const char* kNoCamera =
+        "No camera is connected, so the sequence cannot run.\nUse Connect to connect the camera.";
     static constexpr const char* kCameraLostFormat =
         "Lost connection to Camera\nThe sequence stopped at line %d, repeat %d; the files saved "
         "before it are complete.\nUse Connect to reconnect.";
