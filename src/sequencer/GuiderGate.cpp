@@ -191,10 +191,13 @@ void GuiderGate::RequestSettle(const char* method, Json params) {
 }
 
 void GuiderGate::Settled(bool ok, const std::string& error) {
-    settleTotalSeconds_ += static_cast<double>(Now() - settleStartMs_) / 1000.0;
-    ++settles_;
-    phase_ = Phase::Ready;
     const bool initial = initialSettle_;
+    // The first settle may have included a calibration: it says little of the next ones.
+    if (!initial) {
+        settleTotalSeconds_ += static_cast<double>(Now() - settleStartMs_) / 1000.0;
+        ++settles_;
+    }
+    phase_ = Phase::Ready;
     initialSettle_ = ditherSettle_ = false;
     if (ok) return;
     if (initial && !Guiding())

@@ -47,7 +47,8 @@ public:
     };
     // The guiding RMS over the exposure that ended last; none when no guide step came in.
     const std::optional<Rms>& LastExposureRms() const { return lastRms_; }
-    // The time each settle took so far, on average; none before the first.
+    // The time each settle after a dither (or a lost star) took so far, on average; none before
+    // the first.
     std::optional<double> MeanSettleSeconds() const;
     int Dithers() const { return dithers_; }
 

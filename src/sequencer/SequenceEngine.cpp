@@ -104,8 +104,10 @@ bool SequenceEngine::MoveFilter(bool wait) {
     if (!wheel_ || !wheel_->IsConnected()) return !wheelInUse_;
     const int position = model_.FilterPosition(line_);
     if (position < 0 || position >= wheel_->GetPositionCount()) return false;
-    // Guiding pauses while the wheel turns to another filter: the move shakes the guide star.
-    if (gate_ && frameFilter_ != position) gate_->FilterMoving();
+    // Guiding pauses while the wheel turns to another filter (the move shakes the guide star),
+    // for the wait just before the exposure: not for a whole delay between exposures, over
+    // which the mount would drift unguided.
+    if (wait && gate_ && frameFilter_ != position) gate_->FilterMoving();
     return wait ? wheel_->SetPositionAndWait(position) : wheel_->SetPosition(position);
 }
 

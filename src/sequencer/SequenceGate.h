@@ -26,7 +26,7 @@ public:
     virtual void ExposureStarted() = 0;
     // The exposure has ended; its frame is about to be saved.
     virtual void ExposureEnded() = 0;
-    // The wheel is sent to another filter / has arrived there.
+    // The sequence waits for the wheel on its way to another filter / the wheel has arrived.
     virtual void FilterMoving() = 0;
     virtual void FilterArrived() = 0;
     // The sequence ended, however it ended.
