@@ -432,6 +432,8 @@ void CMainFrame::UpdateUi() {
     UpdateStatusBar();
     setWindowTitle(Qs(app_->WindowTitle()));
     EnableSequencerRun(app_->SequencerRunEnabled());
+    // The time left counts down with the exposure.
+    if (CSequencerDialog* s = Sequencer(); s && s->isVisible()) s->RefreshProgress();
 }
 
 // ---------------------------------------------------------------- modeless dialogs

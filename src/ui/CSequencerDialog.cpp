@@ -303,7 +303,7 @@ void CSequencerDialog::Refresh() {
     SetText(delayStart_, QString::number(model_.delayStart));
     run_->setText(Qs(engine_.RunButtonText()));
     status_->setText(Qs(engine_.StatusText()));
-    progress_->setText(Qs(engine_.ProgressText()));
+    RefreshProgress();
     guiding_->Refresh();
     note_->setVisible(engine_.NoteVisible());
     setWindowTitle(Qs(model_.Title()));
@@ -312,6 +312,11 @@ void CSequencerDialog::Refresh() {
 
 void CSequencerDialog::SetRunEnabled(bool enabled) {
     if (run_->isEnabled() != enabled) run_->setEnabled(enabled);
+}
+
+void CSequencerDialog::RefreshProgress() {
+    const QString text = Qs(engine_.ProgressText());
+    if (progress_->text() != text) progress_->setText(text);
 }
 
 void CSequencerDialog::SetGuiderStateSource(std::function<std::string()> source) {

@@ -31,6 +31,8 @@ public:
     // The model, status line, Run/Stop text, note and title into the widgets.
     void Refresh();
     void SetRunEnabled(bool enabled);
+    // Only the progress line (frame n of N, the time left).
+    void RefreshProgress();
     // The guider's state line of the guiding box.
     void SetGuiderStateSource(std::function<std::string()> source);
 

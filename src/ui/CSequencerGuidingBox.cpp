@@ -96,14 +96,12 @@ CSequencerGuidingBox::CSequencerGuidingBox(SequenceGuideOptions& options, QWidge
     auto* grid = new QVBoxLayout(this);
     grid->addLayout(row({guide_, address_, state_}));
     grid->addLayout(row({Text(this, "Dither every"), ditherEvery_, Text(this, "by up to"),
-                         ditherPixels_, raOnly_,
-                         Text(this,
-                              "    A lost guide star holds the "
-                              "sequence for up to"),
-                         lostLimit_}));
-    grid->addLayout(row({Text(this, "Settled: within"), settlePixels_, Text(this, "for"),
-                         settleTime_, Text(this, "with a timeout of"), settleTimeout_,
-                         Text(this, "; when settling fails"), onFailure_}));
+                         ditherPixels_, raOnly_}));
+    grid->addLayout(row({Text(this, "Settled when within"), settlePixels_, Text(this, "for"),
+                         settleTime_, Text(this, "(timeout"), settleTimeout_,
+                         Text(this, "); when settling fails:"), onFailure_}));
+    grid->addLayout(row({Text(this, "A lost guide star holds the sequence for up to"), lostLimit_,
+                         Text(this, ", then stops it")}));
 
     connect(guide_, &QCheckBox::toggled, this, [this](bool on) {
         if (!showing_) options_.guide = on;
