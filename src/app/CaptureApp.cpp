@@ -58,6 +58,9 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
     // Only a user who asked for an INDI camera has the program look for one.
     lib_.OfferIndiCamera(!indi::IndiCameraSetting(options_.settingsPath).empty());
     sequencer_.SetFilterWheel(&sequencerWheel_);
+    sequenceGuider_ = std::make_unique<SequenceGuider>(
+        sequencer_, sequence_, timers_, options_.clock ? *options_.clock : SystemClock::Instance(),
+        ui_);
     guider_.AttachTelescope(&telescope_);
     servers_.Register(DeviceChooserServer::kProgId, [this]() -> std::shared_ptr<AutomationServer> {
         DeviceChooserUi* ui = ui_.DeviceChooser();
@@ -355,7 +358,9 @@ void CaptureApp::ToggleAutosave() {
 }
 
 void CaptureApp::OnTimer(int id) {
-    if (cycle_.OnTimer(id) || sequencer_.OnTimer(id) || guiderService_->OnTimer(id)) return;
+    if (cycle_.OnTimer(id) || sequencer_.OnTimer(id) || guiderService_->OnTimer(id) ||
+        sequenceGuider_->OnTimer(id))
+        return;
     switch (id) {
         case kTimerGuide:
             guider_.OnTimer();
@@ -594,6 +599,11 @@ void CaptureApp::AddHeaderKeywords(KeywordSink& sink) {
     in.frameTurned = cycle_.FrameTurned();
     int bx = 0, by = 0;
     if (view_->GetBayerOffsets(bx, by)) in.bayerOffsets = HeaderInputs::BayerOffsets{bx, by};
+    in.imageType = exposure_.dark ? "Dark Frame" : "Light Frame";
+    if (header_.focalLength > 0) in.focalLengthMm = header_.focalLength;
+    if (const auto at = telescope_.CurrentPointing())
+        in.pointing = HeaderInputs::Pointing{at->raDegrees, at->decDegrees};
+    sequenceGuider_->AddHeaderInputs(in);
     zorvane::AddHeaderKeywords(in, sink);
 }
 

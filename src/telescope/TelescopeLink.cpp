@@ -1,5 +1,7 @@
 #include "telescope/TelescopeLink.h"
 
+#include <chrono>
+
 #include "settings/SettingsValues.h"
 
 namespace zorvane {
@@ -67,6 +69,22 @@ bool TelescopeLink::PulseGuideAndWait(int direction, unsigned ms) {
         }
         clock_.Sleep(kPollMs);
     }
+}
+
+std::optional<Equatorial> TelescopeLink::CurrentPointing() {
+    if (!driver_) return std::nullopt;
+    const Variant* connected = driver_->GetProperty("Connected");
+    if (!connected || connected->AsInt16() == 0) return std::nullopt;
+    const Variant* ra = driver_->GetProperty("RightAscension");
+    if (!ra || ra->type != vt::R8) return std::nullopt;
+    const double hours = ra->real;
+    const Variant* dec = driver_->GetProperty("Declination");
+    if (!dec || dec->type != vt::R8) return std::nullopt;
+    const double degrees = dec->real;
+    if (!(hours >= 0 && hours <= 24 && degrees >= -90 && degrees <= 90)) return std::nullopt;
+    const double now =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    return PrecessToJ2000({hours * 15.0, degrees}, CenturiesSinceJ2000(now));
 }
 
 void TelescopeLink::LoadScopeID(const SettingsValues& settings) {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "automation/AutomationObject.h"
 #include "core/Clock.h"
+#include "telescope/Precession.h"
 
 namespace zorvane {
 
@@ -65,6 +67,10 @@ public:
     bool PulseGuideAndWait(int direction, unsigned ms);
     // Whether the last pulse's wait ran out before the driver reported the end.
     bool LastPulseTimedOut() const { return lastPulseTimedOut_; }
+
+    // Where the connected mount points now, carried from the mount's coordinates of date to
+    // J2000. None without an open, connected driver or when it cannot tell.
+    std::optional<Equatorial> CurrentPointing();
 
     // [Ascom] ScopeID of the settings: taken at start, handed back when the settings are saved.
     void LoadScopeID(const SettingsValues& settings);
