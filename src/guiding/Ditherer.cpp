@@ -20,8 +20,12 @@ PointF Ditherer::Offset(double amount, bool raOnly, const GuideCalibration& c) {
     PointF move{ra * raX + dec * decX, ra * raY + dec * decY};
     const double length = std::hypot(move.x, move.y);
     if (length > amount && length > 0) {
-        move.x *= amount / length;
-        move.y *= amount / length;
+        // Rounding may leave the scaled move a hair over the amount: shave until it is not.
+        double scale = amount / length;
+        while (scale > 0 && std::hypot(move.x * scale, move.y * scale) > amount)
+            scale = std::nextafter(scale, 0.0);
+        move.x *= scale;
+        move.y *= scale;
     }
     return move;
 }
