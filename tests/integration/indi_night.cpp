@@ -30,6 +30,7 @@
 #include "indi/IndiClient.h"
 #include "sequencer/SequenceEngine.h"
 #include "support/AppBench.h"
+#include "support/FitsReadBack.h"
 #include "support/IndiServer.h"
 
 namespace zorvane {
@@ -227,37 +228,6 @@ std::vector<std::filesystem::path> Frames(const std::string& dir) {
     return files;
 }
 
-// Every pixel read back through cfitsio: the image's size and its FILTER, or why not.
-struct FitsContent {
-    long width = 0, height = 0;
-    std::string filter, error;
-};
-FitsContent ReadFrame(const std::string& path) {
-    FitsContent c;
-    fitsfile* f = nullptr;
-    int status = 0;
-    long size[2] = {0, 0};
-    if (fits_open_image(&f, path.c_str(), READONLY, &status) == 0 &&
-        fits_get_img_size(f, 2, size, &status) == 0) {
-        std::vector<unsigned short> pixels(static_cast<size_t>(size[0] * size[1]));
-        long first[2] = {1, 1};
-        fits_read_pix(f, TUSHORT, first, static_cast<LONGLONG>(pixels.size()), nullptr,
-                      pixels.data(), nullptr, &status);
-        char value[FLEN_VALUE] = {}, comment[FLEN_COMMENT] = {};
-        int missing = 0;
-        if (fits_read_keyword(f, "FILTER", value, comment, &missing) == 0) c.filter = value;
-    }
-    if (f) fits_close_file(f, &status);
-    if (status) {
-        char text[FLEN_STATUS] = {};
-        fits_get_errstatus(status, text);
-        c.error = text;
-    }
-    c.width = size[0];
-    c.height = size[1];
-    return c;
-}
-
 std::string Fitsverify(const std::string& path) {
     std::string report;
     if (FILE* pipe = ::popen(("fitsverify -q '" + path + "' 2>&1").c_str(), "r")) {
@@ -418,7 +388,7 @@ TEST(IndiNight, ASequenceLivesThroughEachServerDyingInTurn) {
         std::smatch m;
         const std::string name = path.filename().string();
         ASSERT_TRUE(std::regex_match(name, m, line));
-        const FitsContent c = ReadFrame(path.string());
+        const test::FitsContent c = test::ReadFitsBack(path.string());
         EXPECT_EQ(c.error, "");
         EXPECT_EQ(c.width, 640);
         EXPECT_EQ(c.height, 512);
