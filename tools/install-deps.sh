@@ -7,6 +7,7 @@ pkgs=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fitsverify libcfitsio-dev libtiff-dev libtiff-tools
+  siril
   libopencv-core-dev libopencv-imgproc-dev
   xvfb xauth
   indi-bin libexpat1-dev

@@ -15,6 +15,7 @@ struct HeaderTexts {
     std::string telescope;
     std::string observer;
     bool extraTimePrecision = false;  // DATE-OBS with tenths of a second
+    int focalLength = 0;              // mm; 0 = not known
 };
 
 // The main window's normal-position rectangle and whether it was maximised.

@@ -46,7 +46,8 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
               poster_.PostToGuiThread([this, text] {
                   prompts_.MessageBox(text, kTitle, MessageButtons::Ok, MessageIcon::Exclamation);
               });
-          })),
+          },
+          [this] { poster_.PostToGuiThread([this] { guider_.OnServerLost(); }); })),
       servers_(*automation_),
       wheel_(servers_, prompts_, timers_, kTimerFilterWheel,
              options_.deviceWork ? *options_.deviceWork : wheelWork_),
@@ -60,6 +61,9 @@ CaptureApp::CaptureApp(TimerService& timers, EventPoster& poster, Prompts& promp
     lib_.OfferIndiCamera(!indi::IndiCameraSetting(options_.settingsPath).empty());
     lib_.SetDeviceWaits([this](const std::function<void()>& calls) { ui_.RunCameraSetUp(calls); });
     sequencer_.SetFilterWheel(&sequencerWheel_);
+    sequenceGuider_ = std::make_unique<SequenceGuider>(
+        sequencer_, sequence_, timers_, options_.clock ? *options_.clock : SystemClock::Instance(),
+        ui_);
     guider_.AttachTelescope(&telescope_);
     servers_.Register(DeviceChooserServer::kProgId, [this]() -> std::shared_ptr<AutomationServer> {
         DeviceChooserUi* ui = ui_.DeviceChooser();
@@ -358,7 +362,9 @@ void CaptureApp::ToggleAutosave() {
 }
 
 void CaptureApp::OnTimer(int id) {
-    if (cycle_.OnTimer(id) || sequencer_.OnTimer(id) || guiderService_->OnTimer(id)) return;
+    if (cycle_.OnTimer(id) || sequencer_.OnTimer(id) || guiderService_->OnTimer(id) ||
+        sequenceGuider_->OnTimer(id))
+        return;
     switch (id) {
         case kTimerGuide:
             guider_.OnTimer();
@@ -601,6 +607,11 @@ void CaptureApp::AddHeaderKeywords(KeywordSink& sink) {
     in.frameTurned = cycle_.FrameTurned();
     int bx = 0, by = 0;
     if (view_->GetBayerOffsets(bx, by)) in.bayerOffsets = HeaderInputs::BayerOffsets{bx, by};
+    in.imageType = exposure_.dark ? "Dark Frame" : "Light Frame";
+    if (header_.focalLength > 0) in.focalLengthMm = header_.focalLength;
+    if (const auto at = telescope_.CurrentPointing())
+        in.pointing = HeaderInputs::Pointing{at->raDegrees, at->decDegrees};
+    sequenceGuider_->AddHeaderInputs(in);
     zorvane::AddHeaderKeywords(in, sink);
 }
 

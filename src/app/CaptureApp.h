@@ -12,6 +12,7 @@
 #include "app/AppUi.h"
 #include "app/CommandTable.h"
 #include "app/GuiderService.h"
+#include "app/SequenceGuider.h"
 #include "automation/AutomationServer.h"
 #include "automation/ServerDirectory.h"
 #include "camera/CameraConnection.h"
@@ -190,6 +191,7 @@ public:
     GuiderService& GuiderServer() { return *guiderService_; }
     SequenceModel& Sequence() { return sequence_; }
     SequenceEngine& Sequencer() { return sequencer_; }
+    SequenceGuider& SequenceGuiding() { return *sequenceGuider_; }
     const std::string& StartTimeText() const { return startTimeText_; }
     bool BlackLevelSwitch() const { return blackLevelSwitch_; }
 
@@ -341,6 +343,9 @@ private:
     // Other programs' way to the guider; made last, from the members above.
     std::unique_ptr<GuiderService> guiderService_ =
         std::make_unique<GuiderService>(*this, timers_, prompts_, ui_, options_);
+    // The sequencer's way to a guider (this program's other copy, or any that speaks the
+    // guiding event protocol).
+    std::unique_ptr<SequenceGuider> sequenceGuider_;
 };
 
 }  // namespace zorvane

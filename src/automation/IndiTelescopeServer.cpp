@@ -6,6 +6,8 @@ namespace {
 constexpr int32_t kCanPulseGuide = 2;
 constexpr int32_t kPulseGuide = 3;
 constexpr int32_t kIsPulseGuiding = 4;
+constexpr int32_t kRightAscension = 5;
+constexpr int32_t kDeclination = 6;
 
 constexpr const char* kAxisProperty[2] = {"TELESCOPE_TIMED_GUIDE_NS", "TELESCOPE_TIMED_GUIDE_WE"};
 }  // namespace
@@ -15,6 +17,8 @@ void IndiTelescopeServer::DescribeDevice(ServerDescription& d) {
     // The direction is an enumeration whose values are 32-bit integers.
     d.functions.push_back({kPulseGuide, "PulseGuide", invoke::Method, vt::Void, {vt::I4, vt::I4}});
     d.functions.push_back({kIsPulseGuiding, "IsPulseGuiding", invoke::PropertyGet, vt::Bool, {}});
+    d.functions.push_back({kRightAscension, "RightAscension", invoke::PropertyGet, vt::R8, {}});
+    d.functions.push_back({kDeclination, "Declination", invoke::PropertyGet, vt::R8, {}});
 }
 
 int32_t IndiTelescopeServer::InvokeDevice(const Call& call) {
@@ -29,10 +33,25 @@ int32_t IndiTelescopeServer::InvokeDevice(const Call& call) {
         case kIsPulseGuiding:
             call.value = Variant::Boolean(Guiding());
             return result::Ok;
+        case kRightAscension:
+            return Coordinate("RA", call.value);
+        case kDeclination:
+            return Coordinate("DEC", call.value);
         default:
             break;
     }
     return result::MemberNotFound;
+}
+
+int32_t IndiTelescopeServer::Coordinate(const char* element, Variant& value) {
+    const auto p = Property("EQUATORIAL_EOD_COORD");
+    const indi::Element* e = p ? p->Find(element) : nullptr;
+    // A mount whose pointing is in error does not know where it points.
+    if (!e || p->state == indi::PropertyState::Alert)
+        return Fail("The mount reports no coordinates (not connected?)");
+    value.type = vt::R8;
+    value.real = e->number;
+    return result::Ok;
 }
 
 bool IndiTelescopeServer::Guiding() {

@@ -8,8 +8,9 @@ namespace zorvane {
 
 // An INDI mount with the members the telescope link uses: "Connected" (get/put),
 // "CanPulseGuide" (get: both timed-guide vectors are defined), "PulseGuide"(direction 0 north,
-// 1 south, 2 east, 3 west; milliseconds) and "IsPulseGuiding" (get: a timed-guide vector is
-// Busy, or has not yet answered the last pulse).
+// 1 south, 2 east, 3 west; milliseconds), "IsPulseGuiding" (get: a timed-guide vector is
+// Busy, or has not yet answered the last pulse), and "RightAscension" (hours) and
+// "Declination" (degrees) of date, as the mount last reported them.
 class IndiTelescopeServer : public IndiDeviceServer {
 public:
     using IndiDeviceServer::IndiDeviceServer;
@@ -24,6 +25,7 @@ protected:
 
 private:
     int32_t PulseGuide(int direction, int milliseconds);
+    int32_t Coordinate(const char* element, Variant& value);
     bool Guiding();
 
     std::array<PendingAnswer, 2> pulses_;  // north-south, west-east

@@ -10,9 +10,10 @@ namespace zorvane {
 
 using indi::DeviceSet;
 
-IndiTransport::IndiTransport(std::string settingsPath, CutOffNotice notice)
+IndiTransport::IndiTransport(std::string settingsPath, CutOffNotice notice, LostNotice lost)
     : settingsPath_(settingsPath.empty() ? SettingsFilePath() : std::move(settingsPath)),
-      notice_(std::move(notice)) {}
+      notice_(std::move(notice)),
+      lost_(std::move(lost)) {}
 
 IndiDeviceAddress IndiTransport::ParseAddress(const std::string& text) {
     IndiDeviceAddress a;
@@ -64,6 +65,7 @@ std::shared_ptr<AutomationServer> IndiTransport::Create(const std::string& progI
 
     auto client = std::make_unique<indi::IndiClient>();
     client->SetCutOffNotice(notice_);
+    client->SetLostNotice(lost_);
     if (!client->Connect(address.host, address.port, kServerTimeoutMs)) {
         code = result::ServerUnavailable;
         return nullptr;

@@ -37,9 +37,13 @@ public:
 
     // Called on a connection's reader thread with the text naming the server that was cut off.
     using CutOffNotice = std::function<void(const std::string&)>;
+    // Called on a connection's reader thread when the server of a device the program holds
+    // went away (it died, closed the connection or was cut off).
+    using LostNotice = std::function<void()>;
 
     // `settingsPath` empty: the user's settings file.
-    explicit IndiTransport(std::string settingsPath = {}, CutOffNotice notice = {});
+    explicit IndiTransport(std::string settingsPath = {}, CutOffNotice notice = {},
+                           LostNotice lost = {});
 
     std::shared_ptr<AutomationServer> Create(const std::string& progId, const char* serverName,
                                              int32_t& code) override;
@@ -60,6 +64,7 @@ public:
 private:
     std::string settingsPath_;
     CutOffNotice notice_;
+    LostNotice lost_;
     // Shared with the devices made, which may outlive this transport.
     std::shared_ptr<DeviceUse> use_ = std::make_shared<DeviceUse>();
 };

@@ -16,8 +16,10 @@ enum TimerId : int {
     kTimerSeqCommand = 8,    // wait for a sequence line's command to finish, 20 ms
     kTimerGuide = 9,         // guide calibration: a pulse running on, or the bound on a frame wait
     kTimerGuider = 10,       // the guider's clients and the next steps of their requests, 25 ms
-    kTimerFilterWheel = 11,  // a filter move: the wheel's position is read every 500 ms
-    kTimerPulse = 12,        // a guide pulse through the mount: its end is asked for every 10 ms
+    kTimerSeqGate = 11,      // ask again whether the next sequence exposure may start, 50 ms
+    kTimerGuiderLink = 12,   // the sequencer's connection to its guider, 25 ms
+    kTimerFilterWheel = 13,  // a filter move: the wheel's position is read every 500 ms
+    kTimerPulse = 14,        // a guide pulse through the mount: its end is asked for every 10 ms
 };
 
 }  // namespace zorvane

@@ -9,6 +9,7 @@
 #include <memory>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "files/OutputFile.h"
 
@@ -25,11 +26,14 @@ static_assert(kChunkPixels * 2 % 4096 == 0 && kChunkPixels * 2 > FitsWriter::kBl
 constexpr std::size_t kHelperPixels = 8 * kChunkPixels;
 constexpr std::size_t kSlotPixels = 4 * kChunkPixels;
 
+// The header: the cards in as many 2880-byte blocks as they need, filled with blanks.
 class HeaderBlock {
 public:
-    HeaderBlock() { block_.fill(' '); }
+    explicit HeaderBlock(std::size_t cards)
+        : block_((cards + kCardsPerBlock - 1) / kCardsPerBlock * FitsWriter::kBlockSize, ' ') {}
 
     const char* Data() const { return block_.data(); }
+    std::size_t Size() const { return block_.size(); }
 
     void Logical(const char* keyText, char value) {
         char* c = NextCard();
@@ -66,7 +70,8 @@ private:
         std::memcpy(at, text, static_cast<std::size_t>(std::clamp(n, 0, 31)));
     }
 
-    std::array<char, FitsWriter::kBlockSize> block_;
+    static constexpr std::size_t kCardsPerBlock = FitsWriter::kBlockSize / FitsWriter::kCardSize;
+    std::vector<char> block_;
     std::size_t used_ = 0;
 };
 
@@ -83,13 +88,14 @@ inline void ConvertPixels(const std::uint16_t* src, std::uint16_t* dst, std::siz
     }
 }
 
-// Fills buffer with the file's pixels [from, to), counted from the start of the header block:
+// Fills buffer with the file's pixels [from, to), counted from the start of the header:
 // the header, then the frame's rows from the last to the first, then zeros. The rows of the
 // frame a chunk takes are converted top-down, in the order they lie in memory, each into its
 // slot counted from the chunk's far end. Returns the number of pixels filled.
-std::size_t FillChunk(const char* header, const std::uint16_t* pixels, std::size_t rowPixels,
-                      std::size_t height, std::size_t from, std::size_t to, std::uint16_t* buffer) {
-    constexpr std::size_t headerPixels = FitsWriter::kBlockSize / 2;
+std::size_t FillChunk(const char* header, std::size_t headerBytes, const std::uint16_t* pixels,
+                      std::size_t rowPixels, std::size_t height, std::size_t from, std::size_t to,
+                      std::uint16_t* buffer) {
+    const std::size_t headerPixels = headerBytes / 2;
     const std::size_t count = rowPixels * height;
     std::size_t at = from;
     if (at < headerPixels) {
@@ -182,7 +188,8 @@ bool FitsWriter::Write(const std::string& path, const std::uint16_t* pixels, int
     const std::size_t count = rowPixels * static_cast<std::size_t>(height);
     if (count > 0 && pixels == nullptr) return false;
 
-    HeaderBlock header;
+    // Nine structural cards, the pairs and END; one block unless the pairs need more.
+    HeaderBlock header(9 + keywords_.Count() + 1);
     header.Logical("SIMPLE  =", 'T');
     header.Integer("BITPIX  =", 16);
     header.Integer("NAXIS   =", 2);
@@ -200,13 +207,13 @@ bool FitsWriter::Write(const std::string& path, const std::uint16_t* pixels, int
 
     // The file after the header block's place: the header, the converted pixels, zeros to the
     // end of the last block, written a chunk at a time.
-    const std::size_t headerPixels = kBlockSize / 2;
+    const std::size_t headerPixels = header.Size() / 2;
     const std::size_t dataBytes = count * 2;
     const std::size_t paddedBytes = (dataBytes + kBlockSize - 1) / kBlockSize * kBlockSize;
     const std::size_t streamPixels = headerPixels + paddedBytes / 2;
     auto fill = [&](std::size_t from, std::size_t to, std::uint16_t* buffer) {
-        return FillChunk(header.Data(), pixels, rowPixels, static_cast<std::size_t>(height), from,
-                         to, buffer);
+        return FillChunk(header.Data(), header.Size(), pixels, rowPixels,
+                         static_cast<std::size_t>(height), from, to, buffer);
     };
     WriteStream(file, streamPixels, fill);
     return file.Finish();

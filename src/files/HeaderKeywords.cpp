@@ -1,6 +1,7 @@
 #include "files/HeaderKeywords.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
@@ -27,6 +28,27 @@ std::string Format(const char* format, ...) {
 // as 1 rather than reaching the division.
 int BinnedOrigin(int origin, int binning) {
     return origin / (binning > 0 ? binning : 1);
+}
+
+// 'HH MM SS.ss' of an angle in degrees as hours, '+DD MM SS.s' as degrees; rounded in the last
+// place shown without a 60 showing up.
+std::string Sexagesimal(double value, bool hours) {
+    const double units = hours ? value / 15.0 : value;
+    const char sign = units < 0 ? '-' : '+';
+    const int decimals = hours ? 2 : 1;
+    const double scale = hours ? 100.0 : 10.0;
+    long long ticks = std::llround(std::fabs(units) * 3600.0 * scale);
+    if (hours) ticks %= 24LL * 3600 * 100;
+    const long long whole = ticks / static_cast<long long>(scale);
+    const long long part = ticks % static_cast<long long>(scale);
+    char text[40];
+    if (hours)
+        std::snprintf(text, sizeof text, "'%02lld %02lld %02lld.%0*lld'", whole / 3600,
+                      whole / 60 % 60, whole % 60, decimals, part);
+    else
+        std::snprintf(text, sizeof text, "'%c%02lld %02lld %02lld.%0*lld'", sign, whole / 3600,
+                      whole / 60 % 60, whole % 60, decimals, part);
+    return text;
 }
 
 }  // namespace
@@ -118,6 +140,25 @@ void AddHeaderKeywords(const HeaderInputs& in, KeywordSink& sink) {
         sink.AddKeyword("BAYOFFX", Format("%d", in.bayerOffsets->x));
         sink.AddKeyword("BAYOFFY", Format("%d", in.bayerOffsets->y));
     }
+    if (!in.imageType.empty()) sink.AddKeyword("IMAGETYP", FitsStringValue(in.imageType));
+    if (in.focalLengthMm && *in.focalLengthMm > 0) {
+        sink.AddKeyword("FOCALLEN", Format("%.1f / focal length, mm", *in.focalLengthMm));
+        const double pixel = static_cast<double>(in.pixelSizeX) * std::max(in.binX, 1);
+        if (pixel > 0)
+            sink.AddKeyword(
+                "SCALE", Format("%.4f / arcsec per pixel", 206.264806 * pixel / *in.focalLengthMm));
+    }
+    if (in.pointing) {
+        sink.AddKeyword("OBJCTRA", Sexagesimal(in.pointing->raDegrees, true));
+        sink.AddKeyword("OBJCTDEC", Sexagesimal(in.pointing->decDegrees, false));
+        sink.AddKeyword("RA", Format("%.5f / J2000, degrees", in.pointing->raDegrees));
+        sink.AddKeyword("DEC", Format("%.5f / J2000, degrees", in.pointing->decDegrees));
+        sink.AddKeyword("EQUINOX", Format("%s", "2000.0"));
+    }
+    if (in.guideRmsArcsec)
+        sink.AddKeyword("GUIDERMS", Format("%.2f / guiding RMS, arcsec", *in.guideRmsArcsec));
+    else if (in.guideRmsPixels)
+        sink.AddKeyword("GUIDRMSP", Format("%.2f / guiding RMS, guide pixels", *in.guideRmsPixels));
     sink.AddKeyword("SWCREATE", FitsStringValue(kCreatorName));
 }
 

@@ -37,6 +37,19 @@ struct HeaderInputs {
         int y = 0;
     };
     std::optional<BayerOffsets> bayerOffsets;
+
+    // What stackers and plate solvers read. A value that is not known stays out of the header.
+    std::string imageType = "Light Frame";
+    std::optional<double> focalLengthMm;  // of the telescope the camera is on
+    struct Pointing {
+        double raDegrees = 0;  // J2000
+        double decDegrees = 0;
+    };
+    std::optional<Pointing> pointing;  // where the mount pointed
+    // The guiding RMS over the exposure: arc-seconds when the guider knows its scale, else
+    // guide-camera pixels.
+    std::optional<double> guideRmsArcsec;
+    std::optional<double> guideRmsPixels;
 };
 
 inline constexpr std::string_view kCreatorName = "Zorvane Capture";
@@ -44,7 +57,9 @@ inline constexpr std::string_view kCreatorName = "Zorvane Capture";
 // Adds the header pairs in their fixed order, skipping those whose condition fails:
 // INSTRUME, TELESCOP, OBSERVER, OBJECT, FILTER, EXPTIME, DATE-OBS, XPIXSZ, YPIXSZ, XBINNING,
 // YBINNING, XORGSUBF, YORGSUBF, XPOSSUBF, YPOSSUBF, CBLACK, CWHITE, CCD-TEMP, HISTORY, BAYOFFX,
-// BAYOFFY, SWCREATE. Every value is at most 60 characters.
+// BAYOFFY, IMAGETYP, FOCALLEN, SCALE (arc-seconds per binned pixel, from the focal length and
+// XPIXSZ), OBJCTRA, OBJCTDEC, RA, DEC, EQUINOX, GUIDERMS (arc-seconds) or GUIDRMSP (guide
+// pixels), SWCREATE. Every value is at most 60 characters.
 void AddHeaderKeywords(const HeaderInputs& inputs, KeywordSink& sink);
 
 // A FITS string value: the text in single quotes, quotes inside doubled, characters outside

@@ -22,7 +22,7 @@ constexpr std::size_t kPage = 4096;
 
 // Little-endian byte writer into a growing byte vector.
 class Bytes {
-  public:
+public:
     void U16(std::uint32_t v) {
         out_.push_back(static_cast<char>(v & 0xFF));
         out_.push_back(static_cast<char>((v >> 8) & 0xFF));
@@ -47,7 +47,7 @@ class Bytes {
     }
     const std::vector<char>& Data() const { return out_; }
 
-  private:
+private:
     std::vector<char> out_;
 };
 
@@ -57,7 +57,7 @@ std::string TiffWriter::DescriptionText() const {
     std::string text;
     for (const KeywordPair& pair : keywords_.Pairs()) {
         std::string line = pair.keyword + "=" + pair.value + "\r\n";
-        // The pairs are bounded (20 × 71 bytes), so the buffer is never reached in practice.
+        // The pairs are bounded (32 × 71 bytes), so the buffer is never reached in practice.
         if (text.size() + line.size() > kDescriptionBuffer - 1) break;
         text += line;
     }

@@ -13,9 +13,9 @@ namespace zorvane {
 // counts), then the 11-entry directory. The header pairs become the description, one
 // "keyword=value\r\n" line each. Nothing is padded or aligned.
 class TiffWriter : public KeywordSink {
-  public:
+public:
     void ClearKeywords() { keywords_.Clear(); }
-    // Appends a copy of the pair; beyond 20 pairs nothing happens.
+    // Appends a copy of the pair; beyond KeywordList::kMaxPairs nothing happens.
     void AddKeyword(std::string_view keyword, std::string_view value) override {
         keywords_.AddKeyword(keyword, value);
     }
@@ -29,7 +29,7 @@ class TiffWriter : public KeywordSink {
     // be described by a classic TIFF (file of 4 GiB or more). Shows no message.
     bool Write(const std::string& path, const std::uint16_t* pixels, int width, int height) const;
 
-  private:
+private:
     KeywordList keywords_;
 };
 

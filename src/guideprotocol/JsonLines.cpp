@@ -39,6 +39,18 @@ double Rounded(double value, int decimals) {
     return std::round(value * scale) / scale;
 }
 
+double NumberOr(const Json& object, const char* key, double fallback) {
+    if (!object.is_object()) return fallback;
+    const auto it = object.find(key);
+    return it != object.end() && it->is_number() ? it->get<double>() : fallback;
+}
+
+std::string TextOr(const Json& object, const char* key, std::string fallback) {
+    if (!object.is_object()) return fallback;
+    const auto it = object.find(key);
+    return it != object.end() && it->is_string() ? it->get<std::string>() : fallback;
+}
+
 Json Request(std::string_view method, Json params, int id) {
     Json j;
     j["method"] = method;

@@ -52,6 +52,11 @@ std::string Line(const Json& message);
 // A number kept to `decimals` places, as the protocol writes distances and times.
 double Rounded(double value, int decimals = 3);
 
+// A member read without throwing: the number (or text) when `object` has it as one, else the
+// fallback.
+double NumberOr(const Json& object, const char* key, double fallback);
+std::string TextOr(const Json& object, const char* key, std::string fallback = {});
+
 // ---- JSON-RPC messages ----
 Json Request(std::string_view method, Json params, int id);
 Json Notification(std::string_view method, Json params);

@@ -240,6 +240,11 @@ void GuidingEngine::OnAscomChooser() {
     host_.RefreshTrackingDialog();
 }
 
+void GuidingEngine::OnServerLost() {
+    // A mount that still answers is not the one that went.
+    if (telescopeInUse_ && !link_->SupportsPulseGuide()) TelescopeFailed();
+}
+
 void GuidingEngine::TelescopeFailed() {
     link_->CloseDriver();
     telescopeInUse_ = telescopeConnecting_ = false;

@@ -160,6 +160,11 @@ public:
     // The "ASCOM chooser..." button: the camera's port, then the user picks a driver, which is
     // connected and, when it can pulse-guide, takes over; the "Connect" box shows the outcome.
     void OnAscomChooser();
+    // A device server went away. When it was the mount's, the mount is let go at once, as when
+    // a pulse finds it gone, so that nobody takes a dead link for a connected mount; ticking
+    // "Connect" once the server is back connects it afresh. Called from the window's loop,
+    // never inside a sequence step, which a message waiting for OK would hold up.
+    void OnServerLost();
 
     // ---- calibration and autoguiding ----
     // Calibration and autoguiding work through either output.

@@ -8,9 +8,9 @@ uint64_t Ms(double seconds) {
 }
 }  // namespace
 
-void SettleMonitor::Begin(const SettleSpec& spec, uint64_t nowMs) {
+void SettleMonitor::Begin(const SettleSpec& rule, uint64_t nowMs) {
     active_ = true;
-    spec_ = spec;
+    rule_ = rule;
     beganMs_ = nowMs;
     insideSinceMs_.reset();
     frames_ = dropped_ = 0;
@@ -18,7 +18,7 @@ void SettleMonitor::Begin(const SettleSpec& spec, uint64_t nowMs) {
 
 SettleMonitor::Update SettleMonitor::Frame(uint64_t nowMs, double distance) {
     ++frames_;
-    if (distance <= spec_.pixels) {
+    if (distance <= rule_.pixels) {
         if (!insideSinceMs_) insideSinceMs_ = nowMs;
     } else {
         insideSinceMs_.reset();
@@ -36,8 +36,8 @@ SettleMonitor::Update SettleMonitor::Dropped(uint64_t nowMs) {
 SettleMonitor::Update SettleMonitor::Progress(uint64_t nowMs, double distance, bool locked) {
     Update u;
     const double settled = insideSinceMs_ ? (nowMs - *insideSinceMs_) / 1000.0 : 0.0;
-    u.settling = SettlingEvent{distance, settled, spec_.time, locked};
-    if (insideSinceMs_ && nowMs - *insideSinceMs_ >= Ms(spec_.time)) {
+    u.settling = SettlingEvent{distance, settled, rule_.time, locked};
+    if (insideSinceMs_ && nowMs - *insideSinceMs_ >= Ms(rule_.time)) {
         u.done = Finish(0, {});
     } else if (auto failed = Tick(nowMs)) {
         u.done = failed;
@@ -46,7 +46,7 @@ SettleMonitor::Update SettleMonitor::Progress(uint64_t nowMs, double distance, b
 }
 
 std::optional<SettleDoneEvent> SettleMonitor::Tick(uint64_t nowMs) {
-    if (!active_ || nowMs - beganMs_ < Ms(spec_.timeout)) return std::nullopt;
+    if (!active_ || nowMs - beganMs_ < Ms(rule_.timeout)) return std::nullopt;
     return Finish(1, "timed out waiting for the guider to settle");
 }
 

@@ -18,9 +18,9 @@ public:
         std::optional<SettleDoneEvent> done;  // the period is over
     };
 
-    void Begin(const SettleSpec& spec, uint64_t nowMs);
+    void Begin(const SettleSpec& rule, uint64_t nowMs);
     bool Active() const { return active_; }
-    const SettleSpec& Spec() const { return spec_; }
+    const SettleSpec& Spec() const { return rule_; }
 
     // A guided frame with the star `distance` pixels from the lock position.
     Update Frame(uint64_t nowMs, double distance);
@@ -36,7 +36,7 @@ private:
     Update Progress(uint64_t nowMs, double distance, bool locked);
 
     bool active_ = false;
-    SettleSpec spec_;
+    SettleSpec rule_;
     uint64_t beganMs_ = 0;
     std::optional<uint64_t> insideSinceMs_;
     int frames_ = 0, dropped_ = 0;

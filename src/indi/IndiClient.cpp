@@ -106,6 +106,7 @@ struct IndiClient::Shared {
     DeviceSet set;
     size_t stored = 0;
     bool connected = false;
+    bool closing = false;  // the program ends the connection itself
     std::string cutOff;
     std::map<std::string, size_t, std::less<>> blobDevices;  // the largest BLOB each may send
     std::string server;                                      // "host:port", for messages
@@ -123,7 +124,7 @@ struct IndiClient::Shared {
     }
 
     // The reader thread: parse, apply, wake the waiters, until the server goes or is cut off.
-    void Read(const CutOffNotice& notice, const UpdateSink& updates) {
+    void Read(const CutOffNotice& notice, const LostNotice& lost, const UpdateSink& updates) {
         std::string refused;
         IndiStream stream(
             StreamLimits{},
@@ -162,15 +163,20 @@ struct IndiClient::Shared {
         }
         if (refused.empty()) refused = stream.LimitExceeded();
         std::string text;
-        if (!refused.empty()) {
-            text = "The INDI server at " + server + " " + refused +
-                   "; the program has closed its connection to it.";
+        bool byProgram = false;
+        {
             std::lock_guard lock(mutex);
-            cutOff = text;
+            byProgram = closing;
+            if (!refused.empty()) {
+                text = "The INDI server at " + server + " " + refused +
+                       "; the program has closed its connection to it.";
+                cutOff = text;
+            }
         }
         shutdown(fd, SHUT_RDWR);
         Lost();
         if (!text.empty() && notice) notice(text);
+        if (!byProgram && lost) lost();
     }
 };
 
@@ -193,12 +199,17 @@ bool IndiClient::Connect(const std::string& host, int port, int timeoutMs) {
     shared_ = shared;
     if (shared->fd < 0) return false;
     shared->connected = true;
-    reader_ = std::thread(
-        [shared, notice = notice_, updates = updateSink_] { shared->Read(notice, updates); });
+    reader_ = std::thread([shared, notice = notice_, lost = lost_, updates = updateSink_] {
+        shared->Read(notice, lost, updates);
+    });
     return Send("<getProperties version=\"1.7\"/>\n");
 }
 
 void IndiClient::Disconnect() {
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->closing = true;
+    }
     if (shared_->fd >= 0) {
         // Ending this side first lets what was sent reach the server (closing with its
         // messages unread would reset the connection and could lose the last command); the

@@ -91,6 +91,11 @@ public:
     // it before Connect; it must not call this client.
     using CutOffNotice = std::function<void(const std::string&)>;
     void SetCutOffNotice(CutOffNotice notice) { notice_ = std::move(notice); }
+    // Called once, on the reader thread, when the connection ends other than by Disconnect
+    // (the server died or closed it, or was cut off, after the cut-off notice). Set it before
+    // Connect; it must not call this client.
+    using LostNotice = std::function<void()>;
+    void SetLostNotice(LostNotice notice) { lost_ = std::move(notice); }
 
     // Called on the reader thread with a copy of every property as a definition or update has
     // left it. Set it before Connect; it must not call this client.
@@ -146,6 +151,7 @@ private:
     std::thread reader_;
     BlobSink blobSink_;
     CutOffNotice notice_;
+    LostNotice lost_;
     UpdateSink updateSink_;
 };
 

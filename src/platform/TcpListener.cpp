@@ -5,6 +5,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -82,6 +83,50 @@ TcpConnection TcpConnection::ConnectTo(const std::string& host, int port) {
     ::freeaddrinfo(found);
     if (fd >= 0) NonBlocking(fd);
     return TcpConnection(fd);
+}
+
+TcpConnection TcpConnection::StartConnect(const std::string& host, int port, std::string& error) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int looked = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
+    if (looked != 0) {
+        error = ::gai_strerror(looked);
+        return TcpConnection();
+    }
+    int fd = ::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
+                      found->ai_protocol);
+    if (fd < 0) {
+        error = std::strerror(errno);
+    } else if (::connect(fd, found->ai_addr, found->ai_addrlen) != 0 && errno != EINPROGRESS) {
+        error = std::strerror(errno);
+        ::close(fd);
+        fd = -1;
+    }
+    ::freeaddrinfo(found);
+    if (fd >= 0) {
+        const int yes = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+    }
+    return TcpConnection(fd);
+}
+
+TcpConnection::ConnectState TcpConnection::Connected(std::string& error) {
+    if (fd_ < 0) return ConnectState::Failed;
+    pollfd p{fd_, POLLOUT, 0};
+    const int n = ::poll(&p, 1, 0);
+    if (n < 0 && errno != EINTR) {
+        error = std::strerror(errno);
+        return ConnectState::Failed;
+    }
+    if (n <= 0) return ConnectState::Connecting;
+    int failure = 0;
+    socklen_t length = sizeof failure;
+    if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &failure, &length) != 0) failure = errno;
+    if (failure == 0) return ConnectState::Connected;
+    error = std::strerror(failure);
+    return ConnectState::Failed;
 }
 
 bool TcpListener::Listen(int port, bool allInterfaces, std::string& error) {

@@ -26,6 +26,14 @@ public:
     // Connects to host:port, blocking until connected; for clients and tests.
     static TcpConnection ConnectTo(const std::string& host, int port);
 
+    // Starts connecting to host:port without waiting for the peer (the name is looked up
+    // first); not open when that already fails, with `error` saying why. Poll Connected()
+    // until the connection is made or has failed.
+    static TcpConnection StartConnect(const std::string& host, int port, std::string& error);
+    enum class ConnectState { Connecting, Connected, Failed };
+    // How a connection from StartConnect stands; `error` says why it failed.
+    ConnectState Connected(std::string& error);
+
 private:
     int fd_;
 };

@@ -1,5 +1,7 @@
 #include "sequencer/SequenceEngine.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "core/TimerIds.h"
@@ -31,55 +33,32 @@ void SequenceEngine::StopSequence() {
     if (running_) Stop();
 }
 
-void SequenceEngine::SkipDisabledLines() {
-    while (line_ < SequenceModel::kLineCount && !LineEnabled(line_)) ++line_;
-}
-
 bool SequenceEngine::NextStep() {
-    const int repeats = model_.repeat;
-    // Without a line or a repetition there is no step (and no pass to search through).
-    if (repeats < 1 || !model_.AnyLineEnabled()) return false;
-    if (model_.Mode() == RepeatMode::Sequence) {
-        ++line_;
-        SkipDisabledLines();
-        while (line_ >= SequenceModel::kLineCount && repeat_ < repeats) {
-            line_ = 0;
-            ++repeat_;
-            SkipDisabledLines();
-        }
-        return repeat_ < repeats;
-    }
-    ++repeat_;
-    if (repeat_ >= repeats) {
-        ++line_;
-        repeat_ = 0;
-    }
-    SkipDisabledLines();
-    return line_ < SequenceModel::kLineCount;
+    return model_.NextStep(line_, repeat_);
 }
 
 void SequenceEngine::ShowStepStatus() {
     char buf[64];
     std::snprintf(buf, sizeof buf, "Line %d, Repeat %d", line_ + 1, repeat_ + 1);
     status_ = buf;
+    gateText_ = phase_ == Phase::Gate && gate_ ? gate_->WaitText() : std::string();
+    if (!gateText_.empty()) status_ += ": " + gateText_;
 }
 
 void SequenceEngine::Start() {
     // Not without a camera to take the frames, and not while another activity has it.
-    if (CameraGone() || !owner_.MayUseOrTell(CameraActivity::Sequence, prompts_)) return;
+    if (CameraGone()) {
+        prompts_.MessageBox(kNoCamera, kCaption, MessageButtons::Ok, MessageIcon::Exclamation);
+        return;
+    }
+    if (!owner_.MayUseOrTell(CameraActivity::Sequence, prompts_)) return;
     if (!EveryLineGivesAFrame()) return;
     framesTaken_ = framesSaved_ = 0;
     ++run_;
     const unsigned startDelay = SequenceModel::DelayMilliseconds(model_.delayStart);
     running_ = true;
     frameFilter_.reset();
-    if (model_.Mode() == RepeatMode::Sequence) {
-        line_ = -1;
-        repeat_ = 0;
-    } else {
-        line_ = 0;
-        repeat_ = -1;
-    }
+    model_.StartStep(line_, repeat_);
     if (!NextStep()) {
         running_ = false;
         return;
@@ -92,6 +71,7 @@ void SequenceEngine::Start() {
     });
     ShowStepStatus();
     host_.SequencerStateChanged();
+    if (gate_) gate_->Begin([this](const std::string& message) { Abandon(message); });
 
     // A wheel in use is only checked: switching it off and on again would take it from every
     // other program on its server. One that is not in use is looked for, as at start-up; a
@@ -151,6 +131,10 @@ void SequenceEngine::StartSequenceExposure() {
     const WheelMove move = LineFilter(position);
     if (move == WheelMove::Fails) return Terminate(kFilterFailed);
     if (move == WheelMove::None) return ExposeLine();
+    // Guiding pauses while the wheel turns to another filter (the move shakes the guide star),
+    // for the wait just before the exposure: not for a whole delay between exposures, over
+    // which the mount would drift unguided.
+    if (gate_ && frameFilter_ != position) gate_->FilterMoving();
     // The exposure starts once the wheel reports the line's filter.
     phase_ = Phase::Filter;
     wheel_->MoveAndWait(position, [this, run = run_](bool reached) {
@@ -163,11 +147,41 @@ void SequenceEngine::StartSequenceExposure() {
 void SequenceEngine::ExposeLine() {
     // The camera may have gone while the wheel moved.
     if (CameraGone()) return CameraLost();
+    if (gate_) gate_->FilterArrived();
     frameFilter_ = model_.FilterPosition(line_);
+    PassGate();
+}
+
+void SequenceEngine::PassGate() {
+    if (gate_) {
+        const SequenceGate::Answer answer = gate_->BeforeExposure(framesTaken_);
+        if (answer.verdict == SequenceGate::Verdict::Wait) {
+            const bool first = phase_ != Phase::Gate;
+            phase_ = Phase::Gate;
+            if (first) timers_.SetTimer(kTimerSeqGate, kGatePollMs);
+            if (first || gate_->WaitText() != gateText_) {
+                ShowStepStatus();
+                host_.SequencerStateChanged();
+            }
+            return;
+        }
+        timers_.KillTimer(kTimerSeqGate);
+        if (answer.verdict == SequenceGate::Verdict::Stop) return Abandon(answer.message);
+        if (phase_ == Phase::Gate) {
+            phase_ = Phase::Delay;
+            ShowStepStatus();
+            host_.SequencerStateChanged();
+        }
+    }
+    Expose();
+}
+
+void SequenceEngine::Expose() {
     const int bin = model_.BinningFactor(line_);
     const float exposure = model_.ExposureSeconds(line_);
     cycle_.PrepareCamera(bin, bin, exposure);
     cycle_.StartFreshExposure(exposure);
+    if (gate_) gate_->ExposureStarted();
     phase_ = Phase::Exposing;
     timers_.SetTimer(kTimerSeqPoll, 1);
 }
@@ -185,6 +199,7 @@ void SequenceEngine::PollExposure() {
 void SequenceEngine::CompleteSequenceExposure() {
     WaitCursor wait(prompts_);
     host_.MakeExposureTimeText();
+    if (gate_) gate_->ExposureEnded();
     ++framesTaken_;
     // A frame that cannot be fetched is skipped: nothing shown, saved or run for it.
     if (cycle_.DownloadAndShowFrame()) {
@@ -247,6 +262,13 @@ void SequenceEngine::FinishStep() {
     host_.RefreshExposureDialog();
 }
 
+void SequenceEngine::Abandon(const std::string& message) {
+    if (!running_) return;
+    Stop();
+    prompts_.Beep(BeepKind::Exclamation);
+    prompts_.MessageBox(message, kCaption, MessageButtons::Ok, MessageIcon::Exclamation);
+}
+
 void SequenceEngine::Terminate(const char* message) {
     Stop();
     prompts_.MessageBox(message, kCaption, MessageButtons::Ok, MessageIcon::Exclamation);
@@ -274,11 +296,14 @@ void SequenceEngine::Stop() {
     }
     // A command still running is left to finish on its own.
     cycle_.SetExposing(false);
+    const bool wasRunning = running_;
     running_ = false;
     phase_ = Phase::Idle;
     timers_.KillTimer(kTimerSeqStart);
     timers_.KillTimer(kTimerSeqPoll);
     timers_.KillTimer(kTimerSeqCommand);
+    timers_.KillTimer(kTimerSeqGate);
+    if (gate_ && wasRunning) gate_->End();
     status_.clear();
     owner_.Release(CameraActivity::Sequence);
     host_.SequencerStateChanged();
@@ -296,6 +321,15 @@ bool SequenceEngine::OnTimer(int id) {
             return true;
         case kTimerSeqCommand:
             if (running_) PollCommand();
+            return true;
+        case kTimerSeqGate:
+            if (!running_ || phase_ != Phase::Gate) {
+                timers_.KillTimer(kTimerSeqGate);
+            } else if (CameraGone()) {
+                CameraLost();
+            } else {
+                PassGate();
+            }
             return true;
         default:
             return false;
@@ -317,6 +351,39 @@ bool SequenceEngine::RequestDialogHide() {
     }
     HideNote();
     return true;
+}
+
+std::string SequenceEngine::ProgressText() const {
+    if (!running_) return {};
+    const int total = model_.StepCount();
+    int line = line_, pass = repeat_;
+    // The steps after this one, with their exposures and the delay before each.
+    double seconds = 0;
+    int after = 0;
+    while (model_.NextStep(line, pass)) {
+        seconds += model_.ExposureSeconds(line) + std::max(model_.delay, 0);
+        ++after;
+    }
+    // Edits made while it runs may leave fewer steps than were taken; the count stays sane.
+    const int frame = std::max(framesTaken_ + 1, total - after);
+    const int frames = std::max(total, frame);
+    if (phase_ == Phase::Exposing) {
+        seconds += std::max(0.0f, lib_.ZorvaneExposureTimeRemaining(camera_.handle));
+    } else if (phase_ != Phase::Command) {
+        seconds += model_.ExposureSeconds(line_);
+    }
+    if (gate_) seconds += gate_->ExpectedHoldSeconds(framesTaken_, frames - framesTaken_);
+    const long long s = std::llround(seconds);
+    char left[48];
+    if (s >= 3600)
+        std::snprintf(left, sizeof left, "%lld h %02lld min", s / 3600, s / 60 % 60);
+    else if (s >= 60)
+        std::snprintf(left, sizeof left, "%lld min %02lld s", s / 60, s % 60);
+    else
+        std::snprintf(left, sizeof left, "%lld s", s);
+    char text[96];
+    std::snprintf(text, sizeof text, "Frame %d of %d, about %s left", frame, frames, left);
+    return text;
 }
 
 std::string SequenceEngine::CurrentLineSuffix() const {

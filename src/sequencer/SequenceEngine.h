@@ -11,6 +11,7 @@
 #include "core/Prompts.h"
 #include "core/TimerService.h"
 #include "sequencer/FilterWheelControl.h"
+#include "sequencer/SequenceGate.h"
 #include "sequencer/SequenceHost.h"
 #include "sequencer/SequenceModel.h"
 
@@ -39,7 +40,11 @@ public:
         "Line %d: the subframe is smaller than the binning %dx%d, so the frame would be empty.\n"
         "Choose a larger subframe or a smaller binning.";
     static constexpr unsigned kCommandPollMs = 20;
+    static constexpr unsigned kGatePollMs = 50;
     // The line and repeat (from 1) the sequence had reached.
+    // Run with the camera gone (lost, or never connected).
+    static constexpr const char* kNoCamera =
+        "No camera is connected, so the sequence cannot run.\nUse Connect to connect the camera.";
     static constexpr const char* kCameraLostFormat =
         "Lost connection to Camera\nThe sequence stopped at line %d, repeat %d; the files saved "
         "before it are complete.\nUse Connect to reconnect.";
@@ -52,23 +57,33 @@ public:
 
     // The wheel the sequence moves before each line; none (nullptr) means no filter moves.
     void SetFilterWheel(FilterWheelControl* wheel) { wheel_ = wheel; }
+    // What each exposure waits for besides the wheel (the guider); none: nothing.
+    void SetGate(SequenceGate* gate) { gate_ = gate; }
 
     // The dialog's Run/Stop button.
     void StartStopSequence();
     // Stops a running sequence (a failed save does this); nothing when none runs.
     void StopSequence();
+    // Stops a running sequence and says why (caption "Sequencer").
+    void Abandon(const std::string& message);
     // Advances (line, repeat) to the next step of the repeat mode; false when there is none.
     bool NextStep();
-    // Timers 6, 7 and 8; false for other ids.
+    // Timers 6, 7, 8 and 11; false for other ids.
     bool OnTimer(int id);
 
     bool Running() const { return running_; }
     // The line's command has been started and has not finished yet.
     bool WaitingForCommand() const { return phase_ == Phase::Command; }
+    // The exposure waits for the gate.
+    bool WaitingForGate() const { return phase_ == Phase::Gate; }
     int Line() const { return line_; }
     int Repeat() const { return repeat_; }
     const std::string& StatusText() const { return status_; }
     std::string RunButtonText() const { return running_ ? "Stop" : "Run"; }
+    // How far a running sequence is: "Frame 3 of 10, 4 min 20 s left", the time left from the
+    // exposures and delays still to come and the gate's expected holds; empty when idle.
+    std::string ProgressText() const;
+    int FramesTaken() const { return framesTaken_; }
 
     // The red "closing this window will not stop the sequencer" note.
     bool NoteVisible() const { return note_; }
@@ -87,7 +102,7 @@ public:
 private:
     // Wheel: a wheel found at Run is being connected. Filter: the wheel moves to the line's
     // filter before its exposure.
-    enum class Phase { Idle, Wheel, Delay, Filter, Exposing, Command };
+    enum class Phase { Idle, Wheel, Delay, Filter, Gate, Exposing, Command };
     enum class WheelMove { None, Move, Fails };
 
     void Start();
@@ -95,7 +110,11 @@ private:
     void WheelChecked(bool inUse, unsigned startDelay);
     void Stop();
     void StartSequenceExposure();
+    // The line's filter is in place: the gate is told, then asked.
     void ExposeLine();
+    // Asks the gate; exposes when it says go, asks again on timer 11 while it says wait.
+    void PassGate();
+    void Expose();
     void PollExposure();
     void CompleteSequenceExposure();
     void PollCommand();
@@ -114,7 +133,6 @@ private:
     bool EveryLineGivesAFrame();
     void ShowStepStatus();
     bool LineEnabled(int line) const { return model_.lines[line].enabled; }
-    void SkipDisabledLines();
 
     CameraLibrary& lib_;
     CameraConnection& camera_;
@@ -126,6 +144,8 @@ private:
     SequenceHost& host_;
     CameraOwner& owner_;
     FilterWheelControl* wheel_ = nullptr;
+    SequenceGate* gate_ = nullptr;
+    std::string gateText_;     // what the gate waited for when the status was made
     bool wheelInUse_ = false;  // the sequence moves the wheel (in use or found at Run)
 
     bool running_ = false;

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "core/ScanDecimal.h"
+
 namespace zorvane {
 
 namespace {
@@ -41,6 +43,48 @@ int GetIntWithin(const IniDocument& doc, const std::string& section, const char*
     return static_cast<int>(std::clamp<long long>(value, range.low, range.high));
 }
 
+// Guiding lives in a section of its own: programs that know nothing of it pass it over, and a
+// file without it reads as a sequence that does not guide.
+constexpr const char* kGuideSection = "Sequence Guiding";
+
+double GetNumber(const IniDocument& doc, const char* key, double defaultValue) {
+    return ScanDecimal(doc.GetString(kGuideSection, key, "", 64)).value_or(defaultValue);
+}
+
+void ReadGuideOptions(const IniDocument& doc, SequenceGuideOptions& g) {
+    const SequenceGuideOptions d;
+    g.guide = doc.GetInt(kGuideSection, "Guide", 0) != 0;
+    g.host = doc.GetString(kGuideSection, "GuiderHost", d.host, 256);
+    if (g.host.empty()) g.host = d.host;
+    g.port = doc.GetInt(kGuideSection, "GuiderPort", d.port);
+    g.ditherEvery = GetIntWithin(doc, kGuideSection, "DitherEvery", d.ditherEvery,
+                                 {0, SequenceGuideOptions::kMaxDitherEvery});
+    g.ditherPixels = GetNumber(doc, "DitherPixels", d.ditherPixels);
+    g.ditherRaOnly = doc.GetInt(kGuideSection, "DitherRAOnly", 0) != 0;
+    g.settlePixels = GetNumber(doc, "SettlePixels", d.settlePixels);
+    const SpinRange seconds{0, SequenceGuideOptions::kMaxSeconds};
+    g.settleSeconds = GetIntWithin(doc, kGuideSection, "SettleTime", d.settleSeconds, seconds);
+    g.settleTimeout = GetIntWithin(doc, kGuideSection, "SettleTimeout", d.settleTimeout, seconds);
+    g.stopOnSettleFailure = doc.GetInt(kGuideSection, "SettleFailedStop", 0) != 0;
+    g.lostLimitSeconds =
+        GetIntWithin(doc, kGuideSection, "StarLostLimit", d.lostLimitSeconds, seconds);
+    g.Clamp();
+}
+
+void WriteGuideOptions(IniDocument& doc, const SequenceGuideOptions& g) {
+    doc.SetInt(kGuideSection, "Guide", g.guide ? 1 : 0);
+    doc.SetString(kGuideSection, "GuiderHost", g.host);
+    doc.SetInt(kGuideSection, "GuiderPort", g.port);
+    doc.SetInt(kGuideSection, "DitherEvery", g.ditherEvery);
+    doc.SetString(kGuideSection, "DitherPixels", FormatSeconds(g.ditherPixels));
+    doc.SetInt(kGuideSection, "DitherRAOnly", g.ditherRaOnly ? 1 : 0);
+    doc.SetString(kGuideSection, "SettlePixels", FormatSeconds(g.settlePixels));
+    doc.SetInt(kGuideSection, "SettleTime", g.settleSeconds);
+    doc.SetInt(kGuideSection, "SettleTimeout", g.settleTimeout);
+    doc.SetInt(kGuideSection, "SettleFailedStop", g.stopOnSettleFailure ? 1 : 0);
+    doc.SetInt(kGuideSection, "StarLostLimit", g.lostLimitSeconds);
+}
+
 }  // namespace
 
 bool IsSequenceDocument(const IniDocument& doc) {
@@ -70,6 +114,7 @@ void ReadSequence(const IniDocument& doc, SequenceModel& model) {
         line.suffix = doc.GetString(section, "Suffix", "", kTextBuffer);
         line.command = doc.GetString(section, "Command", "", kTextBuffer);
     }
+    ReadGuideOptions(doc, model.guiding);
 }
 
 void WriteSequence(IniDocument& doc, const SequenceModel& model) {
@@ -87,6 +132,7 @@ void WriteSequence(IniDocument& doc, const SequenceModel& model) {
         doc.SetString(section, "Suffix", line.suffix);
         doc.SetString(section, "Command", line.command);
     }
+    WriteGuideOptions(doc, model.guiding);
 }
 
 bool ReadSequence(const std::string& path, SequenceModel& model) {

@@ -12,9 +12,11 @@ namespace zorvane {
 // Sequence files (".csq") and the sequencer's sections of the settings file: section
 // "Sequence" with RepeatMode, Repeat, Delay, DelayStart, then "Sequence Line1" …
 // "Sequence Line10" with Enabled, Exposure ("%.5g", at least 0.001), Binning, Filter, Suffix,
-// Command, written in that order. Absent keys read as their defaults (ten disabled lines with
-// exposure "1", binning 1x1, filter 0; repeat 1; no delays); the exposure text is read as at
-// most 19 characters and kept as text, suffix and command as at most 511.
+// Command, written in that order, then "Sequence Guiding" (Guide, GuiderHost, GuiderPort,
+// DitherEvery, DitherPixels, DitherRAOnly, SettlePixels, SettleTime, SettleTimeout,
+// SettleFailedStop, StarLostLimit). Absent keys read as their defaults (ten disabled lines with
+// exposure "1", binning 1x1, filter 0; repeat 1; no delays; no guiding); the exposure text is
+// read as at most 19 characters and kept as text, suffix and command as at most 511.
 
 // Fills every line and setting from the document. A binning or repeat-mode index that the
 // lists do not hold leaves that choice empty (-1); the repeat count, the delays, an exposure

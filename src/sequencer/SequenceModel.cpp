@@ -46,6 +46,68 @@ std::string SequenceModel::FilterName(int position) const {
     return filterNames_[position];
 }
 
+void SequenceGuideOptions::Clamp() {
+    if (port < 1 || port > 65535) port = kDefaultPort;
+    ditherEvery = std::clamp(ditherEvery, 0, kMaxDitherEvery);
+    // NaN compares false both ways: it becomes the low end.
+    const auto pixels = [](double v, double low) {
+        return v >= low && v <= kMaxPixels ? v : (v > kMaxPixels ? kMaxPixels : low);
+    };
+    ditherPixels = pixels(ditherPixels, 0.1);
+    settlePixels = pixels(settlePixels, 0.1);
+    settleSeconds = std::clamp(settleSeconds, 0, kMaxSeconds);
+    settleTimeout = std::clamp(settleTimeout, 1, kMaxSeconds);
+    lostLimitSeconds = std::clamp(lostLimitSeconds, 1, kMaxSeconds);
+}
+
+void SequenceModel::StartStep(int& line, int& pass) const {
+    if (Mode() == RepeatMode::Sequence) {
+        line = -1;
+        pass = 0;
+    } else {
+        line = 0;
+        pass = -1;
+    }
+}
+
+bool SequenceModel::NextStep(int& line, int& pass) const {
+    const int repeats = repeat;
+    // Without a line or a repetition there is no step (and no pass to search through).
+    if (repeats < 1 || !AnyLineEnabled()) return false;
+    const auto skipDisabled = [&] {
+        while (line < kLineCount && !lines[line].enabled) ++line;
+    };
+    if (Mode() == RepeatMode::Sequence) {
+        ++line;
+        skipDisabled();
+        while (line >= kLineCount && pass < repeats) {
+            line = 0;
+            ++pass;
+            skipDisabled();
+        }
+        return pass < repeats;
+    }
+    ++pass;
+    if (pass >= repeats) {
+        ++line;
+        pass = 0;
+    }
+    skipDisabled();
+    return line < kLineCount;
+}
+
+int SequenceModel::StepsAfter(int line, int pass) const {
+    int n = 0;
+    while (NextStep(line, pass)) ++n;
+    return n;
+}
+
+int SequenceModel::StepCount() const {
+    int line = 0, pass = 0;
+    StartStep(line, pass);
+    return StepsAfter(line, pass);
+}
+
 float SequenceModel::ExposureSeconds(int line) const {
     const double v = ScanSeconds(lines[line].exposureText).value_or(0.0);
     return static_cast<float>(

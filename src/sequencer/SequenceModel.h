@@ -27,6 +27,31 @@ enum class RepeatMode : int {
     Sequence = 1,  // "Sequence (1,2... 1,2... 1,2...)": the whole pass repeated
 };
 
+// Guiding through a separate guider while the sequence runs: the guider's address, dithering
+// between frames and what counts as settled after a dither.
+struct SequenceGuideOptions {
+    static constexpr int kDefaultPort = 4400;
+    bool guide = false;
+    std::string host = "localhost";
+    int port = kDefaultPort;
+    int ditherEvery = 0;        // frames between dithers; 0 = no dithering
+    double ditherPixels = 3.0;  // largest move, guide-camera pixels
+    bool ditherRaOnly = false;
+    double settlePixels = 1.5;         // the star within this distance of its lock position ...
+    int settleSeconds = 10;            // ... for this long counts as settled
+    int settleTimeout = 60;            // seconds the guider has to settle
+    bool stopOnSettleFailure = false;  // a settle that fails stops the sequence (else: go on)
+    int lostLimitSeconds = 300;        // how long a sequence holds for a lost guide star
+
+    // Ranges the dialog and the files keep the values in.
+    static constexpr int kMaxDitherEvery = 1000;
+    static constexpr double kMaxPixels = 100.0;
+    static constexpr int kMaxSeconds = 36000;
+    // The values kept within their ranges (a port outside 1..65535 becomes the default).
+    void Clamp();
+    bool operator==(const SequenceGuideOptions&) const = default;
+};
+
 // The ten lines and the four whole-sequence settings: the live store the sequencer dialog
 // edits and the engine reads at each step, so edits made while a sequence runs take effect at
 // the next step.
@@ -47,6 +72,7 @@ public:
     int repeat = 1;
     int delay = 0;       // seconds between exposures
     int delayStart = 0;  // seconds between Run and the first exposure
+    SequenceGuideOptions guiding;
 
     // Entries of every line's binning list ("1x1" … "NxN").
     int BinningEntries() const { return binningEntries_; }
@@ -79,6 +105,13 @@ public:
         return repeatMode == static_cast<int>(RepeatMode::Sequence) ? RepeatMode::Sequence
                                                                     : RepeatMode::Lines;
     }
+    // The step after (line, pass) in the repeat mode, as the engine takes it; false when there
+    // is none. Start from StartStep().
+    bool NextStep(int& line, int& pass) const;
+    void StartStep(int& line, int& pass) const;
+    // The steps a run takes from the start, and the steps still to come after (line, pass).
+    int StepCount() const;
+    int StepsAfter(int line, int pass) const;
     // A delay in seconds as a timer period: seconds × 1000, at least 1 ms, never overflowing.
     static unsigned DelayMilliseconds(int seconds);
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/ScanDecimal.h"
+#include "files/ImageHeaderSettings.h"
 #include "platform/Paths.h"
 #include "settings/QuickPresets.h"
 
@@ -292,6 +293,8 @@ void SettingsStore::LoadStart(const IniDocument& doc, SettingsValues& v, LoadRes
     h.observer = ReadTextSetting(doc, kHeader, "Observer", h.observer);
     h.telescope = ReadTextSetting(doc, kHeader, "Telescope", h.telescope);
     h.object = ReadTextSetting(doc, kHeader, "Object", h.object);
+    h.focalLength = std::clamp(ReadIntSetting(doc, kHeader, "FocalLength", h.focalLength), 0,
+                               ImageHeaderSettings::kMaxFocalLength);
     h.extraTimePrecision =
         ReadFlagSetting(doc, kHeader, "ExtraTimePrecision", h.extraTimePrecision);
 
@@ -439,6 +442,9 @@ void SettingsStore::SaveExit(IniDocument& doc, const SettingsValues& v) const {
     WriteTextSetting(doc, kHeader, "Observer", h.observer);
     WriteTextSetting(doc, kHeader, "Telescope", h.telescope);
     WriteTextSetting(doc, kHeader, "Object", h.object);
+    // Files of users who never gave one stay as they were.
+    if (h.focalLength > 0 || doc.HasKey(kHeader, "FocalLength"))
+        WriteIntSetting(doc, kHeader, "FocalLength", h.focalLength);
     WriteFlagSetting(doc, kHeader, "ExtraTimePrecision", h.extraTimePrecision);
 
     const WindowPlacement& w = v.window;

@@ -1,5 +1,7 @@
 #include "telescope/TelescopeLink.h"
 
+#include <chrono>
+
 #include "settings/SettingsValues.h"
 
 namespace zorvane {
@@ -98,6 +100,12 @@ bool TelescopeLink::CloseDriver() {
     return true;
 }
 
+bool TelescopeLink::SupportsPulseGuide() {
+    if (!driver_) return false;
+    const Variant* can = driver_->GetProperty("CanPulseGuide");
+    return can && can->AsInt16() != 0;
+}
+
 void TelescopeLink::PulseGuide(int direction, unsigned ms, std::function<void(PulseEnd)> done) {
     pulses_.push_back({direction, ms, std::move(done)});
     if (pulses_.size() == 1) Send(pulses_.front());
@@ -148,6 +156,22 @@ void TelescopeLink::OnTimer() {
     }
     timers_.KillTimer(timerId_);
     timerSet_ = false;
+}
+
+std::optional<Equatorial> TelescopeLink::CurrentPointing() {
+    if (!driver_) return std::nullopt;
+    const Variant* connected = driver_->GetProperty("Connected");
+    if (!connected || connected->AsInt16() == 0) return std::nullopt;
+    const Variant* ra = driver_->GetProperty("RightAscension");
+    if (!ra || ra->type != vt::R8) return std::nullopt;
+    const double hours = ra->real;
+    const Variant* dec = driver_->GetProperty("Declination");
+    if (!dec || dec->type != vt::R8) return std::nullopt;
+    const double degrees = dec->real;
+    if (!(hours >= 0 && hours <= 24 && degrees >= -90 && degrees <= 90)) return std::nullopt;
+    const double now =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    return PrecessToJ2000({hours * 15.0, degrees}, CenturiesSinceJ2000(now));
 }
 
 void TelescopeLink::LoadScopeID(const SettingsValues& settings) {

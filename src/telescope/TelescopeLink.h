@@ -3,12 +3,14 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "automation/AutomationObject.h"
 #include "core/BackgroundWork.h"
 #include "core/Clock.h"
 #include "core/TimerService.h"
+#include "telescope/Precession.h"
 
 namespace zorvane {
 
@@ -67,6 +69,9 @@ public:
     // outcome is never reported) and the pulses not yet ended are dropped. Always true.
     bool CloseDriver();
     bool DriverOpen() const { return driver_ != nullptr; }
+    // The open driver says the mount takes timed guide pulses (from what the link last heard of
+    // it: no wait). False while a connect is under way.
+    bool SupportsPulseGuide();
 
     // Sends a guide pulse (direction 0..3, ms milliseconds) once the pulses asked for before
     // it have ended, then asks the driver every 10 ms whether it has ended, but never longer
@@ -77,6 +82,10 @@ public:
     bool Pulsing() const { return !pulses_.empty(); }
     // The link's timer.
     void OnTimer();
+
+    // Where the connected mount points now, carried from the mount's coordinates of date to
+    // J2000. None without an open, connected driver or when it cannot tell.
+    std::optional<Equatorial> CurrentPointing();
 
     // [Ascom] ScopeID of the settings: taken at start, handed back when the settings are saved.
     void LoadScopeID(const SettingsValues& settings);

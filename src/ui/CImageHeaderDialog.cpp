@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <utility>
@@ -55,6 +56,16 @@ CImageHeaderDialog::CImageHeaderDialog(const ImageHeaderSettings& values, QWidge
         ++row;
     }
     object_->setMinimumWidth(fontMetrics().averageCharWidth() * 40);
+    focalLength_ = new QSpinBox(this);
+    focalLength_->setObjectName(QString::number(kFocalLengthSpin));
+    focalLength_->setRange(0, ImageHeaderSettings::kMaxFocalLength);
+    focalLength_->setSuffix(QStringLiteral(" mm"));
+    focalLength_->setSpecialValueText(QStringLiteral("not known"));
+    focalLength_->setValue(values.focalLength);
+    auto* focalLabel = new QLabel(QStringLiteral("Focal length"), this);
+    focalLabel->setBuddy(focalLength_);
+    fields->addWidget(focalLabel, row, 0);
+    fields->addWidget(focalLength_, row, 1, Qt::AlignLeft);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("1"));
@@ -74,6 +85,7 @@ ImageHeaderSettings CImageHeaderDialog::Values() const {
     v.telescope = telescope_->text().toStdString();
     v.observer = observer_->text().toStdString();
     v.extraTimePrecision = timePrecision_->isChecked();
+    v.focalLength = focalLength_->value();
     return v;
 }
 

@@ -6,12 +6,14 @@
 
 class QCheckBox;
 class QLineEdit;
+class QSpinBox;
 
 namespace zorvane {
 
 // The modal "Image File Header" dialog: Object, Telescope and Observer texts (at most 57
-// characters each) and the tenths-of-a-second choice for DATE-OBS. Controls are named by
-// their ids: 1056 Object, 1057 Telescope, 1059 Observer, 1270 the check box, 1 OK, 2 Cancel.
+// characters each), the telescope's focal length and the tenths-of-a-second choice for
+// DATE-OBS. Controls are named by their ids: 1056 Object, 1057 Telescope, 1059 Observer, 1062
+// focal length, 1270 the check box, 1 OK, 2 Cancel.
 class CImageHeaderDialog : public QDialog {
     Q_OBJECT
 public:
@@ -19,6 +21,7 @@ public:
     static constexpr int kTelescopeEdit = 1057;
     static constexpr int kObserverEdit = 1059;
     static constexpr int kTimePrecisionCheck = 1270;
+    static constexpr int kFocalLengthSpin = 1062;
 
     explicit CImageHeaderDialog(const ImageHeaderSettings& values, QWidget* parent = nullptr);
 
@@ -37,6 +40,7 @@ private:
     QLineEdit* telescope_ = nullptr;
     QLineEdit* observer_ = nullptr;
     QCheckBox* timePrecision_ = nullptr;
+    QSpinBox* focalLength_ = nullptr;
 };
 
 }  // namespace zorvane

@@ -433,6 +433,8 @@ void CMainFrame::UpdateUi() {
     UpdateStatusBar();
     setWindowTitle(Qs(app_->WindowTitle()));
     EnableSequencerRun(app_->SequencerRunEnabled());
+    // The time left counts down with the exposure.
+    if (CSequencerDialog* s = Sequencer(); s && s->isVisible()) s->RefreshProgress();
 }
 
 // ---------------------------------------------------------------- modeless dialogs
@@ -457,6 +459,7 @@ std::unique_ptr<QDialog> CMainFrame::CreateSequencerDialog() {
     app_->PrepareSequencerDialog(settings_->Path());
     auto dialog = std::make_unique<CSequencerDialog>(app_->Sequence(), app_->Sequencer(), this);
     CSequencerDialog* d = dialog.get();
+    d->SetGuiderStateSource([this] { return app_->SequenceGuiding().StateText(); });
     connect(d, &CSequencerDialog::runPressed, this, [this] {
         app_->Sequencer().StartStopSequence();
         RefreshSequencerDialog();
@@ -599,12 +602,14 @@ void CMainFrame::ShowCameraInfo() {
 
 void CMainFrame::EditImageHeader() {
     HeaderTexts& h = app_->Header();
-    ImageHeaderSettings values{h.object, h.telescope, h.observer, h.extraTimePrecision};
+    ImageHeaderSettings values{h.object, h.telescope, h.observer, h.extraTimePrecision,
+                               h.focalLength};
     if (!CImageHeaderDialog::Edit(values, this)) return;
     h.object = values.object;
     h.telescope = values.telescope;
     h.observer = values.observer;
     h.extraTimePrecision = values.extraTimePrecision;
+    h.focalLength = values.focalLength;
 }
 
 void CMainFrame::ShowAbout() {

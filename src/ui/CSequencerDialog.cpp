@@ -17,6 +17,7 @@
 #include "core/CommandIds.h"
 #include "sequencer/SequenceEngine.h"
 #include "sequencer/SequenceModel.h"
+#include "ui/CSequencerGuidingBox.h"
 #include "ui/UpDownButtons.h"
 
 namespace zorvane {
@@ -165,6 +166,9 @@ CSequencerDialog::CSequencerDialog(SequenceModel& model, const SequenceEngine& e
     status_ = new QLabel(this);
     status_->setObjectName(Id(kStatus));
     status_->setMinimumWidth(160);
+    progress_ = new QLabel(this);
+    progress_->setObjectName(QStringLiteral("progress"));
+    guiding_ = new CSequencerGuidingBox(model_.guiding, this);
     note_ = new QLabel(QStringLiteral("Note: - Closing this window\nwill not stop the sequencer!"),
                        this);
     note_->setObjectName(Id(kNote));
@@ -191,7 +195,9 @@ CSequencerDialog::CSequencerDialog(SequenceModel& model, const SequenceEngine& e
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addLayout(settings);
+    layout->addWidget(guiding_);
     layout->addLayout(buttons);
+    layout->addWidget(progress_);
     Refresh();
 }
 
@@ -297,6 +303,8 @@ void CSequencerDialog::Refresh() {
     SetText(delayStart_, QString::number(model_.delayStart));
     run_->setText(Qs(engine_.RunButtonText()));
     status_->setText(Qs(engine_.StatusText()));
+    RefreshProgress();
+    guiding_->Refresh();
     note_->setVisible(engine_.NoteVisible());
     setWindowTitle(Qs(model_.Title()));
     showing_ = false;
@@ -304,6 +312,16 @@ void CSequencerDialog::Refresh() {
 
 void CSequencerDialog::SetRunEnabled(bool enabled) {
     if (run_->isEnabled() != enabled) run_->setEnabled(enabled);
+}
+
+void CSequencerDialog::RefreshProgress() {
+    const QString text = Qs(engine_.ProgressText());
+    if (progress_->text() != text) progress_->setText(text);
+}
+
+void CSequencerDialog::SetGuiderStateSource(std::function<std::string()> source) {
+    guiding_->SetStateSource(std::move(source));
+    guiding_->Refresh();
 }
 
 void CSequencerDialog::reject() {

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <array>
+#include <functional>
+#include <string>
 
 class QCheckBox;
 class QComboBox;
@@ -12,6 +14,7 @@ class QPushButton;
 
 namespace zorvane {
 
+class CSequencerGuidingBox;
 class SequenceEngine;
 class SequenceModel;
 class UpDownButtons;
@@ -28,6 +31,10 @@ public:
     // The model, status line, Run/Stop text, note and title into the widgets.
     void Refresh();
     void SetRunEnabled(bool enabled);
+    // Only the progress line (frame n of N, the time left).
+    void RefreshProgress();
+    // The guider's state line of the guiding box.
+    void SetGuiderStateSource(std::function<std::string()> source);
 
     // Control ids of line `line` (0-based), in the order enabled, exposure, exposure spin,
     // binning, filter, filter spin, suffix, command.
@@ -75,6 +82,8 @@ private:
     QLineEdit* delayStart_;
     QPushButton* run_;
     QLabel* status_;
+    QLabel* progress_;  // frame n of N and the time left
+    CSequencerGuidingBox* guiding_;
     QLabel* note_;
     bool showing_ = false;  // widgets are being set from the model
 };

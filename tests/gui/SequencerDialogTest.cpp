@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QToolButton>
 
 #include "MainFrameHarness.h"
@@ -86,6 +87,8 @@ private slots:
         QTest::mouseClick(run, Qt::LeftButton);
         QCOMPARE(run->text(), QString("Stop"));
         QCOMPARE(Control<QLabel>(d, 1112)->text(), QString("Line 1, Repeat 1"));
+        QVERIFY2(LabelText(d, "progress").startsWith("Frame 1 of 2, about "),
+                 qPrintable(LabelText(d, "progress")));
         QVERIFY(!frame.Action(ids::ID_CAMERA_SNAPSHOT)->isEnabled());
 
         // The command sleeps while the window goes on with its timers and its dialog.
@@ -125,6 +128,43 @@ private slots:
         QCOMPARE(Control<QLabel>(d, 1112)->text(), QString());
     }
 
+    void theGuidingBoxEditsTheSequencesGuidingAndKeepsAGoodAddress() {
+        ScriptedPrompts prompts;
+        WindowFolders folders;
+        sim_.Reset("");
+        CMainFrame frame(prompts, folders.Options(BinDir()));
+        frame.show();
+        frame.OnCommand(ids::ID_CAMERA_SEQUENCER);
+        CSequencerDialog* d = frame.Sequencer();
+        const SequenceGuideOptions& g = frame.App().Sequence().guiding;
+        QCOMPARE(LabelText(d, "guiderState"), QString("Guiding: off"));
+        QTest::mouseClick(d->findChild<QCheckBox*>("guide"), Qt::LeftButton);
+        QVERIFY(g.guide);
+        d->findChild<QSpinBox*>("ditherEvery")->setValue(3);
+        d->findChild<QComboBox*>("settleFailure")->setCurrentIndex(1);
+        emit d->findChild<QComboBox*>("settleFailure")->activated(1);
+        QCOMPARE(g.ditherEvery, 3);
+        QVERIFY(g.stopOnSettleFailure);
+
+        auto* address = d->findChild<QLineEdit*>("guiderAddress");
+        QCOMPARE(address->text(), QString("localhost:4400"));
+        Type(address, "guide-pc.lan:4401");
+        emit address->editingFinished();
+        QCOMPARE(g.host, std::string("guide-pc.lan"));
+        QCOMPARE(g.port, 4401);
+        d->Refresh();
+        QCOMPARE(LabelText(d, "guiderState"), QString("Guider guide-pc.lan:4401: connects at Run"));
+        // Something that is no address is refused with a word, and the address stays.
+        QString said;
+        WhenModalShows(
+            [&](QWidget* box) { said = box->findChild<QLabel*>("qt_msgbox_label")->text(); });
+        Type(address, "guide pc:99999");
+        emit address->editingFinished();
+        QVERIFY2(said.contains("is no guider address"), qPrintable(said));
+        QCOMPARE(g.port, 4401);
+        QCOMPARE(address->text(), QString("guide-pc.lan:4401"));
+    }
+
     void theSequenceIsKeptInTheSettingsFileWhileTheDialogExists() {
         ScriptedPrompts prompts;
         WindowFolders folders;
@@ -136,6 +176,7 @@ private slots:
             frame.OnCommand(ids::ID_CAMERA_SEQUENCER);
             frame.App().Sequence().lines[6].suffix = "Ha";
             frame.App().Sequence().delay = 12;
+            frame.App().Sequence().guiding.ditherEvery = 4;
             frame.close();
         }
         CMainFrame again(prompts, options);
@@ -145,6 +186,7 @@ private slots:
         CSequencerDialog* d = again.Sequencer();
         QCOMPARE(Control<QLineEdit>(d, 1213)->text(), QString("Ha"));
         QCOMPARE(Control<QLineEdit>(d, 1002)->text(), QString("12"));
+        QCOMPARE(d->findChild<QSpinBox*>("ditherEvery")->value(), 4);
     }
 };
 

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "files/FitsWriter.h"
-#include "fixtures/TempDir.h"
 #include "files/HeaderKeywords.h"
 #include "files/TiffWriter.h"
+#include "fixtures/TempDir.h"
 
 namespace zorvane {
 namespace {
@@ -61,6 +61,10 @@ HeaderInputs FullHeader() {
     in.ccdTemperature = -20.0;
     in.frameTurned = false;
     in.bayerOffsets = HeaderInputs::BayerOffsets{0, 1};
+    // Enough more for a header of two blocks.
+    in.focalLengthMm = 1000;
+    in.pointing = HeaderInputs::Pointing{83.8221, -5.3911};
+    in.guideRmsArcsec = 0.61;
     return in;
 }
 
@@ -149,6 +153,18 @@ TEST(FilesReaders, FitsFilesVerifyAndReadBack) {
     EXPECT_DOUBLE_EQ(exptime, 120.0);
     EXPECT_DOUBLE_EQ(bzero, 32768.0);
     EXPECT_EQ(xorg, 50);
+    double ra = 0, dec = 0, focal = 0, rms = 0;
+    fits_read_key(f, TDOUBLE, "RA", &ra, nullptr, &status);
+    fits_read_key(f, TDOUBLE, "DEC", &dec, nullptr, &status);
+    fits_read_key(f, TDOUBLE, "FOCALLEN", &focal, nullptr, &status);
+    fits_read_key(f, TDOUBLE, "GUIDERMS", &rms, nullptr, &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_DOUBLE_EQ(ra, 83.8221);
+    EXPECT_DOUBLE_EQ(dec, -5.3911);
+    EXPECT_DOUBLE_EQ(focal, 1000.0);
+    EXPECT_DOUBLE_EQ(rms, 0.61);
+    EXPECT_EQ(ReadKeyString(f, "OBJCTDEC"), "-05 23 28.0");
+    EXPECT_EQ(ReadKeyString(f, "SWCREATE"), "Zorvane Capture");
     fits_close_file(f, &status);
 }
 

@@ -1,7 +1,9 @@
 // The shared INDI client against the real simulators on a private server: device connection
 // through a whole switch vector, a filter move seen going Busy and ending, and a dead server
-// noticed and replaced by a fresh connection.
+// noticed (and said, but not the client's own close) and replaced by a fresh connection.
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 #include "indi/IndiClient.h"
 #include "support/IndiServer.h"
@@ -32,6 +34,8 @@ TEST(IndiClientOnSimulators, ConnectsMovesAndNoticesADeadServer) {
     ZORVANE_START_INDI_SERVER(server);
 
     IndiClient c;
+    std::atomic<int> lost{0};
+    c.SetLostNotice([&] { ++lost; });
     ASSERT_TRUE(c.Connect("localhost", server.Port(), 1000));
     ASSERT_TRUE(c.WaitForProperty(kWheel, "DRIVER_INFO", 5000));
     EXPECT_TRUE(c.Devices().DriverInterface(kWheel) & indi::kFilterInterface);
@@ -61,7 +65,10 @@ TEST(IndiClientOnSimulators, ConnectsMovesAndNoticesADeadServer) {
     // A new server on another port: the same client object connects afresh.
     ZORVANE_START_INDI_SERVER(server);
     ASSERT_TRUE(c.Connect("localhost", server.Port(), 1000));
+    EXPECT_EQ(lost, 1) << "the dead server, once";
     EXPECT_TRUE(ConnectDevice(c, kWheel));
+    c.Disconnect();
+    EXPECT_EQ(lost, 1) << "not the client's own close";
 }
 
 TEST(IndiClientOnSimulators, NoServerIsRefusedAtOnce) {

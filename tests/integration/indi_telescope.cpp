@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 
 #include "automation/IndiTransport.h"
@@ -107,6 +108,15 @@ TEST_F(IndiTelescope, ChosenMountGuidesAndAKilledServerFailsThePulseAtOnce) {
               "@" + server.Address())
         << "the server chosen from is remembered";
     ASSERT_EQ(d.Connect(link), TelescopeLink::Connection::Ready);
+    // Where it points goes into the headers: carried from the mount's coordinates of date to
+    // J2000, which moves it by no more than the precession of a few decades.
+    const std::optional<Equatorial> pointing = link.CurrentPointing();
+    ASSERT_TRUE(pointing);
+    EXPECT_GE(pointing->raDegrees, 0.0);
+    EXPECT_LT(pointing->raDegrees, 360.0);
+    EXPECT_LE(std::abs(pointing->decDegrees), 90.0);
+    std::printf("the mount points at RA %.4f, Dec %.4f (J2000)\n", pointing->raDegrees,
+                pointing->decDegrees);
 
     for (const int direction : {guide::North, guide::West}) {
         const auto start = std::chrono::steady_clock::now();

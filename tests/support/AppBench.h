@@ -19,6 +19,7 @@
 #include "app/SettingsController.h"
 #include "core/TimerIds.h"
 #include "fixtures/TempDir.h"
+#include "platform/DynamicLibrary.h"
 #include "platform/Paths.h"
 #include "support/ManualWork.h"
 #include "support/SimHarness.h"
@@ -95,7 +96,12 @@ struct AppBench {
     std::unique_ptr<ExposureDialogController> exposure;
     std::unique_ptr<SettingsController> settings;
 
-    explicit AppBench(const std::string& simOptions = "size=640x480") {
+    // Cameras from the test program's folder, or from `libraryDir` (a folder with a copy of the
+    // simulated camera: a second camera in the same process).
+    explicit AppBench(const std::string& simOptions = "size=640x480", std::string libraryDir = {})
+        : sim(libraryDir.empty() ? SimControls::LibraryPath()
+                                 : libraryDir + "/" + MapLibraryFileName("ZorvaneCCDDummy.dll")),
+          libraryDir_(std::move(libraryDir)) {
         sim.Configure(simOptions);
         loop.SetClockListener([this](uint64_t now) { sim.SetTime(now); });
         loop.SetTimerHandler([this](int id) {
@@ -116,12 +122,14 @@ struct AppBench {
     // program's folder unless other folders are given.
     void Create(std::vector<std::string> libraryDirs = {}, std::string machineConfig = {}) {
         AppOptions options;
-        options.librarySearchDirs =
-            libraryDirs.empty() ? std::vector<std::string>{ExecutableDirectory()} : libraryDirs;
+        if (libraryDirs.empty())
+            libraryDirs = {libraryDir_.empty() ? ExecutableDirectory() : libraryDir_};
+        options.librarySearchDirs = libraryDirs;
         options.machineConfigPath = machineConfig.empty() ? dir.File("machine.ini") : machineConfig;
         options.settingsPath = iniPath;
         options.clock = &loop;
         options.deviceWork = &deviceWork;
+        options.guiderSocket = guiderSocket;
         app = std::make_unique<CaptureApp>(loop, loop, prompts, ui, options);
         exposure = std::make_unique<ExposureDialogController>(*app, prompts);
         settings =
@@ -138,6 +146,13 @@ struct AppBench {
     }
 
     ExposureSettings& Exposure() { return app->Exposure(); }
+    // Other programs may connect to its guider over TCP (set before Create/Start).
+    bool guiderSocket = false;
+
+private:
+    std::string libraryDir_;
+
+public:
     int SensorWidth() { return app->Camera().properties.pixelsX; }
     int SensorHeight() { return app->Camera().properties.pixelsY; }
 };

@@ -70,6 +70,20 @@ std::string IndiServer::Address() const {
 
 IndiServer::Status IndiServer::Start() {
     Stop();
+    port_ = FreePort();
+    if (port_ == 0) {
+        error_ = "no free loopback port";
+        return Status::CannotStart;
+    }
+    return Launch();
+}
+
+IndiServer::Status IndiServer::Restart() {
+    Stop();
+    return port_ == 0 ? Start() : Launch();
+}
+
+IndiServer::Status IndiServer::Launch() {
     const std::string server = FindOnPath("indiserver");
     if (server.empty()) {
         error_ = "no indiserver on PATH (Debian package indi-bin)";
@@ -80,11 +94,6 @@ IndiServer::Status IndiServer::Start() {
             error_ = "no " + d + " on PATH (Debian package indi-bin)";
             return Status::CannotStart;
         }
-    }
-    port_ = FreePort();
-    if (port_ == 0) {
-        error_ = "no free loopback port";
-        return Status::CannotStart;
     }
     socketPath_ = "/tmp/indiserver-" + std::to_string(port_);
 

@@ -27,6 +27,9 @@ public:
     IndiServer& operator=(const IndiServer&) = delete;
 
     Status Start();
+    // Starts the server again on the port it had (after Kill or Stop), as someone restarting
+    // it would: clients configured with its address find it there again.
+    Status Restart();
     // Why Start did not report Started.
     const std::string& Error() const { return error_; }
     // Ends the server at once, as a crash would (the drivers go with it).
@@ -55,6 +58,7 @@ public:
     static int FreePort();
 
 private:
+    Status Launch();
     void Signal(int signal);
     bool Reap(int timeoutMs);
 

@@ -11,7 +11,10 @@ std::string SimControls::LibraryPath() {
     return ExecutableDirectory() + "/" + MapLibraryFileName("ZorvaneCCDDummy.dll");
 }
 
-SimControls::SimControls() : handle_(::dlopen(LibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL)) {}
+SimControls::SimControls() : SimControls(LibraryPath()) {}
+
+SimControls::SimControls(const std::string& libraryPath)
+    : handle_(::dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
 
 SimControls::~SimControls() {
     if (handle_) ::dlclose(handle_);

@@ -18,6 +18,8 @@ namespace zorvane::test {
 class SimControls {
 public:
     SimControls();
+    // A copy of the library under another path: a second simulated camera with state of its own.
+    explicit SimControls(const std::string& libraryPath);
     ~SimControls();
     SimControls(const SimControls&) = delete;
     SimControls& operator=(const SimControls&) = delete;

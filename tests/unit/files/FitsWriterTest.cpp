@@ -140,18 +140,25 @@ TEST(FitsWriterTest, ALargeFrameConvertedAheadOfTheWritesIsExactAndFailsWhole) {
     EXPECT_FALSE(test::Exists(dir / "half.fit"));
 }
 
-TEST(FitsWriterTest, KeepsTwentyPairsAndCutsOversizedTexts) {
+TEST(FitsWriterTest, PairsBeyondOneBlockTakeASecondAndOversizedTextsAreCut) {
     FitsWriter writer;
-    for (int i = 0; i < 22; ++i)
-        writer.AddKeyword(std::string(1, static_cast<char>('A' + i)), std::to_string(i));
-    ASSERT_EQ(writer.Keywords().Count(), 20u);
-    EXPECT_EQ(writer.Keywords().Pairs().back().keyword, "T");  // the 20th
+    for (int i = 0; i < 34; ++i) writer.AddKeyword("K" + std::to_string(i), std::to_string(i));
+    ASSERT_EQ(writer.Keywords().Count(), 32u);
+    EXPECT_EQ(writer.Keywords().Pairs().back().keyword, "K31");
+    // Nine structural cards, 32 pairs and END: two header blocks, the pixel in a third.
+    TempDir dir;
+    const std::uint16_t pixel = 0;
+    ASSERT_TRUE(writer.Write(dir / "two.fit", &pixel, 1, 1));
+    const std::string two = ReadBytes(dir / "two.fit");
+    ASSERT_EQ(two.size(), 3u * FitsWriter::kBlockSize);
+    EXPECT_EQ(Card(two, 40), Padded("K31     =           31"));
+    EXPECT_EQ(Card(two, 41), Padded("END"));
+    EXPECT_EQ(Card(two, 71), Padded(""));
+    EXPECT_EQ(two.substr(2 * FitsWriter::kBlockSize, 2), std::string("\x80\x00", 2));
 
     writer.ClearKeywords();
     EXPECT_EQ(writer.Keywords().Count(), 0u);
     writer.AddKeyword("LONGKEYWORD", std::string(70, 'v'));
-    TempDir dir;
-    const std::uint16_t pixel = 0;
     ASSERT_TRUE(writer.Write(dir / "e.fit", &pixel, 1, 1));
     const std::string file = ReadBytes(dir / "e.fit");
     EXPECT_EQ(Card(file, 9), "LONGKEYW=           " + std::string(60, 'v'));

@@ -16,7 +16,7 @@ using namespace std::chrono;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 class RecordingSink : public KeywordSink {
-  public:
+public:
     void AddKeyword(std::string_view k, std::string_view v) override { pairs.emplace_back(k, v); }
     Pairs pairs;
 };
@@ -46,7 +46,7 @@ Pairs Build(const HeaderInputs& in) {
     return sink.pairs;
 }
 
-TEST(HeaderKeywordsTest, MinimalHeaderHasFourteenPairs) {
+TEST(HeaderKeywordsTest, MinimalHeaderHasFifteenPairs) {
     const Pairs expected = {{"INSTRUME", "'Cam 814: fw rev 2.05'"},
                             {"EXPTIME", "1.500"},
                             {"DATE-OBS", "'2012-03-04T21:05:09'"},
@@ -60,6 +60,7 @@ TEST(HeaderKeywordsTest, MinimalHeaderHasFourteenPairs) {
                             {"YPOSSUBF", "0"},
                             {"CBLACK", "120"},
                             {"CWHITE", "4000"},
+                            {"IMAGETYP", "'Light Frame'"},
                             {"SWCREATE", "'Zorvane Capture'"}};
     EXPECT_EQ(Build(Minimal()), expected);
 }
@@ -77,6 +78,9 @@ TEST(HeaderKeywordsTest, EveryConditionalPairInOrderAndTheWriterLimit) {
     in.ccdTemperature = -15.04;
     in.frameTurned = false;
     in.bayerOffsets = HeaderInputs::BayerOffsets{1, 0};
+    in.focalLengthMm = 800;
+    in.pointing = HeaderInputs::Pointing{10.684708, 41.26875};  // M31
+    in.guideRmsArcsec = 0.734;
     const Pairs expected = {{"INSTRUME", "'Cam 814: fw rev 2.05'"},
                             {"TELESCOP", "'C14'"},
                             {"OBSERVER", "'A. Lee'"},
@@ -98,18 +102,44 @@ TEST(HeaderKeywordsTest, EveryConditionalPairInOrderAndTheWriterLimit) {
                             {"HISTORY", "'Rotate 180'"},
                             {"BAYOFFX", "1"},
                             {"BAYOFFY", "0"},
+                            {"IMAGETYP", "'Light Frame'"},
+                            {"FOCALLEN", "800.0 / focal length, mm"},
+                            {"SCALE", "3.3260 / arcsec per pixel"},
+                            {"OBJCTRA", "'00 42 44.33'"},
+                            {"OBJCTDEC", "'+41 16 07.5'"},
+                            {"RA", "10.68471 / J2000, degrees"},
+                            {"DEC", "41.26875 / J2000, degrees"},
+                            {"EQUINOX", "2000.0"},
+                            {"GUIDERMS", "0.73 / guiding RMS, arcsec"},
                             {"SWCREATE", "'Zorvane Capture'"}};
     EXPECT_EQ(Build(in), expected);
 
-    // Both writers take the same pairs and drop the last two of 22.
+    // Both writers take every pair.
     FitsWriter fits;
     TiffWriter tiff;
     AddHeaderKeywords(in, fits);
     AddHeaderKeywords(in, tiff);
-    ASSERT_EQ(fits.Keywords().Count(), 20u);
-    EXPECT_EQ(fits.Keywords().Pairs().back().keyword, "BAYOFFX");
-    ASSERT_EQ(tiff.Keywords().Count(), 20u);
+    ASSERT_EQ(fits.Keywords().Count(), expected.size());
+    ASSERT_EQ(tiff.Keywords().Count(), expected.size());
     EXPECT_EQ(tiff.Keywords().Pairs()[0].value, "'Cam 814: fw rev 2.05'");
+
+    // Without the guider's scale the RMS is given in guide pixels; south of the equator the
+    // declination is negative; a frame of the dark mode says so.
+    in.guideRmsArcsec.reset();
+    in.guideRmsPixels = 0.41;
+    in.pointing = HeaderInputs::Pointing{359.9999999, -0.5};
+    in.imageType = "Dark Frame";
+    const Pairs other = Build(in);
+    const auto value = [&](const char* key) {
+        for (const auto& [k, v] : other)
+            if (k == key) return v;
+        return std::string("<none>");
+    };
+    EXPECT_EQ(value("GUIDRMSP"), "0.41 / guiding RMS, guide pixels");
+    EXPECT_EQ(value("GUIDERMS"), "<none>");
+    EXPECT_EQ(value("OBJCTRA"), "'00 00 00.00'");
+    EXPECT_EQ(value("OBJCTDEC"), "'-00 30 00.0'");
+    EXPECT_EQ(value("IMAGETYP"), "'Dark Frame'");
 }
 
 TEST(HeaderKeywordsTest, UnknownBinningDoesNotDivide) {

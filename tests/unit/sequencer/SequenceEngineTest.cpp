@@ -480,5 +480,37 @@ TEST(SequenceEngine, ALostCameraEndsTheSequenceSayingWhereAndTheFilesBeforeStayW
     EXPECT_TRUE(b.app->SequencerRunEnabled()) << "the camera is free again";
 }
 
+TEST(SequenceEngine, ProgressCountsTheFramesAndTheTimeLeftFromExposuresDelaysAndHolds) {
+    // A gate that expects to hold each frame still to come for 5 s.
+    struct HoldingGate : SequenceGate {
+        void Begin(StopHandler) override {}
+        Answer BeforeExposure(int) override { return {}; }
+        void ExposureStarted() override {}
+        void ExposureEnded() override {}
+        void FilterMoving() override {}
+        void FilterArrived() override {}
+        void End() override {}
+        std::string WaitText() const override { return {}; }
+        double ExpectedHoldSeconds(int, int framesLeft) const override { return 5.0 * framesLeft; }
+    } gate;
+    SequencerBench b;
+    b.Seq().SetGate(&gate);
+    b.Line(1, "2", 0, 1, "a");
+    b.Model().repeat = 3;
+    b.Model().delay = 10;
+    EXPECT_EQ(b.Seq().ProgressText(), "");
+    b.Seq().StartStopSequence();
+    // 2 s now, then two frames of 2 s each after a delay of 10 s, and 3 holds of 5 s.
+    EXPECT_EQ(b.Seq().ProgressText(), "Frame 1 of 3, about 41 s left");
+    ASSERT_TRUE(b.loop.RunUntil([&] { return b.Seq().FramesTaken() == 1; }, 10000));
+    EXPECT_EQ(b.Seq().ProgressText(), "Frame 2 of 3, about 24 s left");
+    // Edits made while it runs count at once.
+    b.Model().repeat = 300;
+    b.Line(1, "60", 0, 1, "a");
+    EXPECT_EQ(b.Seq().ProgressText(), "Frame 2 of 300, about 6 h 13 min left");
+    b.Seq().StartStopSequence();
+    b.Seq().SetGate(&b.app->SequenceGuiding());
+}
+
 }  // namespace
 }  // namespace zorvane

@@ -82,6 +82,42 @@ TEST(SequenceFile, WritesInOrderWithTheExposureRuleAndReadsBackWhatItWrote) {
     EXPECT_EQ(ReadAll(dir / "again.csq"), text);
 }
 
+TEST(SequenceFile, GuidingKeepsASectionOfItsOwnThatOlderFilesDoNotHave) {
+    TempDir dir;
+    SequenceModel m;
+    m.lines[0].enabled = true;
+    SequenceGuideOptions& g = m.guiding;
+    g = {true, "guide-pc.local", 4401, 2, 2.5, true, 0.8, 12, 90, true, 240};
+    ASSERT_TRUE(WriteSequence(dir / "g.csq", m));
+    const std::string text = ReadAll(dir / "g.csq");
+    EXPECT_NE(text.find("[Sequence Guiding]\nGuide=1\nGuiderHost=guide-pc.local\nGuiderPort=4401\n"
+                        "DitherEvery=2\nDitherPixels=2.5\nDitherRAOnly=1\nSettlePixels=0.8\n"
+                        "SettleTime=12\nSettleTimeout=90\nSettleFailedStop=1\nStarLostLimit=240\n"),
+              std::string::npos)
+        << text;
+    SequenceModel back;
+    ASSERT_TRUE(ReadSequence(dir / "g.csq", back));
+    EXPECT_EQ(back.guiding, g);
+
+    // A file from before guiding reads as a sequence that does not guide; numbers from a hand
+    // are kept to what the dialog offers.
+    WriteText(dir / "old.csq", "[Sequence]\nRepeat=2\n");
+    ASSERT_TRUE(ReadSequence(dir / "old.csq", back));
+    EXPECT_EQ(back.guiding, SequenceGuideOptions{});
+    WriteText(dir / "odd.csq",
+              "[Sequence Guiding]\nGuide=1\nGuiderHost=\nGuiderPort=99999\nDitherEvery=-3\n"
+              "DitherPixels=nan\nSettlePixels=1e9\nSettleTimeout=0\nStarLostLimit=x\n");
+    ASSERT_TRUE(ReadSequence(dir / "odd.csq", back));
+    EXPECT_TRUE(back.guiding.guide);
+    EXPECT_EQ(back.guiding.host, "localhost");
+    EXPECT_EQ(back.guiding.port, 4400);
+    EXPECT_EQ(back.guiding.ditherEvery, 0);
+    EXPECT_EQ(back.guiding.ditherPixels, 3.0);
+    EXPECT_EQ(back.guiding.settlePixels, SequenceGuideOptions::kMaxPixels);
+    EXPECT_EQ(back.guiding.settleTimeout, 1);
+    EXPECT_EQ(back.guiding.lostLimitSeconds, 1);
+}
+
 TEST(SequenceFile, AHandEditedFileWithCommentsLoadsAndUnknownChoicesStayEmpty) {
     TempDir dir;
     WriteText(dir / "h.csq",

@@ -2,6 +2,7 @@
 // on the link's timer, connects in the background, and what may happen in between.
 #include <gtest/gtest.h>
 
+#include "telescope/Precession.h"
 #include "telescope/TelescopeLink.h"
 #include "unit/telescope/FakeTelescope.h"
 
@@ -169,6 +170,17 @@ TEST(TelescopeLink, DestructionLetsGoWithoutDisconnectingTheMount) {
     EXPECT_EQ(mount->connectedWrites, (std::vector<bool>{true}));
     EXPECT_TRUE(mount->connected);
     EXPECT_EQ(mount.use_count(), 2) << "only the transport and the test hold it";
+}
+
+TEST(Precession, CarriesCoordinatesOfDateBackToJ2000) {
+    // A star at 2028 Nov 13 (0.2886705 centuries on): 41.547214, +49.348483 of date is
+    // 41.054063, +49.227750 at J2000.
+    const Equatorial j2000 = PrecessToJ2000({41.547214, 49.348483}, 0.2886705);
+    EXPECT_NEAR(j2000.raDegrees, 41.054063, 2e-5);
+    EXPECT_NEAR(j2000.decDegrees, 49.227750, 2e-5);
+    // Near 0 h the right ascension stays within 0..360.
+    EXPECT_GT(PrecessToJ2000({0.05, 10.0}, 0.25).raDegrees, 359.0);
+    EXPECT_NEAR(CenturiesSinceJ2000(946728000.0), 0.0, 1e-7);  // 2000-01-01 12:00
 }
 
 }  // namespace
