@@ -58,7 +58,7 @@ struct ViewHost : ExposureHost {
     bool AutosaveEnabled() const override { return false; }
     void AutosaveImage() override {}
     bool IsAutoguideOn() const override { return false; }
-    void GuideStep() override {}
+    bool GuideStep() override { return true; }
     void EnableSequencerRun(bool) override {}
     void ShowAutoExposure(float) override {}
     int RaiseThreadPriority() override { return 0; }

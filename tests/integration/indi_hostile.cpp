@@ -19,6 +19,7 @@
 #include "automation/IndiTransport.h"
 #include "filterwheel/FilterWheel.h"
 #include "fixtures/TempDir.h"
+#include "support/DeviceLoop.h"
 #include "support/ScriptedPrompts.h"
 
 namespace zorvane {
@@ -49,9 +50,10 @@ void RunProgramSide(const std::string& ini, int out) {
         notice = text;
     });
     test::ScriptedPrompts prompts;
-    FilterWheel wheel(transport, prompts);
+    test::DeviceLoop d;
+    FilterWheel wheel = d.Wheel(transport, prompts);
     const auto start = std::chrono::steady_clock::now();
-    const bool connected = wheel.Connect(false);
+    const bool connected = d.Connect(wheel, false).value_or(false);
     const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                              std::chrono::steady_clock::now() - start)
                              .count();
