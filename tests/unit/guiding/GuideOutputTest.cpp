@@ -42,6 +42,8 @@ struct PortHost : GuidingHost {
     void ShowCalibrationProgress(bool show) override { progressShown = show; }
     void SetCalibrationProgress(int) override {}
     void ShowGuideStarLost(bool) override {}
+    int stepsEnded = 0;
+    void GuideStepEnded() override { ++stepsEnded; }
 };
 
 struct Bench : test::LinkBench {
@@ -70,6 +72,13 @@ struct Bench : test::LinkBench {
         engine.ToggleDialog();
         Answer();
         engine.OnFieldEdited(GuidingEngine::Field::MinGuide, "10");
+    }
+    // The dialog open and "Maker.Telescope" picked with the chooser, connected.
+    void MountChosen() {
+        Open();
+        chooser->answer = "Maker.Telescope";
+        engine.OnAscomChooser();
+        Answer();
     }
     // Calibrated through the output in use (NS along y, WE along x, 10 px/s), autoguiding on a
     // target at (100, 100).
@@ -205,10 +214,7 @@ TEST(GuideOutput, TheChosenLinkConnectsQuietlyWhenTheDialogOpens) {
 
 TEST(GuideOutput, AMountThatStopsAnsweringEndsGuidingOnceAndFallsBackToTheCameraPort) {
     Bench b;
-    b.Open();
-    b.chooser->answer = "Maker.Telescope";
-    b.engine.OnAscomChooser();
-    b.Answer();
+    b.MountChosen();
     ASSERT_TRUE(b.engine.TelescopeInUse());
     b.Autoguide();
 
@@ -257,6 +263,24 @@ TEST(GuideOutput, AMountThatStopsAnsweringEndsGuidingOnceAndFallsBackToTheCamera
     ASSERT_EQ(c.prompts.messages.size(), 1u);
     EXPECT_EQ(c.prompts.messages[0].text, "Maker\nCannot connect to telescope");
     EXPECT_FALSE(c.engine.Calibration().Valid()) << "the calibration in force is kept (none)";
+}
+
+// While the mount runs a step's first pulse the window goes on: a frame shown meanwhile starts
+// no second step, and unticking Autoguide ends this one without its second pulse.
+TEST(GuideOutput, AutoguideUntickedWhileTheMountMovesSendsNoMore) {
+    Bench b;
+    b.MountChosen();
+    b.Autoguide();
+    b.engine.OnStarMeasured(StarMeasurement{102, 103, 1000, 3});
+    EXPECT_FALSE(b.engine.GuideStep());
+    b.engine.OnStarMeasured(StarMeasurement{104, 106, 1000, 3});
+    EXPECT_TRUE(b.engine.GuideStep()) << "no second step over a running one";
+    b.engine.OnAutoguideClicked(false);
+    b.Answer();
+    EXPECT_EQ(b.mount->pulses, (std::vector<std::pair<int, int>>{{1, 150}}));
+    EXPECT_EQ(b.host.stepsEnded, 1) << "the loop goes on";
+    EXPECT_EQ(b.engine.Model().pulseMarks, 0u);
+    EXPECT_TRUE(b.host.portPulses.empty());
 }
 
 }  // namespace

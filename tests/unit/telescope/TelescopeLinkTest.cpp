@@ -165,8 +165,12 @@ TEST(TelescopeLink, DestructionLetsGoWithoutDisconnectingTheMount) {
         link.Connect([](Connection) {});
         work.RunAll();
         ASSERT_TRUE(link.DriverOpen());
+        // The window closes while a pulse runs: nobody is told of its end.
+        link.PulseGuide(guide::North, 500, [](TelescopeLink::PulseEnd) { ADD_FAILURE(); });
     }
     work.RunAll();
+    EXPECT_FALSE(loop.IsTimerSet(kTimerPulse));
+    loop.Advance(1000);
     EXPECT_EQ(mount->connectedWrites, (std::vector<bool>{true}));
     EXPECT_TRUE(mount->connected);
     EXPECT_EQ(mount.use_count(), 2) << "only the transport and the test hold it";
