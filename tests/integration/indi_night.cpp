@@ -269,9 +269,11 @@ TEST(IndiNight, ASequenceLivesThroughEachServerDyingInTurn) {
                                    "\n[Guiding]\nCameraRelays=0\n");
     b.Start();
     ASSERT_TRUE(b.app->IsConnected());
+    b.loop.DrainPosted();  // the wheel's connect
     ASSERT_TRUE(b.app->IsFilterWheelConnected());
     GuidingEngine& guider = b.app->Guider();
     guider.ToggleDialog();  // the tracking dialog connects the mount as the guide output
+    b.loop.DrainPosted();
     ASSERT_TRUE(guider.TelescopeInUse());
     Night night(b, log);
     log.Add("program started: camera, wheel and mount (guide output) connected");
@@ -304,7 +306,8 @@ TEST(IndiNight, ASequenceLivesThroughEachServerDyingInTurn) {
     ASSERT_TRUE(night.Until(stopped, 30000, "the sequence to stop without its wheel"));
     EXPECT_EQ(night.Told(), std::vector<std::string>{SequenceEngine::kFilterFailed});
     run("the wheel's server still down");
-    EXPECT_TRUE(stopped());
+    // It stops once the wheel's connect has found nobody.
+    EXPECT_TRUE(night.Until(stopped, 10000, "the sequence to stop at its first move"));
     EXPECT_EQ(night.Told(), std::vector<std::string>{SequenceEngine::kFilterFailed});
 
     ASSERT_EQ(wheel.Restart(), IndiServer::Status::Started) << wheel.Error();
