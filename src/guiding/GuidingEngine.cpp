@@ -79,11 +79,11 @@ bool GuidingEngine::Measure() {
 
 void GuidingEngine::OnStarPicked() {
     targetX_ = targetY_ = -10000.0f;
-    if (!DialogVisible()) ToggleDialog();
+    if (!DialogVisible()) ToggleTrackingDialog();
 }
 
 void GuidingEngine::OnStarMeasured(const StarMeasurement& m) {
-    if (m.Found() && !model_.exists) ToggleDialog();
+    if (m.Found() && !model_.exists) ToggleTrackingDialog();
     if (!model_.exists) return;
     model_.star = m;
     if (targetX_ < 0.0f) {
@@ -96,7 +96,7 @@ void GuidingEngine::OnStarMeasured(const StarMeasurement& m) {
 // ---------------------------------------------------------------------------------------------
 // The dialog
 
-void GuidingEngine::ToggleDialog() {
+void GuidingEngine::ToggleTrackingDialog() {
     if (!model_.exists) {
         CreateDialog();
     } else if (model_.visible) {
@@ -123,11 +123,11 @@ void GuidingEngine::CreateDialog() {
     m.focalLength = guiding_.focalLength;
     // The telescope link, when chosen, is connected quietly; without it the camera's port
     // guides.
-    if (!guiding_.cameraRelays && !telescopeInUse_) {
+    if (guiding_.output == GuideOutput::TelescopeLink && !telescopeInUse_) {
         telescopeInUse_ = OpenTelescope(true);
-        if (!telescopeInUse_) guiding_.cameraRelays = true;
+        if (!telescopeInUse_) guiding_.output = GuideOutput::CameraPort;
     }
-    m.cameraRelays = guiding_.cameraRelays;
+    m.output = guiding_.output;
     m.driverName = DriverName();
     // No star yet: the prompt shows until the first measurement (a zero column would count as
     // a star at the sensor's corner).
@@ -204,15 +204,15 @@ void GuidingEngine::TellCannotConnect() {
 }
 
 void GuidingEngine::ApplyGuideOutput() {
-    if (!model_.cameraRelays && !telescopeInUse_) {
+    if (model_.output == GuideOutput::TelescopeLink && !telescopeInUse_) {
         telescopeInUse_ = OpenTelescope(false);
-        if (!telescopeInUse_) model_.cameraRelays = true;
+        if (!telescopeInUse_) model_.output = GuideOutput::CameraPort;
         model_.driverName = DriverName();
-    } else if (model_.cameraRelays && telescopeInUse_) {
+    } else if (model_.output == GuideOutput::CameraPort && telescopeInUse_) {
         link_->CloseDriver();
         telescopeInUse_ = false;
     }
-    guiding_.cameraRelays = model_.cameraRelays;
+    guiding_.output = model_.output;
 }
 
 void GuidingEngine::OnAscomChooser() {
@@ -220,7 +220,7 @@ void GuidingEngine::OnAscomChooser() {
     // The camera's port until a driver has been chosen and connected.
     if (telescopeInUse_) link_->CloseDriver();
     telescopeInUse_ = false;
-    model_.cameraRelays = true;
+    model_.output = GuideOutput::CameraPort;
     if (!link_->IsChooserInstalled()) {
         prompts_.MessageBox("ASCOM is not installed on this computer", kAscomCaption,
                             MessageButtons::Ok, MessageIcon::Exclamation);
@@ -228,11 +228,11 @@ void GuidingEngine::OnAscomChooser() {
         model_.driverName = DriverName();
         if (ConnectTelescope(false)) {
             telescopeInUse_ = true;
-            model_.cameraRelays = false;
+            model_.output = GuideOutput::TelescopeLink;
         }
     }
     model_.driverName = DriverName();
-    guiding_.cameraRelays = model_.cameraRelays;
+    guiding_.output = model_.output;
     host_.RefreshTrackingDialog();
 }
 
@@ -244,7 +244,7 @@ void GuidingEngine::OnServerLost() {
 void GuidingEngine::TelescopeFailed() {
     link_->CloseDriver();
     telescopeInUse_ = false;
-    model_.cameraRelays = guiding_.cameraRelays = true;
+    model_.output = guiding_.output = GuideOutput::CameraPort;
     // The run ends at its next checkpoint, the subframe restored, without a second message.
     if (calibrator_.Running()) calibrator_.Abort();
     model_.autoguide = false;
@@ -378,7 +378,7 @@ void GuidingEngine::OnSetupGuidingClicked(bool ticked) {
 
 void GuidingEngine::OnConnectClicked(bool ticked) {
     if (!model_.initialised) return;
-    model_.cameraRelays = !ticked;
+    model_.output = ticked ? GuideOutput::TelescopeLink : GuideOutput::CameraPort;
     UpdateTracking();
 }
 
@@ -451,9 +451,15 @@ bool GuidingEngine::Calibrate() {
     return true;
 }
 
+GuideOutput GuidingEngine::OutputInUse() const {
+    return telescopeInUse_ && model_.output == GuideOutput::TelescopeLink
+               ? GuideOutput::TelescopeLink
+               : GuideOutput::CameraPort;
+}
+
 CalibrationSetup GuidingEngine::CurrentSetup() const {
     // The same choice of output as each pulse makes.
-    return {host_.FramesRotated(), !telescopeInUse_ || model_.cameraRelays};
+    return {host_.FramesRotated(), OutputInUse()};
 }
 
 void GuidingEngine::OnFrameShown() {
@@ -462,7 +468,7 @@ void GuidingEngine::OnFrameShown() {
 }
 
 bool GuidingEngine::SendGuidePulse(int direction, unsigned ms) {
-    if (!telescopeInUse_ || model_.cameraRelays) return host_.SendCameraPortPulse(direction, ms);
+    if (OutputInUse() == GuideOutput::CameraPort) return host_.SendCameraPortPulse(direction, ms);
     // The link returns when the mount has finished the pulse (or the bounded wait ran out).
     if (!link_->PulseGuideAndWait(direction, ms)) TelescopeFailed();
     return true;

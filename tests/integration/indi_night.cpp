@@ -271,7 +271,7 @@ TEST(IndiNight, ASequenceLivesThroughEachServerDyingInTurn) {
     ASSERT_TRUE(b.app->IsConnected());
     ASSERT_TRUE(b.app->IsFilterWheelConnected());
     GuidingEngine& guider = b.app->Guider();
-    guider.ToggleDialog();  // the tracking dialog connects the mount as the guide output
+    guider.ToggleTrackingDialog();  // the tracking dialog connects the mount as the guide output
     ASSERT_TRUE(guider.TelescopeInUse());
     Night night(b, log);
     log.Add("program started: camera, wheel and mount (guide output) connected");

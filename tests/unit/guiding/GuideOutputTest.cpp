@@ -70,7 +70,7 @@ struct Bench {
         engine.AttachTelescope(&link);
     }
     void Open() {
-        engine.ToggleDialog();
+        engine.ToggleTrackingDialog();
         engine.OnFieldEdited(GuidingEngine::Field::MinGuide, "10");
     }
     // Calibrated through the output in use (NS along y, WE along x, 10 px/s), autoguiding on a
@@ -95,15 +95,15 @@ TEST(GuideOutput, ChooserCancelKeepsTheCameraPortAndAChoiceTakesOver) {
     b.engine.OnAscomChooser();
     EXPECT_FALSE(b.link.DriverOpen());
     EXPECT_FALSE(b.engine.TelescopeInUse());
-    EXPECT_TRUE(b.engine.Model().cameraRelays);
+    EXPECT_EQ(b.engine.Model().output, GuideOutput::CameraPort);
     EXPECT_EQ(b.engine.Model().driverName, "ASCOM");
     EXPECT_TRUE(b.prompts.messages.empty());
 
     b.chooser->answer = "Maker.Telescope";
     b.engine.OnAscomChooser();
     EXPECT_TRUE(b.engine.TelescopeInUse());
-    EXPECT_FALSE(b.engine.Model().cameraRelays) << "the Connect box is ticked";
-    EXPECT_FALSE(b.settings.cameraRelays);
+    EXPECT_EQ(b.engine.Model().output, GuideOutput::TelescopeLink) << "the Connect box is ticked";
+    EXPECT_EQ(b.settings.output, GuideOutput::TelescopeLink);
     EXPECT_EQ(b.engine.Model().driverName, "Maker");
     EXPECT_TRUE(b.mount->connected);
 
@@ -121,7 +121,7 @@ TEST(GuideOutput, ChooserCancelKeepsTheCameraPortAndAChoiceTakesOver) {
     b.engine.OnConnectClicked(false);
     EXPECT_FALSE(b.link.DriverOpen());
     EXPECT_FALSE(b.mount->connected);
-    EXPECT_TRUE(b.settings.cameraRelays);
+    EXPECT_EQ(b.settings.output, GuideOutput::CameraPort);
     EXPECT_FALSE(b.engine.AutoguideOn());
     EXPECT_EQ(b.LastMessage(), "Axes not calibrated");
     b.engine.Calibration().setup = b.engine.CurrentSetup();
@@ -149,7 +149,7 @@ TEST(GuideOutput, AMountThatCannotGuideOrConnectIsNotUsedAndSaysWhy) {
     b.engine.OnAscomChooser();
     EXPECT_TRUE(b.mount->connected) << "it connects";
     EXPECT_FALSE(b.engine.TelescopeInUse()) << "but is not used";
-    EXPECT_TRUE(b.engine.Model().cameraRelays);
+    EXPECT_EQ(b.engine.Model().output, GuideOutput::CameraPort);
     ASSERT_EQ(b.prompts.messages.size(), 1u);
     EXPECT_EQ(b.prompts.messages[0].text, "Maker\nThis scope does not support guiding");
     EXPECT_EQ(b.prompts.messages[0].caption, "ASCOM");
@@ -162,13 +162,13 @@ TEST(GuideOutput, AMountThatCannotGuideOrConnectIsNotUsedAndSaysWhy) {
     b.engine.OnConnectClicked(true);
     EXPECT_FALSE(b.engine.TelescopeInUse());
     EXPECT_FALSE(b.link.DriverOpen());
-    EXPECT_TRUE(b.engine.Model().cameraRelays);
+    EXPECT_EQ(b.engine.Model().output, GuideOutput::CameraPort);
     EXPECT_EQ(b.LastMessage(), ".Telescope\nCannot connect to telescope");
     EXPECT_EQ(b.engine.Model().driverName, ".Telescope");
     // A driver that cannot be created at all (its server is down) says the same.
     b.link.SetScopeId("Gone.Telescope");
     b.engine.OnConnectClicked(true);
-    EXPECT_TRUE(b.engine.Model().cameraRelays);
+    EXPECT_EQ(b.engine.Model().output, GuideOutput::CameraPort);
     EXPECT_EQ(b.LastMessage(), "Gone\nCannot connect to telescope");
 
     // No chooser at all.
@@ -181,19 +181,19 @@ TEST(GuideOutput, AMountThatCannotGuideOrConnectIsNotUsedAndSaysWhy) {
 TEST(GuideOutput, TheChosenLinkConnectsQuietlyWhenTheDialogOpens) {
     Bench b;
     b.link.SetScopeId("Maker.Telescope");
-    b.settings.cameraRelays = false;
+    b.settings.output = GuideOutput::TelescopeLink;
     b.mount->connectable = false;
     b.Open();
     EXPECT_TRUE(b.prompts.messages.empty()) << "quiet";
-    EXPECT_TRUE(b.engine.Model().cameraRelays);
+    EXPECT_EQ(b.engine.Model().output, GuideOutput::CameraPort);
     EXPECT_FALSE(b.link.DriverOpen());
 
     Bench ok;
     ok.link.SetScopeId("Maker.Telescope");
-    ok.settings.cameraRelays = false;
+    ok.settings.output = GuideOutput::TelescopeLink;
     ok.Open();
     EXPECT_TRUE(ok.engine.TelescopeInUse());
-    EXPECT_FALSE(ok.engine.Model().cameraRelays);
+    EXPECT_EQ(ok.engine.Model().output, GuideOutput::TelescopeLink);
     EXPECT_EQ(ok.engine.Model().driverName, "Maker");
 }
 
@@ -216,8 +216,8 @@ TEST(GuideOutput, AMountThatStopsAnsweringEndsGuidingOnceAndFallsBackToTheCamera
     EXPECT_FALSE(b.engine.AutoguideOn());
     EXPECT_FALSE(b.engine.TelescopeInUse());
     EXPECT_FALSE(b.link.DriverOpen());
-    EXPECT_TRUE(b.engine.Model().cameraRelays) << "Connect unticked";
-    EXPECT_TRUE(b.settings.cameraRelays);
+    EXPECT_EQ(b.engine.Model().output, GuideOutput::CameraPort) << "Connect unticked";
+    EXPECT_EQ(b.settings.output, GuideOutput::CameraPort);
     EXPECT_TRUE(b.host.portPulses.empty()) << "the second pulse is not sent anywhere";
     ASSERT_EQ(b.prompts.messages.size(), 1u);
     EXPECT_EQ(b.prompts.messages[0].text, "Maker\nCannot connect to telescope");
