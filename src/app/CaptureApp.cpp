@@ -125,7 +125,7 @@ void CaptureApp::SetDefaults() {
     defaults.vbe = false;
     exposure_ = defaults;
     for (auto& d : dialogs_) d = ModelessDialogState{};
-    guiding_.cameraRelays = true;
+    guiding_.output = GuideOutput::CameraPort;
     filters_ = FilterNames{};
     cooler_.ResetTemperature();
 }

@@ -33,7 +33,7 @@ bool CommandTable::Execute(int id) {
             app_.Saver().SaveImageAs();
             return true;
         case ids::ID_VIEW_TRACKING:
-            app_.Guider().ToggleDialog();
+            app_.Guider().ToggleTrackingDialog();
             return true;
         default:
             return app_.GuiderServer().ExecuteCommand(id);

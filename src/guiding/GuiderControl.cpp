@@ -280,7 +280,7 @@ void GuiderControl::StartCalibration() {
 }
 
 void GuiderControl::StartAutoguiding() {
-    if (!engine_.DialogExists()) engine_.ToggleDialog();
+    if (!engine_.DialogExists()) engine_.ToggleTrackingDialog();
     engine_.OnAutoguideClicked(true);
     if (!engine_.AutoguideOn()) {
         phase_ = Phase::Idle;
@@ -410,7 +410,7 @@ GuiderStatus GuiderControl::SetDecGuideMode(const std::string& mode) {
     if (mode == "South") dec = 2;
     if (mode == "Off") dec = 3;
     if (dec < 0) return GuiderError{-32602, "invalid dec guide mode"};
-    if (!engine_.DialogExists()) engine_.ToggleDialog();
+    if (!engine_.DialogExists()) engine_.ToggleTrackingDialog();
     engine_.OnGuideAxesChanged((engine_.Model().guideAxes & 4) | dec);
     return std::nullopt;
 }

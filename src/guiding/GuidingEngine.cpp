@@ -79,11 +79,11 @@ bool GuidingEngine::Measure() {
 
 void GuidingEngine::OnStarPicked() {
     targetX_ = targetY_ = -10000.0f;
-    if (!DialogVisible()) ToggleDialog();
+    if (!DialogVisible()) ToggleTrackingDialog();
 }
 
 void GuidingEngine::OnStarMeasured(const StarMeasurement& m) {
-    if (m.Found() && !model_.exists) ToggleDialog();
+    if (m.Found() && !model_.exists) ToggleTrackingDialog();
     if (!model_.exists) return;
     model_.star = m;
     if (targetX_ < 0.0f) {
@@ -96,7 +96,7 @@ void GuidingEngine::OnStarMeasured(const StarMeasurement& m) {
 // ---------------------------------------------------------------------------------------------
 // The dialog
 
-void GuidingEngine::ToggleDialog() {
+void GuidingEngine::ToggleTrackingDialog() {
     if (!model_.exists) {
         CreateDialog();
     } else if (model_.visible) {
@@ -121,7 +121,7 @@ void GuidingEngine::CreateDialog() {
     m.maxGuide = guiding_.maxGuideTime;
     m.calibrationTime = guiding_.guideCalTime;
     m.focalLength = guiding_.focalLength;
-    m.cameraRelays = guiding_.cameraRelays;
+    m.output = guiding_.output;
     m.driverName = DriverName();
     // No star yet: the prompt shows until the first measurement (a zero column would count as
     // a star at the sensor's corner).
@@ -135,7 +135,8 @@ void GuidingEngine::CreateDialog() {
     model_ = m;
     // The telescope link, when chosen, is connected quietly; until it answers, and without
     // it, the camera's port guides.
-    if (!model_.cameraRelays && !telescopeInUse_ && !telescopeConnecting_) StartTelescope(true);
+    if (model_.output == GuideOutput::TelescopeLink && !telescopeInUse_ && !telescopeConnecting_)
+        StartTelescope(true);
     host_.ShowTrackingDialog(true);
 }
 
@@ -172,7 +173,7 @@ void GuidingEngine::StartTelescope(bool quiet) {
     // No driver chosen yet: the user picks one first; a cancelled chooser says nothing.
     if (!link_ || (link_->ScopeId().empty() && !link_->ChooseDriver())) {
         if (link_) link_->CloseDriver();
-        model_.cameraRelays = guiding_.cameraRelays = true;
+        model_.output = guiding_.output = GuideOutput::CameraPort;
         model_.driverName = DriverName();
         return;
     }
@@ -195,9 +196,9 @@ void GuidingEngine::TelescopeAnswered(TelescopeLink::Connection how, bool quiet)
                                                     : "\nCannot connect to telescope"),
                 kAscomCaption, MessageButtons::Ok, MessageIcon::Exclamation);
         link_->CloseDriver();
-        model_.cameraRelays = true;
+        model_.output = GuideOutput::CameraPort;
     }
-    guiding_.cameraRelays = model_.cameraRelays;
+    guiding_.output = model_.output;
     model_.driverName = DriverName();
     // A calibration made for the mount holds no longer when the camera's port guides.
     if (model_.initialised) CheckAutoguide();
@@ -211,14 +212,15 @@ void GuidingEngine::TellCannotConnect() {
 }
 
 void GuidingEngine::ApplyGuideOutput() {
-    if (!model_.cameraRelays && !telescopeInUse_ && !telescopeConnecting_) {
+    if (model_.output == GuideOutput::TelescopeLink && !telescopeInUse_ && !telescopeConnecting_) {
         StartTelescope(false);
         model_.driverName = DriverName();
-    } else if (model_.cameraRelays && (telescopeInUse_ || telescopeConnecting_)) {
+    } else if (model_.output == GuideOutput::CameraPort &&
+               (telescopeInUse_ || telescopeConnecting_)) {
         link_->CloseDriver();
         telescopeInUse_ = telescopeConnecting_ = false;
     }
-    guiding_.cameraRelays = model_.cameraRelays;
+    guiding_.output = model_.output;
 }
 
 void GuidingEngine::OnAscomChooser() {
@@ -226,17 +228,17 @@ void GuidingEngine::OnAscomChooser() {
     // The camera's port until a driver has been chosen and connected.
     if (telescopeInUse_ || telescopeConnecting_) link_->CloseDriver();
     telescopeInUse_ = telescopeConnecting_ = false;
-    model_.cameraRelays = true;
+    model_.output = GuideOutput::CameraPort;
     if (!link_->IsChooserInstalled()) {
         prompts_.MessageBox("ASCOM is not installed on this computer", kAscomCaption,
                             MessageButtons::Ok, MessageIcon::Exclamation);
     } else if (link_->ChooseDriver()) {
         // The box shows the choice while the mount connects; a failure unticks it again.
-        model_.cameraRelays = false;
+        model_.output = GuideOutput::TelescopeLink;
         StartTelescope(false);
     }
     model_.driverName = DriverName();
-    guiding_.cameraRelays = model_.cameraRelays;
+    guiding_.output = model_.output;
     host_.RefreshTrackingDialog();
 }
 
@@ -248,7 +250,7 @@ void GuidingEngine::OnServerLost() {
 void GuidingEngine::TelescopeFailed() {
     link_->CloseDriver();
     telescopeInUse_ = telescopeConnecting_ = false;
-    model_.cameraRelays = guiding_.cameraRelays = true;
+    model_.output = guiding_.output = GuideOutput::CameraPort;
     // The run ends at its next checkpoint, the subframe restored, without a second message.
     if (calibrator_.Running()) calibrator_.Abort();
     model_.autoguide = false;
@@ -382,7 +384,7 @@ void GuidingEngine::OnSetupGuidingClicked(bool ticked) {
 
 void GuidingEngine::OnConnectClicked(bool ticked) {
     if (!model_.initialised) return;
-    model_.cameraRelays = !ticked;
+    model_.output = ticked ? GuideOutput::TelescopeLink : GuideOutput::CameraPort;
     UpdateTracking();
 }
 
@@ -456,11 +458,17 @@ bool GuidingEngine::Calibrate() {
     return true;
 }
 
+GuideOutput GuidingEngine::OutputInUse() const {
+    // A mount being connected counts as the output it is about to be: a calibration made for it
+    // still holds meanwhile (no pulse goes anywhere until it has answered).
+    return (telescopeInUse_ || telescopeConnecting_) && model_.output == GuideOutput::TelescopeLink
+               ? GuideOutput::TelescopeLink
+               : GuideOutput::CameraPort;
+}
+
 CalibrationSetup GuidingEngine::CurrentSetup() const {
-    // The same choice of output as each pulse makes; a mount being connected counts as the
-    // output it is about to be.
-    return {host_.FramesRotated(),
-            !(telescopeInUse_ || telescopeConnecting_) || model_.cameraRelays};
+    // The same choice of output as each pulse makes.
+    return {host_.FramesRotated(), OutputInUse()};
 }
 
 void GuidingEngine::OnFrameShown() {
@@ -469,7 +477,7 @@ void GuidingEngine::OnFrameShown() {
 }
 
 PulseWait GuidingEngine::StartGuidePulse(int direction, unsigned ms) {
-    if (!telescopeInUse_ || model_.cameraRelays) {
+    if (!telescopeInUse_ || model_.output == GuideOutput::CameraPort) {
         host_.SendCameraPortPulse(direction, ms);
         return PulseWait::Timed;
     }
@@ -580,7 +588,7 @@ bool GuidingEngine::SendStepPulses() {
         const auto [dir, ms] = stepPulses_.front();
         stepPulses_.erase(stepPulses_.begin());
         SetPulseMark(dir, true);
-        if (telescopeInUse_ && !model_.cameraRelays) {
+        if (telescopeInUse_ && model_.output == GuideOutput::TelescopeLink) {
             // The mount takes one pulse at a time: the next waits until this one has ended.
             stepDirection_ = dir;
             link_->PulseGuide(dir, ms,

@@ -110,7 +110,7 @@ public:
 
     // ---- the Star Tracking dialog ----
     // The Tracking command: create and show, hide, or show again.
-    void ToggleDialog();
+    void ToggleTrackingDialog();
     // The window was shown or hidden by other means (its Close button, Escape).
     void SetDialogVisible(bool visible) { model_.visible = visible; }
     bool DialogExists() const { return model_.exists; }
@@ -185,6 +185,9 @@ public:
     bool AutoguideOn() const { return model_.exists && model_.autoguide; }
     // How frames are turned and pulses sent now; a calibration holds only for the same.
     CalibrationSetup CurrentSetup() const;
+    // The output pulses take now: the mount only while the link is in use (or being connected)
+    // and chosen.
+    GuideOutput OutputInUse() const;
     // The calibration can guide now: usable and measured the way frames and pulses go now.
     bool CalibrationHolds(const GuideCalibration& c) const {
         return c.Usable() && c.setup == CurrentSetup();

@@ -10,11 +10,15 @@ struct FocusSettings {
     int measureRadius = 8;
 };
 
+// Where guide corrections leave the program: the camera's own guide port (its relays) or the
+// mount through the telescope link. Stored as [Guiding] CameraRelays, 1 for the camera's port.
+enum class GuideOutput { TelescopeLink, CameraPort };
+
 // How a calibration was measured. The axes it found hold only for frames turned the same way
 // and for pulses through the same output (a mount's guide rate need not be the camera port's).
 struct CalibrationSetup {
-    bool rotate180 = false;    // "Rotate 180º" was on: frames as the camera reads them
-    bool cameraRelays = true;  // pulses went through the camera's guide port, not the mount
+    bool rotate180 = false;  // "Rotate 180º" was on: frames as the camera reads them
+    GuideOutput output = GuideOutput::CameraPort;  // where its pulses went
     bool operator==(const CalibrationSetup&) const = default;
 };
 
@@ -56,9 +60,9 @@ struct GuidingSettings {
     int maxGuideTime = 2000;
     int guideCalTime = 3000;
     GuideCalibration previousCalibration;  // loaded at start
-    bool cameraRelays = true;              // guide through the camera's port
-    bool trackingExpand = false;           // the tracking dialog shows its guiding part
-    int focalLength = 0;                   // of the guide scope, mm; 0 = not known
+    GuideOutput output = GuideOutput::CameraPort;
+    bool trackingExpand = false;  // the tracking dialog shows its guiding part
+    int focalLength = 0;          // of the guide scope, mm; 0 = not known
 };
 
 }  // namespace zorvane

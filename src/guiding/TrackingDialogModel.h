@@ -29,8 +29,8 @@ struct TrackingDialogModel {
     GuideFigures figures;
     StarMeasurement star;
     GuideCalibration calibration;
-    unsigned pulseMarks = 0;   // bit d lit while a pulse of direction d is being sent
-    bool cameraRelays = true;  // the "Connect" box unticked: guide through the camera's port
+    unsigned pulseMarks = 0;  // bit d lit while a pulse of direction d is being sent
+    GuideOutput output = GuideOutput::CameraPort;  // the "Connect" box ticked: the mount
     std::string driverName = "ASCOM";
     // The charts' statistics as last drawn (the "Last" values are the history's).
     float decAverage = 0, decDeviation = 0, raAverage = 0, raDeviation = 0;

@@ -71,9 +71,17 @@ void WriteDialogSection(IniDocument& doc, SettingsDialog d, const SettingsValues
     SettingsStore::WriteIntSetting(doc, section, "Top", s.top);
 }
 
+// [Guiding] CameraRelays and CalibrationCameraRelays: 1 for the camera's port, 0 for the mount.
+bool CameraPort(GuideOutput o) {
+    return o == GuideOutput::CameraPort;
+}
+GuideOutput RelaysFlag(bool cameraPort) {
+    return cameraPort ? GuideOutput::CameraPort : GuideOutput::TelescopeLink;
+}
+
 void WriteCalibrationSetup(IniDocument& doc, const CalibrationSetup& s) {
     SettingsStore::WriteFlagSetting(doc, kGuiding, "CalibrationRotate", s.rotate180);
-    SettingsStore::WriteFlagSetting(doc, kGuiding, "CalibrationCameraRelays", s.cameraRelays);
+    SettingsStore::WriteFlagSetting(doc, kGuiding, "CalibrationCameraRelays", CameraPort(s.output));
 }
 
 }  // namespace
@@ -275,12 +283,12 @@ void SettingsStore::LoadStart(const IniDocument& doc, SettingsValues& v, LoadRes
     c.axisWEY = ReadFloatSetting(doc, kGuiding, "AxisWEY", c.axisWEY);
     c.velNS = ReadFloatSetting(doc, kGuiding, "VelNS", c.velNS);
     c.velWE = ReadFloatSetting(doc, kGuiding, "VelWE", c.velWE);
-    g.cameraRelays = ReadFlagSetting(doc, kGuiding, "CameraRelays", g.cameraRelays);
+    g.output = RelaysFlag(ReadFlagSetting(doc, kGuiding, "CameraRelays", CameraPort(g.output)));
     // How the calibration was measured. A file from before these keys stood for the frames'
     // turn and the guide output it was saved with.
     c.setup.rotate180 = ReadFlagSetting(doc, kGuiding, "CalibrationRotate", e.rotate180);
-    c.setup.cameraRelays =
-        ReadFlagSetting(doc, kGuiding, "CalibrationCameraRelays", g.cameraRelays);
+    c.setup.output =
+        RelaysFlag(ReadFlagSetting(doc, kGuiding, "CalibrationCameraRelays", CameraPort(g.output)));
     g.focalLength =
         std::clamp(ReadIntSetting(doc, kGuiding, "FocalLength", g.focalLength), 0, 50000);
     EventServerSettings& es = v.eventServer;
@@ -478,7 +486,7 @@ void SettingsStore::SaveExit(IniDocument& doc, const SettingsValues& v) const {
             WriteFloatSetting(doc, kGuiding, "VelWE", c.velWE);
             WriteCalibrationSetup(doc, c.setup);
         }
-        WriteFlagSetting(doc, kGuiding, "CameraRelays", g.cameraRelays);
+        WriteFlagSetting(doc, kGuiding, "CameraRelays", CameraPort(g.output));
         WriteIntSetting(doc, kGuiding, "FocalLength", g.focalLength);
     }
     if (v.Dialog(SettingsDialog::Display).exists)

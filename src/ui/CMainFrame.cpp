@@ -523,13 +523,18 @@ void CMainFrame::BringUpToDate(AppDialog which) {
     }
 }
 
-void CMainFrame::ToggleDialog(AppDialog which) {
+void CMainFrame::ToggleTrackingDialog() {
     // The guiding engine decides about its dialog and asks for the window (ShowTrackingDialog).
-    if (which == AppDialog::Tracking) {
-        app_->Guider().ToggleDialog();
-        UpdateCommandUi();
-        return;
-    }
+    app_->Guider().ToggleTrackingDialog();
+    UpdateCommandUi();
+}
+
+void CMainFrame::ToggleSequencerDialog() {
+    ToggleDialog(AppDialog::Sequencer);
+}
+
+void CMainFrame::ToggleDialog(AppDialog which) {
+    if (which == AppDialog::Tracking) return ToggleTrackingDialog();
     auto& slot = dialogs_[static_cast<int>(which)];
     auto& placement = app_->Placement(which);
     if (!slot) {
@@ -705,8 +710,9 @@ void CMainFrame::ShowCalibrationProgress(bool show) {
         progress_.reset();
         return;
     }
-    progress_ = std::make_unique<CalibrationProgressWindow>(
-        this, [this] { app_->Guider().CancelCalibration(); });
+    progress_ = std::make_unique<ProgressDialog>(
+        this, [this] { app_->Guider().CancelCalibration(); }, QStringLiteral("Calibrating"),
+        QStringLiteral("Click 'Cancel' to abort calibration"));
     progress_->show();
     progress_->move(geometry().center() - progress_->rect().center());
 }
@@ -726,7 +732,7 @@ void CMainFrame::SetCalibrationProgress(int percent) {
 void CMainFrame::ShowGuideStarLost(bool show) {
     if (!starLost_) {
         if (!show) return;
-        starLost_ = std::make_unique<GuideStarLostWindow>(this);
+        starLost_ = std::make_unique<GuideStarLostIndicator>(this);
     }
     if (show && !starLost_->isVisible()) {
         starLost_->move(geometry().center() - starLost_->rect().center());

@@ -27,8 +27,8 @@ class SettingsController;
 class CoolerDialog;
 class CTrackingDialog;
 class CSequencerDialog;
-class CalibrationProgressWindow;
-class GuideStarLostWindow;
+class ProgressDialog;
+class GuideStarLostIndicator;
 class MainStatusBar;
 
 // The main window: menus, toolbar, status bar, the image view and the modeless dialogs. It
@@ -56,8 +56,10 @@ public:
 
     // "&Save..." of the "&Quick" menu: the Save quick settings dialog.
     void OnSaveQuickSettings();
-    // Shows a modeless dialog, creating it on first use, or hides it when it is visible.
-    void ToggleDialog(AppDialog which);
+    // The Tracking and Sequencer commands: show the dialog, creating it on first use, or hide
+    // it when it is visible.
+    void ToggleTrackingDialog();
+    void ToggleSequencerDialog();
     QDialog* Dialog(AppDialog which) const;
     CoolerDialog* Cooler() const;
     CTrackingDialog* Tracking() const;
@@ -116,6 +118,8 @@ private:
     void ReopenDialogs();
     void RecordWindowPlacement();
     void FocusExposureEdit();
+    // Shows a modeless dialog, creating it on first use, or hides it when it is visible.
+    void ToggleDialog(AppDialog which);
     std::unique_ptr<QDialog> CreateDialog(AppDialog which);
     void BringUpToDate(AppDialog which);
     std::unique_ptr<QDialog> CreateSequencerDialog();
@@ -143,8 +147,8 @@ private:
 
     std::array<std::unique_ptr<QDialog>, 5> dialogs_;
     std::unique_ptr<QDialog> usbError_;
-    std::unique_ptr<CalibrationProgressWindow> progress_;
-    std::unique_ptr<GuideStarLostWindow> starLost_;
+    std::unique_ptr<ProgressDialog> progress_;
+    std::unique_ptr<GuideStarLostIndicator> starLost_;
     bool reopenPending_ = false;
     bool waitingOnCamera_ = false;
 };

@@ -354,7 +354,7 @@ void CTrackingDialog::ShowModel() {
     axes_->setCurrentIndex(m.guideAxes);
     setup_->setChecked(m.setupGuiding);
     autoguide_->setChecked(m.autoguide);
-    connect_->setChecked(!m.cameraRelays);
+    connect_->setChecked(m.output == GuideOutput::TelescopeLink);
     driver_->setText(Qs(m.driverName));
     // Calibration and autoguiding work through either output; the link's controls need a link.
     const bool mount = engine_.CanDriveMount();

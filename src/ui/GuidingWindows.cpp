@@ -9,23 +9,23 @@
 
 namespace zorvane {
 
-CalibrationProgressWindow::CalibrationProgressWindow(QWidget* parent,
-                                                     std::function<void()> onCancel)
+ProgressDialog::ProgressDialog(QWidget* parent, std::function<void()> onCancel,
+                               const QString& caption, const QString& message)
     : QDialog(parent), onCancel_(std::move(onCancel)) {
-    setWindowTitle(QStringLiteral("Calibrating"));
+    setWindowTitle(caption);
     setWindowModality(Qt::ApplicationModal);
     auto* layout = new QVBoxLayout(this);
     bar_ = new QProgressBar(this);
     bar_->setObjectName(QStringLiteral("1129"));
     bar_->setRange(0, 100);
     bar_->setValue(0);
-    auto* text = new QLabel(QStringLiteral("Click 'Cancel' to abort calibration"), this);
-    text->setObjectName(QStringLiteral("1132"));
+    message_ = new QLabel(message, this);
+    message_->setObjectName(QStringLiteral("1132"));
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancel"));
     connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
     layout->addWidget(bar_);
-    layout->addWidget(text);
+    layout->addWidget(message_);
     auto* row = new QHBoxLayout;
     row->addStretch();
     row->addWidget(cancel);
@@ -33,16 +33,20 @@ CalibrationProgressWindow::CalibrationProgressWindow(QWidget* parent,
     setFixedWidth(320);
 }
 
-void CalibrationProgressWindow::SetProgress(int percent) {
+void ProgressDialog::SetProgress(int percent) {
     bar_->setValue(std::clamp(percent, 0, 100));
 }
 
+void ProgressDialog::SetMessage(const QString& message) {
+    message_->setText(message);
+}
+
 // Cancel (and Escape) stop the run at its next checkpoint; the engine closes the window.
-void CalibrationProgressWindow::reject() {
+void ProgressDialog::reject() {
     if (onCancel_) onCancel_();
 }
 
-GuideStarLostWindow::GuideStarLostWindow(QWidget* parent) : QDialog(parent) {
+GuideStarLostIndicator::GuideStarLostIndicator(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Autoguider"));
     setWindowFlag(Qt::Tool);
     QPalette p = palette();

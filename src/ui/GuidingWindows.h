@@ -1,18 +1,23 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 #include <functional>
 
+class QLabel;
 class QProgressBar;
 
 namespace zorvane {
 
-// The "Calibrating" window: a bar, its message and Cancel. While it shows, it blocks input to
-// the program's other windows.
-class CalibrationProgressWindow : public QDialog {
+// A progress window: a bar, a message and Cancel (calibration's "Calibrating"). While it shows,
+// it blocks input to the program's other windows.
+class ProgressDialog : public QDialog {
 public:
-    CalibrationProgressWindow(QWidget* parent, std::function<void()> onCancel);
-    void SetProgress(int percent);
+    ProgressDialog(QWidget* parent, std::function<void()> onCancel,
+                   const QString& caption = QStringLiteral("Working"),
+                   const QString& message = QStringLiteral("Click Cancel to cancel the operation"));
+    void SetProgress(int percent);  // limited to 0..100
+    void SetMessage(const QString& message);
     QProgressBar* Bar() const { return bar_; }
 
 protected:
@@ -20,13 +25,14 @@ protected:
 
 private:
     QProgressBar* bar_ = nullptr;
+    QLabel* message_ = nullptr;
     std::function<void()> onCancel_;
 };
 
 // "Guide star lost!" in black on red, centred on the main window.
-class GuideStarLostWindow : public QDialog {
+class GuideStarLostIndicator : public QDialog {
 public:
-    explicit GuideStarLostWindow(QWidget* parent);
+    explicit GuideStarLostIndicator(QWidget* parent);
 };
 
 }  // namespace zorvane

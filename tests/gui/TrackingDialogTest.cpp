@@ -179,7 +179,7 @@ private slots:
         QVERIFY(!okEnabled);
         QVERIFY(!Child<QCheckBox>(d, "1258")->isChecked());
         QCOMPARE(Child<QLabel>(d, "1268")->text(), QString("ASCOM"));
-        QVERIFY(frame.App().Guiding().cameraRelays);
+        QVERIFY(frame.App().Guiding().output == GuideOutput::CameraPort);
         QVERIFY(prompts.messages.empty());
     }
 

@@ -60,7 +60,7 @@ class WindowStallTest : public QObject {
             built_ = building.elapsed();
             frame->show();
             // The tracking dialog, as when it was open at the last exit: its mount connects.
-            frame->ToggleDialog(AppDialog::Tracking);
+            frame->OnCommand(ids::ID_VIEW_TRACKING);
         });
         (void)QTest::qWaitFor([&] { return frame != nullptr; }, 60000);  // null: the caller fails
         return frame;
@@ -92,7 +92,8 @@ private slots:
             auto frame = StartWindow(prompts, Options(folders, server));
             QVERIFY(frame);
             // The mount is given up quietly and the camera's port guides.
-            QVERIFY(QTest::qWaitFor([&] { return frame->App().Guiding().cameraRelays; }, 20000));
+            QVERIFY(QTest::qWaitFor(
+                [&] { return frame->App().Guiding().output == GuideOutput::CameraPort; }, 20000));
             QTest::qWait(4000);
             Report("start-up, devices on a frozen server");
             QVERIFY(!frame->App().IsFilterWheelConnected());
@@ -113,7 +114,7 @@ private slots:
         Report("start-up, devices on a live server");
 
         // ---- the wheel, moved from its dialog ----
-        frame->ToggleDialog(AppDialog::FilterWheel);
+        frame->OnCommand(ids::ID_CAMERA_FILTER_WHEEL);
         auto* dialog = static_cast<CFilterWheelDialog*>(frame->Dialog(AppDialog::FilterWheel));
         QVERIFY(dialog);
         QComboBox* list = dialog->PositionList();

@@ -143,8 +143,9 @@ TEST_F(IndiCameraTest, ExposesBinsAbortsCoolsAndGuidesOnTheSimulator) {
     lib.ZorvaneBin(h, 2, 2);
     lib.ZorvaneSubframePos(h, 100, 200);
     lib.ZorvaneSubframeSize(h, 400, 300);
-    states = Expose(0.2f);
-    EXPECT_TRUE(states.count(ZORVANE_STATE_FLUSHING)) << "the new frame settings are taken up";
+    // The camera shows Flushing until the server has the new frame settings; that can pass
+    // before a loaded machine asks, so the frame's geometry below is what proves it.
+    Expose(0.2f);
     ASSERT_TRUE(lib.ZorvaneImageReady(h));
     g = Frame();
     EXPECT_EQ(g.x, 100);

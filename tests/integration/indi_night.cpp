@@ -272,7 +272,7 @@ TEST(IndiNight, ASequenceLivesThroughEachServerDyingInTurn) {
     b.loop.DrainPosted();  // the wheel's connect
     ASSERT_TRUE(b.app->IsFilterWheelConnected());
     GuidingEngine& guider = b.app->Guider();
-    guider.ToggleDialog();  // the tracking dialog connects the mount as the guide output
+    guider.ToggleTrackingDialog();  // the tracking dialog connects the mount as the guide output
     b.loop.DrainPosted();
     ASSERT_TRUE(guider.TelescopeInUse());
     Night night(b, log);

@@ -69,7 +69,7 @@ struct Bench : test::LinkBench {
         loop.RunUntil([this] { return !link.Pulsing(); }, 60000);
     }
     void Open() {
-        engine.ToggleDialog();
+        engine.ToggleTrackingDialog();
         Answer();
         engine.OnFieldEdited(GuidingEngine::Field::MinGuide, "10");
     }
@@ -102,7 +102,7 @@ TEST(GuideOutput, ChooserCancelKeepsTheCameraPortAndAChoiceTakesOver) {
     b.engine.OnAscomChooser();
     EXPECT_FALSE(b.link.DriverOpen());
     EXPECT_FALSE(b.engine.TelescopeInUse());
-    EXPECT_TRUE(b.engine.Model().cameraRelays);
+    EXPECT_EQ(b.engine.Model().output, GuideOutput::CameraPort);
     EXPECT_EQ(b.engine.Model().driverName, "ASCOM");
     EXPECT_TRUE(b.prompts.messages.empty());
 
@@ -110,8 +110,8 @@ TEST(GuideOutput, ChooserCancelKeepsTheCameraPortAndAChoiceTakesOver) {
     b.engine.OnAscomChooser();
     b.Answer();
     EXPECT_TRUE(b.engine.TelescopeInUse());
-    EXPECT_FALSE(b.engine.Model().cameraRelays) << "the Connect box is ticked";
-    EXPECT_FALSE(b.settings.cameraRelays);
+    EXPECT_EQ(b.engine.Model().output, GuideOutput::TelescopeLink) << "the Connect box is ticked";
+    EXPECT_EQ(b.settings.output, GuideOutput::TelescopeLink);
     EXPECT_EQ(b.engine.Model().driverName, "Maker");
     EXPECT_TRUE(b.mount->connected);
 
@@ -132,7 +132,7 @@ TEST(GuideOutput, ChooserCancelKeepsTheCameraPortAndAChoiceTakesOver) {
     b.Answer();
     EXPECT_FALSE(b.link.DriverOpen());
     EXPECT_FALSE(b.mount->connected);
-    EXPECT_TRUE(b.settings.cameraRelays);
+    EXPECT_EQ(b.settings.output, GuideOutput::CameraPort);
     EXPECT_FALSE(b.engine.AutoguideOn());
     EXPECT_EQ(b.LastMessage(), "Axes not calibrated");
     b.engine.Calibration().setup = b.engine.CurrentSetup();
@@ -162,7 +162,7 @@ TEST(GuideOutput, AMountThatCannotGuideOrConnectIsNotUsedAndSaysWhy) {
     b.Answer();
     EXPECT_EQ(b.mount->connectedWrites.front(), true) << "it connects";
     EXPECT_FALSE(b.engine.TelescopeInUse()) << "but is not used";
-    EXPECT_TRUE(b.engine.Model().cameraRelays);
+    EXPECT_EQ(b.engine.Model().output, GuideOutput::CameraPort);
     ASSERT_EQ(b.prompts.messages.size(), 1u);
     EXPECT_EQ(b.prompts.messages[0].text, "Maker\nThis scope does not support guiding");
     EXPECT_EQ(b.prompts.messages[0].caption, "ASCOM");
@@ -176,14 +176,14 @@ TEST(GuideOutput, AMountThatCannotGuideOrConnectIsNotUsedAndSaysWhy) {
     b.Answer();
     EXPECT_FALSE(b.engine.TelescopeInUse());
     EXPECT_FALSE(b.link.DriverOpen());
-    EXPECT_TRUE(b.engine.Model().cameraRelays);
+    EXPECT_EQ(b.engine.Model().output, GuideOutput::CameraPort);
     EXPECT_EQ(b.LastMessage(), ".Telescope\nCannot connect to telescope");
     EXPECT_EQ(b.engine.Model().driverName, ".Telescope");
     // A driver that cannot be created at all (its server is down) says the same.
     b.link.SetScopeId("Gone.Telescope");
     b.engine.OnConnectClicked(true);
     b.Answer();
-    EXPECT_TRUE(b.engine.Model().cameraRelays);
+    EXPECT_EQ(b.engine.Model().output, GuideOutput::CameraPort);
     EXPECT_EQ(b.LastMessage(), "Gone\nCannot connect to telescope");
 
     // No chooser at all.
@@ -196,19 +196,19 @@ TEST(GuideOutput, AMountThatCannotGuideOrConnectIsNotUsedAndSaysWhy) {
 TEST(GuideOutput, TheChosenLinkConnectsQuietlyWhenTheDialogOpens) {
     Bench b;
     b.link.SetScopeId("Maker.Telescope");
-    b.settings.cameraRelays = false;
+    b.settings.output = GuideOutput::TelescopeLink;
     b.mount->connectable = false;
     b.Open();
     EXPECT_TRUE(b.prompts.messages.empty()) << "quiet";
-    EXPECT_TRUE(b.engine.Model().cameraRelays);
+    EXPECT_EQ(b.engine.Model().output, GuideOutput::CameraPort);
     EXPECT_FALSE(b.link.DriverOpen());
 
     Bench ok;
     ok.link.SetScopeId("Maker.Telescope");
-    ok.settings.cameraRelays = false;
+    ok.settings.output = GuideOutput::TelescopeLink;
     ok.Open();
     EXPECT_TRUE(ok.engine.TelescopeInUse());
-    EXPECT_FALSE(ok.engine.Model().cameraRelays);
+    EXPECT_EQ(ok.engine.Model().output, GuideOutput::TelescopeLink);
     EXPECT_EQ(ok.engine.Model().driverName, "Maker");
 }
 
@@ -231,8 +231,8 @@ TEST(GuideOutput, AMountThatStopsAnsweringEndsGuidingOnceAndFallsBackToTheCamera
     EXPECT_FALSE(b.engine.AutoguideOn());
     EXPECT_FALSE(b.engine.TelescopeInUse());
     EXPECT_FALSE(b.link.DriverOpen());
-    EXPECT_TRUE(b.engine.Model().cameraRelays) << "Connect unticked";
-    EXPECT_TRUE(b.settings.cameraRelays);
+    EXPECT_EQ(b.engine.Model().output, GuideOutput::CameraPort) << "Connect unticked";
+    EXPECT_EQ(b.settings.output, GuideOutput::CameraPort);
     EXPECT_TRUE(b.host.portPulses.empty()) << "the second pulse is not sent anywhere";
     ASSERT_EQ(b.prompts.messages.size(), 1u);
     EXPECT_EQ(b.prompts.messages[0].text, "Maker\nCannot connect to telescope");

@@ -98,7 +98,7 @@ struct Guider {
 
     // NS axis (0, 1), WE axis (1, 0), 10 px/s, feedback 10, min 10 ms; target at (100, 100).
     Guider() {
-        engine.ToggleDialog();
+        engine.ToggleTrackingDialog();
         engine.Calibration() = GuideCalibration{0, 1, 1, 0, 10, 10};
         engine.OnFieldEdited(GuidingEngine::Field::FeedbackRA, "10");
         engine.OnFieldEdited(GuidingEngine::Field::FeedbackDec, "10");
@@ -167,7 +167,7 @@ TEST(GuideStep, ACalibrationThatCannotGuideIsRefused) {
     // Parallel axes, a speed the wrong way round, a calibration made with the frames turned
     // the other way: none of them guides, and the box does not stay ticked.
     GuideCalibration parallel{0, 1, 0, 1, 10, 10}, backwards{0, 1, 1, 0, 10, -10},
-        otherTurn{0, 1, 1, 0, 10, 10, CalibrationSetup{true, true}};
+        otherTurn{0, 1, 1, 0, 10, 10, CalibrationSetup{true, GuideOutput::CameraPort}};
     for (const GuideCalibration& c : {parallel, backwards, otherTurn}) {
         Guider g;
         g.engine.OnAutoguideClicked(false);

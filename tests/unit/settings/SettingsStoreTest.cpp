@@ -80,7 +80,7 @@ TEST_F(SettingsStoreTest, NoFileStartsWithEveryDefault) {
     EXPECT_EQ(v.guiding.minGuideTime, 200);
     EXPECT_EQ(v.guiding.maxGuideTime, 2000);
     EXPECT_EQ(v.guiding.guideCalTime, 3000);
-    EXPECT_TRUE(v.guiding.cameraRelays);
+    EXPECT_EQ(v.guiding.output, GuideOutput::CameraPort);
     EXPECT_EQ(v.window.left, 50);
     EXPECT_EQ(v.window.top, 50);
     EXPECT_EQ(v.window.right, 600);
@@ -213,21 +213,25 @@ TEST_F(SettingsStoreTest, ACalibrationKeepsHowItWasMeasured) {
     const char* old =
         "[Camera]\nRotate=1\n[Guiding]\nVelNS=2.000000\nVelWE=3.000000\nCameraRelays=0\n";
     SettingsValues v = LoadedFrom(old);
-    EXPECT_EQ(v.guiding.previousCalibration.setup, (CalibrationSetup{true, false}));
+    EXPECT_EQ(v.guiding.previousCalibration.setup,
+              (CalibrationSetup{true, GuideOutput::TelescopeLink}));
     v.exposure.rotate180 = false;
-    v.guiding.cameraRelays = true;
+    v.guiding.output = GuideOutput::CameraPort;
     v.tracking.exists = true;
     ASSERT_TRUE(store.Save(0, v));
     SettingsValues back = Fresh();
     store.Load(0, back);
-    EXPECT_EQ(back.guiding.previousCalibration.setup, (CalibrationSetup{true, false}));
+    EXPECT_EQ(back.guiding.previousCalibration.setup,
+              (CalibrationSetup{true, GuideOutput::TelescopeLink}));
 
     // A new calibration is stored with its own setup.
-    v.tracking.calibration = GuideCalibration{0, 1, 1, 0, 5, 6, CalibrationSetup{false, true}};
+    v.tracking.calibration =
+        GuideCalibration{0, 1, 1, 0, 5, 6, CalibrationSetup{false, GuideOutput::CameraPort}};
     ASSERT_TRUE(store.Save(0, v));
     back = Fresh();
     store.Load(0, back);
-    EXPECT_EQ(back.guiding.previousCalibration.setup, (CalibrationSetup{false, true}));
+    EXPECT_EQ(back.guiding.previousCalibration.setup,
+              (CalibrationSetup{false, GuideOutput::CameraPort}));
     EXPECT_FLOAT_EQ(back.guiding.previousCalibration.velWE, 6);
 }
 
@@ -251,7 +255,7 @@ TEST_F(SettingsStoreTest, ExitSaveWritesDialogSectionsOnlyForDialogsThatExist) {
     SettingsValues v = Fresh();
     store.Load(0, v);
     EXPECT_TRUE(v.Dialog(SettingsDialog::Cooler).show);
-    EXPECT_FALSE(v.guiding.cameraRelays);
+    EXPECT_EQ(v.guiding.output, GuideOutput::TelescopeLink);
 
     std::vector<std::string> sequencerWrites;
     SettingsStore withHook(path);
@@ -264,7 +268,7 @@ TEST_F(SettingsStoreTest, ExitSaveWritesDialogSectionsOnlyForDialogsThatExist) {
     v.Dialog(SettingsDialog::Exposure) = DialogSection{true, true, 120, 130};
     v.Dialog(SettingsDialog::Display) = DialogSection{true, false, 10, 20};
     v.Dialog(SettingsDialog::Cooler) = DialogSection{false, false, -10000, -10000};
-    v.guiding.cameraRelays = true;
+    v.guiding.output = GuideOutput::CameraPort;
     v.tracking.exists = false;
     ASSERT_TRUE(withHook.Save(0, v));
 
