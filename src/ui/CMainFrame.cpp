@@ -32,7 +32,6 @@
 #include "ui/MainStatusBar.h"
 #include "ui/ToolWindow.h"
 #include "ui/UsbErrorDialog.h"
-#include "ui/WaitNote.h"
 #include "view/ImageView.h"
 
 // Resources in a static library are linked only when something refers to them.
@@ -738,13 +737,6 @@ void CMainFrame::ShowGuideStarLost(bool show) {
         starLost_->move(geometry().center() - starLost_->rect().center());
     }
     starLost_->setVisible(show);
-}
-
-void CMainFrame::RunCameraSetUp(const std::function<void()>& calls) {
-    // The core is in the middle of a command meanwhile: nothing from outside may enter it.
-    waitingOnCamera_ = true;
-    RunWithWaitNote(this, QStringLiteral("Connecting to the camera..."), calls);
-    waitingOnCamera_ = false;
 }
 
 bool CMainFrame::ModalOpen() const {

@@ -13,6 +13,7 @@
 #include "ui/QtEventPoster.h"
 #include "ui/QtSleepInhibitor.h"
 #include "ui/QtTimerService.h"
+#include "ui/WaitNote.h"
 
 class QAction;
 class QDialog;
@@ -92,7 +93,12 @@ public:
     void ShowGuideStarLost(bool show) override;
     QDialog* CalibrationProgress() const;
     QDialog* GuideStarLost() const;
-    void RunCameraSetUp(const std::function<void()>& calls) override;
+    void RunCameraSetUp(const std::function<void()>& calls) override {
+        // The core is in the middle of a command meanwhile: nothing from outside may enter it.
+        waitingOnCamera_ = true;
+        RunWithWaitNote(this, QStringLiteral("Connecting to the camera..."), calls);
+        waitingOnCamera_ = false;
+    }
     DeviceChooserUi* DeviceChooser() override { return &chooser_; }
     bool ModalOpen() const override;
     void OpenFolder(const std::string& path) override;
