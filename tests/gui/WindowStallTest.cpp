@@ -39,7 +39,7 @@ class WindowStallTest : public QObject {
     // Settings naming the wheel and the mount on `server`, the mount as the guide output.
     static AppOptions Options(WindowFolders& folders, const IndiServer& server) {
         AppOptions o = folders.Options(BinDir());
-        const std::string at = "@" + server.Address();
+        const std::string at = std::string("@").append(server.Address());
         WritePrivateProfileString("Automation", "Qelt.Filterwheel.Com",
                                   IndiServer::kWheelDevice + at, o.settingsPath);
         WritePrivateProfileString("Ascom", "ScopeID",
