@@ -20,7 +20,6 @@ public:
 
     void Begin(const SettleSpec& rule, uint64_t nowMs);
     bool Active() const { return active_; }
-    const SettleSpec& Spec() const { return rule_; }
 
     // A guided frame with the star `distance` pixels from the lock position.
     Update Frame(uint64_t nowMs, double distance);
