@@ -123,9 +123,14 @@ bool IndiCamera::Connect(int device) {
     if (!ServerUp()) return FailConnect("no INDI server answers there");
     const std::vector<std::string> cameras = Cameras();
     if (device < 0 || static_cast<size_t>(device) >= cameras.size()) {
+        const indi::DeviceSet set = client_.Devices();
+        // A server that takes the connection and then says nothing is not one without cameras.
+        if (set.devices.empty())
+            return FailConnect(
+                "the server described no devices (it does not answer, or runs "
+                "no drivers)");
         if (address_.device.empty()) return FailConnect("the server offers no camera");
         std::string others;
-        const indi::DeviceSet set = client_.Devices();
         for (const auto& [name, properties] : set.devices)
             if (set.DriverInterface(name) & indi::kCcdInterface)
                 others += (others.empty() ? "" : ", ") + name;

@@ -33,6 +33,7 @@ void RunWithWaitNote(QWidget* parent, const QString& text, const std::function<v
     auto* bar = new QProgressBar(&note);
     bar->setRange(0, 0);  // busy, without an end to show
     layout->addWidget(bar);
+    note.setMinimumWidth(320);  // wide enough for the caption to be read whole
 
     QEventLoop loop;
     QTimer::singleShot(kShowAfterMs, &note, [&note] { note.show(); });

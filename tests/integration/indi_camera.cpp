@@ -3,8 +3,12 @@
 // of the right size (posted from the client's thread), binning and subframe, abort, cooling,
 // the camera's guide port, and a server killed mid-exposure, also in the middle of a sequence;
 // in the program, a camera asked for that cannot be reached and a server killed under a loop.
+#include <arpa/inet.h>
 #include <fitsio.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -278,6 +282,16 @@ TEST(IndiCameraInTheProgram, ACameraThatCannotBeReachedIsReportedAndNeverReplace
         c.SendTexts("V4L2 CCD", "DEVICE_PORT", {{"PORT", "/nonexistent/video9"}});
     }
     const std::string nobody = "localhost:" + std::to_string(IndiServer::FreePort());
+    // A server that takes connections and never says a word.
+    const int silentPort = IndiServer::FreePort();
+    const int silent = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(static_cast<uint16_t>(silentPort));
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    ASSERT_EQ(listen(silent, 8), 0);
+    const std::string mute = "localhost:" + std::to_string(silentPort);
     struct Case {
         std::string setting, why;
     };
@@ -287,6 +301,9 @@ TEST(IndiCameraInTheProgram, ACameraThatCannotBeReachedIsReportedAndNeverReplace
           Case{"Guide Camera@" + ccd.Address(),
                "INDI camera \"Guide Camera\" on " + ccd.Address() +
                    ": the server has no such device (its cameras: CCD Simulator)."},
+          Case{std::string(kCcd) + "@" + mute,
+               "INDI camera \"CCD Simulator\" on " + mute +
+                   ": the server described no devices (it does not answer, or runs no drivers)."},
           Case{"V4L2 CCD@" + video.Address(), "INDI camera \"V4L2 CCD\" on " + video.Address() +
                                                   ": its driver could not connect the camera."}}) {
         SCOPED_TRACE(c.setting);
@@ -305,6 +322,7 @@ TEST(IndiCameraInTheProgram, ACameraThatCannotBeReachedIsReportedAndNeverReplace
         EXPECT_EQ(b.app->Library().LoadedName(), CameraLibrary::kIndiName);
         EXPECT_EQ(b.app->WindowTitle(), "Zorvane Capture - no camera");
     }
+    close(silent);
 }
 
 // A failure that is no fault of the frame's settings is not reported as one: a server that
