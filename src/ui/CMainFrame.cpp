@@ -704,39 +704,11 @@ void CMainFrame::RefreshDeviationCharts(bool now) {
     if (CTrackingDialog* d = Tracking()) d->RefreshCharts(now);
 }
 
-void CMainFrame::ShowCalibrationProgress(bool show) {
-    if (!show) {
-        progress_.reset();
-        return;
-    }
-    progress_ = std::make_unique<ProgressDialog>(
-        this, [this] { app_->Guider().CancelCalibration(); }, QStringLiteral("Calibrating"),
-        QStringLiteral("Click 'Cancel' to abort calibration"));
-    progress_->show();
-    progress_->move(geometry().center() - progress_->rect().center());
-}
-
-QDialog* CMainFrame::CalibrationProgress() const {
-    return progress_.get();
-}
-
-QDialog* CMainFrame::GuideStarLost() const {
-    return starLost_.get();
-}
-
-void CMainFrame::SetCalibrationProgress(int percent) {
-    if (progress_) progress_->SetProgress(percent);
-}
-
-void CMainFrame::ShowGuideStarLost(bool show) {
-    if (!starLost_) {
-        if (!show) return;
-        starLost_ = std::make_unique<GuideStarLostIndicator>(this);
-    }
-    if (show && !starLost_->isVisible()) {
-        starLost_->move(geometry().center() - starLost_->rect().center());
-    }
-    starLost_->setVisible(show);
+void CMainFrame::RunCameraSetUp(const std::function<void()>& calls) {
+    // The core is in the middle of a command meanwhile: nothing from outside may enter it.
+    waitingOnCamera_ = true;
+    RunWithWaitNote(this, QStringLiteral("Connecting to the camera..."), calls);
+    waitingOnCamera_ = false;
 }
 
 bool CMainFrame::ModalOpen() const {

@@ -10,6 +10,7 @@
 #include "app/AppUi.h"
 #include "app/CaptureApp.h"
 #include "ui/CDeviceChooserDialog.h"
+#include "ui/GuidingWindows.h"
 #include "ui/QtEventPoster.h"
 #include "ui/QtSleepInhibitor.h"
 #include "ui/QtTimerService.h"
@@ -28,8 +29,6 @@ class SettingsController;
 class CoolerDialog;
 class CTrackingDialog;
 class CSequencerDialog;
-class ProgressDialog;
-class GuideStarLostIndicator;
 class MainStatusBar;
 
 // The main window: menus, toolbar, status bar, the image view and the modeless dialogs. It
@@ -88,17 +87,14 @@ public:
     void ShowTrackingDialog(bool show) override;
     void RefreshTrackingDialog() override;
     void RefreshDeviationCharts(bool now) override;
-    void ShowCalibrationProgress(bool show) override;
-    void SetCalibrationProgress(int percent) override;
-    void ShowGuideStarLost(bool show) override;
-    QDialog* CalibrationProgress() const;
-    QDialog* GuideStarLost() const;
-    void RunCameraSetUp(const std::function<void()>& calls) override {
-        // The core is in the middle of a command meanwhile: nothing from outside may enter it.
-        waitingOnCamera_ = true;
-        RunWithWaitNote(this, QStringLiteral("Connecting to the camera..."), calls);
-        waitingOnCamera_ = false;
+    void ShowCalibrationProgress(bool show) override { indicators_.ShowCalibrationProgress(show); }
+    void SetCalibrationProgress(int percent) override {
+        indicators_.SetCalibrationProgress(percent);
     }
+    void ShowGuideStarLost(bool show) override { indicators_.ShowGuideStarLost(show); }
+    QDialog* CalibrationProgress() const { return indicators_.CalibrationProgress(); }
+    QDialog* GuideStarLost() const { return indicators_.GuideStarLost(); }
+    void RunCameraSetUp(const std::function<void()>& calls) override;
     DeviceChooserUi* DeviceChooser() override { return &chooser_; }
     bool ModalOpen() const override;
     void OpenFolder(const std::string& path) override;
@@ -153,8 +149,7 @@ private:
 
     std::array<std::unique_ptr<QDialog>, 5> dialogs_;
     std::unique_ptr<QDialog> usbError_;
-    std::unique_ptr<ProgressDialog> progress_;
-    std::unique_ptr<GuideStarLostIndicator> starLost_;
+    GuidingIndicators indicators_{this, [this] { app_->Guider().CancelCalibration(); }};
     bool reopenPending_ = false;
     bool waitingOnCamera_ = false;
 };

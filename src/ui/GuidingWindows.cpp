@@ -65,4 +65,48 @@ GuideStarLostIndicator::GuideStarLostIndicator(QWidget* parent) : QDialog(parent
     setFixedSize(220, 70);
 }
 
+namespace {
+void CentreOn(QWidget* window, QWidget* w) {
+    w->move(window->geometry().center() - w->rect().center());
+}
+}  // namespace
+
+GuidingIndicators::GuidingIndicators(QWidget* window, std::function<void()> onCancelCalibration)
+    : window_(window), onCancel_(std::move(onCancelCalibration)) {}
+
+GuidingIndicators::~GuidingIndicators() = default;
+
+void GuidingIndicators::ShowCalibrationProgress(bool show) {
+    if (!show) {
+        progress_.reset();
+        return;
+    }
+    progress_ =
+        std::make_unique<ProgressDialog>(window_, onCancel_, QStringLiteral("Calibrating"),
+                                         QStringLiteral("Click 'Cancel' to abort calibration"));
+    progress_->show();
+    CentreOn(window_, progress_.get());
+}
+
+void GuidingIndicators::SetCalibrationProgress(int percent) {
+    if (progress_) progress_->SetProgress(percent);
+}
+
+void GuidingIndicators::ShowGuideStarLost(bool show) {
+    if (!starLost_) {
+        if (!show) return;
+        starLost_ = std::make_unique<GuideStarLostIndicator>(window_);
+    }
+    if (show && !starLost_->isVisible()) CentreOn(window_, starLost_.get());
+    starLost_->setVisible(show);
+}
+
+QDialog* GuidingIndicators::CalibrationProgress() const {
+    return progress_.get();
+}
+
+QDialog* GuidingIndicators::GuideStarLost() const {
+    return starLost_.get();
+}
+
 }  // namespace zorvane

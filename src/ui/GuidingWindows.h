@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QString>
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QProgressBar;
@@ -33,6 +34,25 @@ private:
 class GuideStarLostIndicator : public QDialog {
 public:
     explicit GuideStarLostIndicator(QWidget* parent);
+};
+
+// The calibration's "Calibrating" window and the "Guide star lost!" indicator of one main
+// window, each centred on it when it shows.
+class GuidingIndicators {
+public:
+    GuidingIndicators(QWidget* window, std::function<void()> onCancelCalibration);
+    ~GuidingIndicators();
+    void ShowCalibrationProgress(bool show);
+    void SetCalibrationProgress(int percent);
+    void ShowGuideStarLost(bool show);
+    QDialog* CalibrationProgress() const;
+    QDialog* GuideStarLost() const;
+
+private:
+    QWidget* window_;
+    std::function<void()> onCancel_;
+    std::unique_ptr<ProgressDialog> progress_;
+    std::unique_ptr<GuideStarLostIndicator> starLost_;
 };
 
 }  // namespace zorvane
