@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 
@@ -111,6 +112,36 @@ private slots:
         QTest::mouseClick(Child<QPushButton>(d, "1271"), Qt::LeftButton);
         QVERIFY(frame.App().View().TrackedStar().x >= 0);
         QVERIFY(prompts.messages.empty());
+
+        // Calibrate shows "Calibrating" over the main window; its Cancel ends the run.
+        QTest::mouseClick(Child<QPushButton>(d, "1102"), Qt::LeftButton);
+        QDialog* progress = frame.CalibrationProgress();
+        QVERIFY(progress && progress->isVisible());
+        QCOMPARE(progress->windowTitle(), QString("Calibrating"));
+        QCOMPARE(Child<QLabel>(progress, "1132")->text(),
+                 QString("Click 'Cancel' to abort calibration"));
+        QVERIFY((progress->geometry().center() - frame.geometry().center()).manhattanLength() <= 6);
+        frame.SetCalibrationProgress(250);
+        QCOMPARE(Child<QProgressBar>(progress, "1129")->value(), 100);
+        QTest::mouseClick(Child<QPushButton>(progress, "cancel"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                sim_.Advance(1000);
+                return !frame.App().Guider().Calibrating() && !frame.CalibrationProgress();
+            }(),
+            20000);
+        // The star-lost indicator shows centred, hides, and shows again.
+        frame.ShowGuideStarLost(true);
+        QWidget* lost = frame.GuideStarLost();
+        QVERIFY(lost && lost->isVisible());
+        QCOMPARE(lost->windowTitle(), QString("Autoguider"));
+        QCOMPARE(Child<QLabel>(lost, "1256")->text(), QString("Guide star lost!"));
+        frame.ShowGuideStarLost(false);
+        QVERIFY(!lost->isVisible());
+        frame.ShowGuideStarLost(true);
+        QVERIFY(frame.GuideStarLost() == lost && lost->isVisible());
+        frame.ShowGuideStarLost(false);
+        prompts.messages.clear();
         QTest::mouseClick(setup, Qt::LeftButton);
         QCOMPARE(d->size(), d->CollapsedSize());
 
